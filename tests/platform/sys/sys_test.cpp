@@ -1,0 +1,109 @@
+#include <gtest/gtest.h>
+
+#include <array>
+#include <thread>
+
+#include "platform/sys/bounded_reader.h"
+#include "platform/sys/clock.h"
+#include "platform/sys/crt_rand.h"
+#include "platform/sys/event.h"
+
+namespace {
+
+TEST(CrtRand, MatchesTheRuntimeSequenceAndIsPerThread) {
+  sys::CrtSrand(1);
+  EXPECT_EQ(sys::CrtRand(), 41);
+  EXPECT_EQ(sys::CrtRand(), 18467);
+  EXPECT_EQ(sys::CrtRand(), 6334);
+  sys::CrtSrand(7349);
+  int first = sys::CrtRand();
+  int other = -1;
+  std::thread([&] { other = sys::CrtRand(); }).join();  // fresh thread starts at seed 1
+  EXPECT_EQ(other, 41);
+  sys::CrtSrand(7349);
+  EXPECT_EQ(sys::CrtRand(), first);
+}
+
+TEST(Event, ManualResetStaysSetUntilReset) {
+  sys::Event e;
+  EXPECT_FALSE(e.IsSet());
+  EXPECT_FALSE(e.WaitFor(std::chrono::milliseconds(1)));
+  e.Set();
+  EXPECT_TRUE(e.IsSet());
+  EXPECT_TRUE(e.WaitFor(std::chrono::milliseconds(0)));
+  e.Wait();
+  e.Reset();
+  EXPECT_FALSE(e.IsSet());
+  std::thread t([&] { e.Set(); });
+  e.Wait();
+  t.join();
+}
+
+TEST(VirtualClock, AdvancesOnlyWhenWaitingAndTellsTheObserver) {
+  sys::VirtualClock clock(86400);  // 1970-01-02 00:00:00 UTC
+  EXPECT_EQ(clock.TickCount(), 0u);
+  std::vector<std::pair<int64_t, int64_t>> seen;
+  clock.SetObserver([&](auto from, auto to) { seen.emplace_back(from.count(), to.count()); });
+  clock.SleepMs(1500);
+  EXPECT_EQ(clock.TickCount(), 1500u);
+  auto now = clock.Now();
+  EXPECT_EQ(now.day, 2);
+  EXPECT_EQ(now.second, 1);
+  EXPECT_EQ(now.milliseconds, 500);
+  EXPECT_EQ(clock.CalendarSeconds(), 86401);
+  sys::Event stop;
+  EXPECT_FALSE(clock.WaitFor(stop, std::chrono::microseconds(250)));
+  stop.Set();
+  EXPECT_TRUE(clock.WaitFor(stop, std::chrono::seconds(10)));  // set: no time passes
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[1].first, 1'500'000'000);
+  EXPECT_EQ(seen[1].second, 1'500'250'000);
+  EXPECT_EQ(clock.Elapsed().count(), 1'500'250'000);
+}
+
+TEST(RealClock, TimedWaitEndsWhenTheEventIsSet) {
+  sys::RealClock clock;
+  sys::Event e;
+  std::thread t([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    e.Set();
+  });
+  EXPECT_TRUE(clock.WaitFor(e, std::chrono::seconds(30)));
+  t.join();
+}
+
+TEST(BoundedReader, ReadsLittleAndBigEndianAndRefusesOverlongReads) {
+  std::vector<uint8_t> data = {0x01, 0x02, 0x03, 0x04, 0x00, 0x00, 0x80, 0x3F, 0xAA};
+  sys::MemorySource src(data);
+  sys::BoundedReader r(src);
+  EXPECT_EQ(r.U16LE(), 0x0201);
+  EXPECT_EQ(r.U16BE(), 0x0304);
+  EXPECT_EQ(r.F32LE(), 1.0f);
+  EXPECT_EQ(r.Remaining(), 1u);
+  try {
+    r.U32LE();
+    FAIL() << "read past the end";
+  } catch (const sys::ReadError& e) {
+    EXPECT_EQ(e.kind(), sys::ReadError::Kind::EndOfData);
+    EXPECT_EQ(e.offset(), 8u);
+  }
+  EXPECT_EQ(r.Position(), 8u);  // a failed read consumes nothing
+  EXPECT_THROW(r.Block(UINT64_MAX), sys::ReadError);
+  EXPECT_EQ(r.U8(), 0xAA);
+}
+
+TEST(BoundedReader, WindowAndLargeBlocksAcrossTheBuffer) {
+  std::vector<uint8_t> data(3 * sys::BoundedReader::kBufferSize + 17);
+  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 7);
+  sys::MemorySource src(data);
+  sys::BoundedReader r(src, 5, data.size() - 3);
+  EXPECT_EQ(r.U8(), data[5]);
+  auto block = r.Block(2 * sys::BoundedReader::kBufferSize);
+  EXPECT_TRUE(std::equal(block.begin(), block.end(), data.begin() + 6));
+  r.Seek(data.size() - 4);
+  EXPECT_EQ(r.U8(), data[data.size() - 4]);
+  EXPECT_THROW(r.U8(), sys::ReadError);  // the window ends 3 bytes before the data
+  EXPECT_THROW(r.Seek(4), sys::ReadError);
+}
+
+}  // namespace
