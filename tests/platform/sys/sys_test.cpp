@@ -107,3 +107,35 @@ TEST(BoundedReader, WindowAndLargeBlocksAcrossTheBuffer) {
 }
 
 }  // namespace
+
+#include <fstream>
+#include <iterator>
+
+#include "platform/sys/elf_image.h"
+
+namespace {
+
+TEST(ElfImage, OwnExecutableEndsAtItsFileSizeAndAppendedBytesDoNotCount) {
+  auto end = sys::ElfImageEnd("/proc/self/exe");
+  ASSERT_TRUE(end.has_value());
+  std::ifstream in("/proc/self/exe", std::ios::binary);
+  std::vector<uint8_t> image((std::istreambuf_iterator<char>(in)), {});
+  EXPECT_EQ(*end, image.size());  // a linked executable ends with its section headers
+  image.insert(image.end(), {'S', 'h', 'o', 'w', 0, 1, 2});
+  sys::MemorySource src(image);
+  EXPECT_EQ(sys::ElfImageEnd(src), end);
+}
+
+TEST(ElfImage, RefusesTruncatedAndForeignData) {
+  std::ifstream in("/proc/self/exe", std::ios::binary);
+  std::vector<uint8_t> image((std::istreambuf_iterator<char>(in)), {});
+  std::vector<uint8_t> head(image.begin(), image.begin() + 200);
+  sys::MemorySource truncated(head);
+  EXPECT_FALSE(sys::ElfImageEnd(truncated).has_value());
+  std::vector<uint8_t> text = {'h', 'e', 'l', 'l', 'o'};
+  sys::MemorySource foreign(text);
+  EXPECT_FALSE(sys::ElfImageEnd(foreign).has_value());
+  EXPECT_FALSE(sys::ElfImageEnd("/nonexistent/file").has_value());
+}
+
+}  // namespace
