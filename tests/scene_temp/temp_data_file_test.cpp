@@ -40,7 +40,10 @@ class ScratchTmpDir {
     setenv("TMPDIR", path_.c_str(), 1);
   }
   ~ScratchTmpDir() {
-    if (had_) setenv("TMPDIR", old_.c_str(), 1); else unsetenv("TMPDIR");
+    if (had_)
+      setenv("TMPDIR", old_.c_str(), 1);
+    else
+      unsetenv("TMPDIR");
     std::error_code ec;
     std::filesystem::remove_all(path_, ec);
   }
@@ -119,8 +122,11 @@ TEST(WriteTempFile, FailedWriteRemovesTheFileAndShowsTheMessage) {
     std::string data(65536, 'd');
     std::string name = "stale";
     bool ok = scene::WriteTempFile(data.data(), data.size(), name);
-    int code = ok ? 1 : !name.empty() ? 2 : messages.shown.size() != 1 ? 3
-                    : messages.shown[0] != kFailText ? 4 : 0;
+    int code = ok                               ? 1
+               : !name.empty()                  ? 2
+               : messages.shown.size() != 1     ? 3
+               : messages.shown[0] != kFailText ? 4
+                                                : 0;
     _exit(code);
   }
   int status = 0;

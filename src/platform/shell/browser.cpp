@@ -16,7 +16,9 @@ std::optional<std::string> ReadDefault(store::Store& store, const std::string& p
   return text;
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
 
 void TrimLeadingBlanks(std::string_view& text) {
   while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);

@@ -25,8 +25,7 @@ class Profile {
   bool WriteProfileInt(std::string_view section, std::string_view entry, uint32_t value);
   std::string GetProfileString(std::string_view section, std::string_view entry,
                                std::string_view defaultValue = {}) const;
-  bool WriteProfileString(std::string_view section, std::string_view entry,
-                          std::string_view value);
+  bool WriteProfileString(std::string_view section, std::string_view entry, std::string_view value);
 
  private:
   Store& store_;

@@ -185,8 +185,8 @@ class FdSource final : public sys::ByteSource {
   size_t ReadAt(uint64_t offset, void* dst, size_t n) override {
     size_t done = 0;
     while (done < n) {
-      ssize_t r = pread(fd_, static_cast<char*>(dst) + done, n - done,
-                        static_cast<off_t>(offset + done));
+      ssize_t r =
+          pread(fd_, static_cast<char*>(dst) + done, n - done, static_cast<off_t>(offset + done));
       if (r < 0 && errno == EINTR) continue;
       if (r <= 0) break;
       done += static_cast<size_t>(r);
@@ -250,9 +250,12 @@ bool RenameNoReplace(const std::string& from, const std::string& to) {
 
 const char* RootName(Root root) {
   switch (root) {
-    case Root::CurrentUser: return "HKEY_CURRENT_USER";
-    case Root::LocalMachine: return "HKEY_LOCAL_MACHINE";
-    case Root::ClassesRoot: return "HKEY_CLASSES_ROOT";
+    case Root::CurrentUser:
+      return "HKEY_CURRENT_USER";
+    case Root::LocalMachine:
+      return "HKEY_LOCAL_MACHINE";
+    case Root::ClassesRoot:
+      return "HKEY_CLASSES_ROOT";
   }
   return "HKEY_CURRENT_USER";
 }
@@ -481,16 +484,19 @@ FileBackend::FileBackend(std::string path) : path_(std::move(path)) {
 }
 
 FileBackend::ReadStatus FileBackend::ReadFile(bool moveCorrupt, Tree& tree) {
+  // Writers (moveCorrupt) always parse afresh: file times are coarse and inode numbers are
+  // reused, so a stamp can match a newer file and a stale tree would undo another's write.
   tree = Tree();
   UniqueFd fd(open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
   if (fd.get() < 0) return errno == ENOENT ? ReadStatus::Missing : ReadStatus::Failed;
   struct stat st;
   if (fstat(fd.get(), &st) != 0) return ReadStatus::Failed;
   Stamp stamp{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
-              static_cast<uint64_t>(st.st_size), st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
+              static_cast<uint64_t>(st.st_size), st.st_mtim.tv_sec, st.st_mtim.tv_nsec,
+              st.st_ctim.tv_sec, st.st_ctim.tv_nsec};
   {
     std::lock_guard lock(mutex_);
-    if (cachedStamp_ && *cachedStamp_ == stamp) {
+    if (!moveCorrupt && cachedStamp_ && *cachedStamp_ == stamp) {
       tree = cached_;
       return ReadStatus::Ok;
     }
@@ -510,8 +516,8 @@ FileBackend::ReadStatus FileBackend::ReadFile(bool moveCorrupt, Tree& tree) {
     } catch (const sys::ReadError&) {
       return ReadStatus::Failed;
     }
-    parsed = Parse(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
-                   &error);
+    parsed =
+        Parse(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), &error);
   }
   if (parsed) {
     std::lock_guard lock(mutex_);
@@ -612,7 +618,8 @@ bool FileBackend::WriteFile(const Tree& tree) {
   if (dirFd.get() >= 0) fsync(dirFd.get());
   std::lock_guard guard(mutex_);
   cachedStamp_ = Stamp{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
-                       static_cast<uint64_t>(st.st_size), st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
+                       static_cast<uint64_t>(st.st_size), st.st_mtim.tv_sec, st.st_mtim.tv_nsec,
+                       st.st_ctim.tv_sec, st.st_ctim.tv_nsec};
   cached_ = tree;
   return true;
 }

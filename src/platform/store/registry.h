@@ -82,8 +82,8 @@ class Tree {
     bool operator==(const Entry&) const = default;
   };
   struct Key {
-    std::string path;                       // as first written, canonical
-    std::map<std::string, Entry> values;    // by folded name
+    std::string path;                     // as first written, canonical
+    std::map<std::string, Entry> values;  // by folded name
     bool operator==(const Key&) const = default;
   };
 
@@ -156,10 +156,10 @@ class FileBackend final : public Backend {
 
   std::string path_;
   std::string dir_;
-  std::mutex mutex_;  // guards the cache
+  std::mutex mutex_;  // guards the cache, which spares readers parsing an unchanged file
   struct Stamp {
     uint64_t dev = 0, ino = 0, size = 0;
-    int64_t mtimeSec = 0, mtimeNsec = 0;
+    int64_t mtimeSec = 0, mtimeNsec = 0, ctimeSec = 0, ctimeNsec = 0;
     bool operator==(const Stamp&) const = default;
   };
   std::optional<Stamp> cachedStamp_;

@@ -13,7 +13,8 @@ TEST(BrowserCommand, QuotedPathWithAnOptionGivesThePathAlone) {
 }
 
 TEST(BrowserCommand, UnquotedCommandIsCutAfterExe) {
-  EXPECT_EQ(CleanBrowserCommand("C:\\PROGRA~1\\WEB\\WEB.EXE -nohome %1"), "c:\\progra~1\\web\\web.exe");
+  EXPECT_EQ(CleanBrowserCommand("C:\\PROGRA~1\\WEB\\WEB.EXE -nohome %1"),
+            "c:\\progra~1\\web\\web.exe");
   EXPECT_EQ(CleanBrowserCommand("c:\\a.exe.bak\\b.exe"), "c:\\a.exe");
   EXPECT_EQ(CleanBrowserCommand("\tc:\\x\\y.ExE,1"), "c:\\x\\y.exe");
 }

@@ -9,7 +9,8 @@
 
 TEST(Shell, DirectoryOfKeepsTheLastSeparatorOfEitherKind) {
   EXPECT_EQ(shell::DirectoryOf("/usr/lib/sceneplayer/show.scr"), "/usr/lib/sceneplayer/");
-  EXPECT_EQ(shell::DirectoryOf("C:\\Program Files\\Browser\\b.exe"), "C:\\Program Files\\Browser\\");
+  EXPECT_EQ(shell::DirectoryOf("C:\\Program Files\\Browser\\b.exe"),
+            "C:\\Program Files\\Browser\\");
   EXPECT_EQ(shell::DirectoryOf("mixed/dir\\file"), "mixed/dir\\");
   EXPECT_EQ(shell::DirectoryOf("mixed\\dir/file"), "mixed\\dir/");
   EXPECT_EQ(shell::DirectoryOf("/"), "/");

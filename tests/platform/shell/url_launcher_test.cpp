@@ -40,8 +40,9 @@ bool WaitForFile(const std::string& path) {
 
 TEST(OpenUrl, HandsWebAndMailAddressesToXdgOpen) {
   RecordingLauncher launcher;
-  const char* good[] = {"http://example.org/", "HTTPS://example.org/a?b=c&d", "Ftp://host/f",
-                        "mailto:someone@example.org", "MailTo:a@b?subject=hi%20there", "http:"};
+  const char* good[] = {
+      "http://example.org/",        "HTTPS://example.org/a?b=c&d",   "Ftp://host/f",
+      "mailto:someone@example.org", "MailTo:a@b?subject=hi%20there", "http:"};
   for (const char* url : good) {
     launcher.calls.clear();
     EXPECT_TRUE(shell::OpenUrl(url)) << url;

@@ -47,8 +47,9 @@ TEST(Profile, ValuesLiveUnderTheApplicationsOwnKey) {
   ASSERT_TRUE(key);
   EXPECT_EQ(key->Read("MouseMove"), (Value{REG_DWORD, std::string("\x01\0\0\0", 4)}));
   std::string text = ReadAll(dir.path() + "/HKEY_CURRENT_USER.reg");
-  EXPECT_NE(text.find("[Software\\Quillmoor\\Screen Saver\\Summer Show\\Password]\n\"Encrypt\"=\"x!a\""),
-            std::string::npos)
+  EXPECT_NE(
+      text.find("[Software\\Quillmoor\\Screen Saver\\Summer Show\\Password]\n\"Encrypt\"=\"x!a\""),
+      std::string::npos)
       << text;
 
   // A fresh store over the same files sees the same settings.

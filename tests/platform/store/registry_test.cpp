@@ -35,7 +35,8 @@ bool HasNameStarting(const ScratchDir& dir, const std::string& prefix) {
 
 TEST(Registry, EveryTypeSurvivesTheFile) {
   ScratchDir dir;
-  const std::string tricky = std::string("a \"quoted\" \\back\\ line\nbreak\ttab ") + "\x80\xe9\xff";
+  const std::string tricky =
+      std::string("a \"quoted\" \\back\\ line\nbreak\ttab ") + "\x80\xe9\xff";
   {
     auto store = Store::OpenFiles(dir.path());
     auto key = RegistryKey::Create(*store, Root::CurrentUser, "Software\\Quillmoor\\App [1]%");
@@ -56,7 +57,8 @@ TEST(Registry, EveryTypeSurvivesTheFile) {
   EXPECT_NE(text.find("[Software\\Quillmoor\\App %5b1%5d%25]"), std::string::npos);
   EXPECT_NE(text.find("\"Mixed\"=dword:12345678"), std::string::npos);
   EXPECT_TRUE(std::all_of(text.begin(), text.end(), [](char c) {
-    return c == '\n' || (static_cast<unsigned char>(c) >= 0x20 && static_cast<unsigned char>(c) < 0x7F);
+    return c == '\n' ||
+           (static_cast<unsigned char>(c) >= 0x20 && static_cast<unsigned char>(c) < 0x7F);
   })) << "the file should be plain ASCII";
 
   auto store = Store::OpenFiles(dir.path());  // fresh reader, nothing cached
@@ -135,7 +137,8 @@ TEST(Registry, ParsesHandWrittenFiles) {
   const Value* cmd = tree->FindValue("http\\SHELL\\open\\command", "");
   ASSERT_TRUE(cmd);
   EXPECT_EQ(cmd->data, "\"C:\\Program Files\\b.exe\" -nohome");
-  EXPECT_EQ(*tree->FindValue("HTTP\\shell\\open\\command", "version"), (Value{REG_BINARY, "\x01\x02"}));
+  EXPECT_EQ(*tree->FindValue("HTTP\\shell\\open\\command", "version"),
+            (Value{REG_BINARY, "\x01\x02"}));
   EXPECT_EQ(tree->FindValue("OddA", "raw\xe9")->data, "A");
   // What is written reads back as the same tree.
   auto again = Parse(Serialize(*tree), &error);
@@ -182,7 +185,8 @@ TEST(Registry, RefusesMalformedText) {
 
 TEST(Registry, BoundsHostileInput) {
   ParseError error{};
-  std::string longLine = "sceneplayer registry 1\n[K]\n\"a\"=\"" + std::string(kMaxLineBytes, 'x') + "\"\n";
+  std::string longLine =
+      "sceneplayer registry 1\n[K]\n\"a\"=\"" + std::string(kMaxLineBytes, 'x') + "\"\n";
   EXPECT_FALSE(Parse(longLine, &error));
   EXPECT_EQ(error.reason, "line too long");
 
@@ -190,7 +194,8 @@ TEST(Registry, BoundsHostileInput) {
   for (size_t i = 0; i < kMaxValueBytes; ++i) bigValue += ",00";
   EXPECT_FALSE(Parse(bigValue, &error));
 
-  std::string bigText = "sceneplayer registry 1\n[K]\n\"a\"=\"" + std::string(kMaxValueBytes + 1, 'y') + "\"\n";
+  std::string bigText =
+      "sceneplayer registry 1\n[K]\n\"a\"=\"" + std::string(kMaxValueBytes + 1, 'y') + "\"\n";
   EXPECT_FALSE(Parse(bigText, &error));
 
   std::string manyKeys = "sceneplayer registry 1\n";
@@ -199,11 +204,13 @@ TEST(Registry, BoundsHostileInput) {
   EXPECT_EQ(error.reason, "too many keys");
 
   std::string manyValues = "sceneplayer registry 1\n[K]\n";
-  for (size_t i = 0; i <= kMaxValues; ++i) manyValues += "\"v" + std::to_string(i) + "\"=dword:00000000\n";
+  for (size_t i = 0; i <= kMaxValues; ++i)
+    manyValues += "\"v" + std::to_string(i) + "\"=dword:00000000\n";
   EXPECT_FALSE(Parse(manyValues, &error));
   EXPECT_EQ(error.reason, "too many values");
 
-  std::string longPath = "sceneplayer registry 1\n[" + std::string(kMaxKeyPathBytes + 1, 'k') + "]\n";
+  std::string longPath =
+      "sceneplayer registry 1\n[" + std::string(kMaxKeyPathBytes + 1, 'k') + "]\n";
   EXPECT_FALSE(Parse(longPath, &error));
 
   // What could not be read back is never written.
@@ -212,7 +219,8 @@ TEST(Registry, BoundsHostileInput) {
   ASSERT_TRUE(key);
   EXPECT_FALSE(key->WriteBinary("big", std::string(kMaxValueBytes + 1, 'z')));
   EXPECT_FALSE(key->WriteString(std::string(kMaxNameBytes + 1, 'n'), "v"));
-  EXPECT_FALSE(RegistryKey::Create(*store, Root::CurrentUser, std::string(kMaxKeyPathBytes + 1, 'k')));
+  EXPECT_FALSE(
+      RegistryKey::Create(*store, Root::CurrentUser, std::string(kMaxKeyPathBytes + 1, 'k')));
   EXPECT_FALSE(key->ReadString("big"));
 }
 
@@ -318,8 +326,8 @@ TEST(Registry, ConcurrentWritersInTwoProcessesLoseNothing) {
       for (int i = 0; i < kWrites; ++i) {
         // Both write into one shared key and one key of their own.
         auto shared = RegistryKey::Create(*store, Root::CurrentUser, "Software\\Shared");
-        auto own = RegistryKey::Create(*store, Root::CurrentUser,
-                                       "Software\\Own" + std::to_string(p));
+        auto own =
+            RegistryKey::Create(*store, Root::CurrentUser, "Software\\Own" + std::to_string(p));
         ok = ok && shared && own &&
              shared->WriteDword("p" + std::to_string(p) + "_" + std::to_string(i),
                                 static_cast<uint32_t>(p * 1000 + i)) &&
@@ -338,7 +346,8 @@ TEST(Registry, ConcurrentWritersInTwoProcessesLoseNothing) {
   int missing = 0;
   for (int p = 0; p < 2; ++p) {
     for (int i = 0; i < kWrites; ++i) {
-      const Value* v = tree.FindValue("Software\\Shared", "p" + std::to_string(p) + "_" + std::to_string(i));
+      const Value* v =
+          tree.FindValue("Software\\Shared", "p" + std::to_string(p) + "_" + std::to_string(i));
       const Value* s = tree.FindValue("Software\\Own" + std::to_string(p), "v" + std::to_string(i));
       if (!v || !s || s->data != std::to_string(i)) ++missing;
     }
@@ -375,8 +384,14 @@ TEST(Registry, ConfigDirectoryFollowsXdgConfigHome) {
   EXPECT_EQ(ConfigDirectory(), "/home/u/.config/sceneplayer");
   setenv("XDG_CONFIG_HOME", "relative", 1);  // ignored, as the XDG rules say
   EXPECT_EQ(ConfigDirectory(), "/home/u/.config/sceneplayer");
-  if (oldXdg) setenv("XDG_CONFIG_HOME", savedXdg.c_str(), 1); else unsetenv("XDG_CONFIG_HOME");
-  if (oldHome) setenv("HOME", savedHome.c_str(), 1); else unsetenv("HOME");
+  if (oldXdg)
+    setenv("XDG_CONFIG_HOME", savedXdg.c_str(), 1);
+  else
+    unsetenv("XDG_CONFIG_HOME");
+  if (oldHome)
+    setenv("HOME", savedHome.c_str(), 1);
+  else
+    unsetenv("HOME");
 }
 
 TEST(Registry, DefaultStoreCreatesItsFolder) {
@@ -388,6 +403,10 @@ TEST(Registry, DefaultStoreCreatesItsFolder) {
   auto key = RegistryKey::Create(*store, Root::CurrentUser, "K");
   ASSERT_TRUE(key);
   EXPECT_TRUE(key->WriteDword("d", 3));
-  EXPECT_TRUE(std::filesystem::exists(dir.path() + "/nested/conf/sceneplayer/HKEY_CURRENT_USER.reg"));
-  if (oldXdg) setenv("XDG_CONFIG_HOME", saved.c_str(), 1); else unsetenv("XDG_CONFIG_HOME");
+  EXPECT_TRUE(
+      std::filesystem::exists(dir.path() + "/nested/conf/sceneplayer/HKEY_CURRENT_USER.reg"));
+  if (oldXdg)
+    setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+  else
+    unsetenv("XDG_CONFIG_HOME");
 }

@@ -17,10 +17,16 @@ class TmpDirOverride {
     const char* old = getenv("TMPDIR");
     had_ = old != nullptr;
     if (had_) old_ = old;
-    if (value) setenv("TMPDIR", value, 1); else unsetenv("TMPDIR");
+    if (value)
+      setenv("TMPDIR", value, 1);
+    else
+      unsetenv("TMPDIR");
   }
   ~TmpDirOverride() {
-    if (had_) setenv("TMPDIR", old_.c_str(), 1); else unsetenv("TMPDIR");
+    if (had_)
+      setenv("TMPDIR", old_.c_str(), 1);
+    else
+      unsetenv("TMPDIR");
   }
 
  private:
