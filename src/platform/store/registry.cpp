@@ -95,20 +95,20 @@ bool ParseQuoted(std::string_view line, size_t& pos, std::string& out, std::stri
   return false;
 }
 
-bool ParseValue(std::string_view spec, Value& value, std::string& why) {
-  if (!spec.empty() && spec[0] == '"') {
+bool ParseValue(std::string_view form, Value& value, std::string& why) {
+  if (!form.empty() && form[0] == '"') {
     size_t pos = 0;
     std::string text;
-    if (!ParseQuoted(spec, pos, text, why)) return false;
-    if (pos != spec.size()) {
+    if (!ParseQuoted(form, pos, text, why)) return false;
+    if (pos != form.size()) {
       why = "text after the value";
       return false;
     }
     value = Value{REG_SZ, std::move(text)};
     return true;
   }
-  if (spec.starts_with("dword:")) {
-    std::string_view digits = spec.substr(6);
+  if (form.starts_with("dword:")) {
+    std::string_view digits = form.substr(6);
     if (digits.size() != 8) {
       why = "dword needs 8 hex digits";
       return false;
@@ -129,16 +129,16 @@ bool ParseValue(std::string_view spec, Value& value, std::string& why) {
   }
   uint32_t type = REG_BINARY;
   std::string_view list;
-  if (spec.starts_with("hex:")) {
-    list = spec.substr(4);
-  } else if (spec.starts_with("hex(")) {
-    size_t close = spec.find("):");
+  if (form.starts_with("hex:")) {
+    list = form.substr(4);
+  } else if (form.starts_with("hex(")) {
+    size_t close = form.find("):");
     if (close == std::string_view::npos || close == 4 || close > 12) {
       why = "bad value type";
       return false;
     }
     uint64_t t = 0;
-    for (char c : spec.substr(4, close - 4)) {
+    for (char c : form.substr(4, close - 4)) {
       int d = HexDigit(c);
       if (d < 0) {
         why = "bad value type";
@@ -147,7 +147,7 @@ bool ParseValue(std::string_view spec, Value& value, std::string& why) {
       t = t << 4 | static_cast<uint64_t>(d);
     }
     type = static_cast<uint32_t>(t);
-    list = spec.substr(close + 2);
+    list = form.substr(close + 2);
   } else {
     why = "unknown value form";
     return false;
