@@ -186,7 +186,8 @@ class Store {
 };
 
 // An open key, like an HKEY: Open finds an existing key, Create makes it when missing.
-// Each read sees the stored state at that moment; each write is stored at once.
+// Each read sees the stored state at that moment; each write is stored at once. A key must
+// not outlive its Store.
 class RegistryKey {
  public:
   static std::optional<RegistryKey> Open(Store& store, Root root, std::string_view path);
