@@ -1,0 +1,204 @@
+#include "app/command_line.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+
+namespace app {
+namespace {
+
+bool ParseUnsigned(const std::string& text, uint64_t& out) {
+  if (text.empty()) return false;
+  int base = 10;
+  const char* begin = text.data();
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    base = 16;
+    begin += 2;
+  }
+  const char* end = text.data() + text.size();
+  auto [p, ec] = std::from_chars(begin, end, out, base);
+  return ec == std::errc() && p == end;
+}
+
+bool ParseInt(const std::string& text, int lo, int hi, int& out) {
+  uint64_t v = 0;
+  if (!ParseUnsigned(text, v) || v < static_cast<uint64_t>(lo) || v > static_cast<uint64_t>(hi)) {
+    return false;
+  }
+  out = static_cast<int>(v);
+  return true;
+}
+
+bool ParseSeconds(const std::string& text, double& out) {
+  if (text.empty()) return false;
+  char* end = nullptr;
+  const double v = std::strtod(text.c_str(), &end);
+  if (end != text.c_str() + text.size() || !std::isfinite(v) || v < 0) return false;
+  out = v;
+  return true;
+}
+
+}  // namespace
+
+std::optional<ArchiveLocation> ParseArchiveLocation(const std::string& text) {
+  ArchiveLocation location{text, std::nullopt};
+  const size_t at = text.rfind('@');
+  if (at != std::string::npos && at + 1 < text.size()) {
+    const std::string tail = text.substr(at + 1);
+    const bool hex = tail.size() > 2 && tail[0] == '0' && (tail[1] == 'x' || tail[1] == 'X');
+    const bool looksNumeric =
+        hex ? tail.find_first_not_of("0123456789abcdefABCDEF", 2) == std::string::npos
+            : tail.find_first_not_of("0123456789") == std::string::npos;
+    // Anything else after an '@' belongs to the file name.
+    if (looksNumeric) {
+      uint64_t offset = 0;
+      if (!ParseUnsigned(tail, offset)) return std::nullopt;  // too large
+      location.path = text.substr(0, at);
+      location.offset = offset;
+    }
+  }
+  if (location.path.empty()) return std::nullopt;
+  return location;
+}
+
+ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
+  ParsedCommandLine result;
+  Options& o = result.options;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg.size() < 3 || arg.compare(0, 2, "--") != 0) {
+      o.rest.push_back(arg);
+      continue;
+    }
+    std::string name = arg;
+    std::optional<std::string> value;
+    if (const size_t eq = arg.find('='); eq != std::string::npos) {
+      name = arg.substr(0, eq);
+      value = arg.substr(eq + 1);
+    }
+    auto fail = [&](const std::string& why) {
+      result.error = why;
+      return result;
+    };
+    auto flag = [&](bool& field) {
+      if (value) return false;
+      field = true;
+      return true;
+    };
+    if (name == "--dump" || name == "--headless" || name == "--window" || name == "--help" ||
+        name == "--version") {
+      bool& field = name == "--dump"       ? o.dump
+                    : name == "--headless" ? o.headless
+                    : name == "--window"   ? o.window
+                    : name == "--help"     ? o.help
+                                           : o.version;
+      if (!flag(field)) return fail("option " + name + " takes no value");
+      continue;
+    }
+    if (name != "--archive" && name != "--size" && name != "--frames" && name != "--fps" &&
+        name != "--seconds") {
+      return fail("unknown option " + name + " (see --help)");
+    }
+    if (!value) {
+      if (i + 1 >= args.size()) return fail("option " + name + " needs a value");
+      value = args[++i];
+    }
+    if (name == "--archive") {
+      auto location = ParseArchiveLocation(*value);
+      if (!location) return fail("--archive: expected PATH or PATH@OFFSET, got '" + *value + "'");
+      o.archive = *location;
+    } else if (name == "--size") {
+      const size_t x = value->find_first_of("xX");
+      int w = 0, h = 0;
+      if (x == std::string::npos || !ParseInt(value->substr(0, x), 1, 32767, w) ||
+          !ParseInt(value->substr(x + 1), 1, 32767, h)) {
+        return fail("--size: expected WIDTHxHEIGHT (1 to 32767 each), got '" + *value + "'");
+      }
+      o.width = w;
+      o.height = h;
+    } else if (name == "--frames") {
+      if (value->empty()) return fail("--frames: the directory name is empty");
+      o.framesDir = *value;
+    } else if (name == "--fps") {
+      int fps = 0;
+      if (!ParseInt(*value, 1, 1000, fps)) {
+        return fail("--fps: expected a whole number from 1 to 1000, got '" + *value + "'");
+      }
+      o.fps = fps;
+    } else {
+      double s = 0;
+      if (!ParseSeconds(*value, s)) {
+        return fail("--seconds: expected a non-negative number, got '" + *value + "'");
+      }
+      o.seconds = s;
+    }
+  }
+  return result;
+}
+
+ModeChoice ChooseMode(const std::vector<std::string>& rest) {
+  ModeChoice choice;
+  if (rest.empty()) {
+    choice.mode = RunMode::ConfigureNoOwner;
+    return choice;
+  }
+  std::string word = rest[0].substr(0, 2);
+  if (!word.empty() && (word[0] == '-' || word[0] == '/')) word.erase(0, 1);
+  // The handle is read like atoi reads it: leading digits, 0 when there are none.
+  if (rest.size() > 1) {
+    uint64_t v = 0;
+    for (char c : rest[1]) {
+      if (c < '0' || c > '9') break;
+      if (v > (UINT64_MAX - 9) / 10) break;
+      v = v * 10 + static_cast<uint64_t>(c - '0');
+    }
+    choice.handle = v;
+  }
+  if (word.size() != 1) return choice;
+  switch (word[0]) {
+    case 'c': case 'C': choice.mode = RunMode::Configure; break;
+    case 'p': case 'P': choice.mode = RunMode::Preview; break;
+    case 's': case 'S': choice.mode = RunMode::Show; break;
+    case 'a': case 'A': choice.mode = RunMode::ChangePassword; break;
+    default: break;
+  }
+  return choice;
+}
+
+const char* RunModeName(RunMode mode) {
+  switch (mode) {
+    case RunMode::ConfigureNoOwner:
+    case RunMode::Configure: return "configuration";
+    case RunMode::Preview: return "preview";
+    case RunMode::Show: return "show";
+    case RunMode::ChangePassword: return "change-password";
+    case RunMode::None: break;
+  }
+  return "none";
+}
+
+std::string UsageText() {
+  return "Usage: sceneplayer [OPTIONS] [/s | /c[:HANDLE] | /p HANDLE | /a HANDLE]\n"
+         "Plays the screen-saver show stored at the end of this program's file.\n"
+         "\n"
+         "Switches (as the screen-saver host passes them):\n"
+         "  /s            show the saver\n"
+         "  /c, none      show the settings dialog\n"
+         "  /p HANDLE     draw a preview into window HANDLE\n"
+         "  /a HANDLE     change the password\n"
+         "\n"
+         "Options:\n"
+         "  --archive PATH[@OFFSET]  read the show from another file (a saver file, or a\n"
+         "                           bare archive at byte 0, or at OFFSET)\n"
+         "  --dump                   print the loaded show as JSON and exit\n"
+         "  --headless               run without a display\n"
+         "  --size WxH               screen size (headless)\n"
+         "  --frames DIR             write frames as pictures into DIR (headless)\n"
+         "  --fps N                  frames per second for --frames\n"
+         "  --seconds S              stop after S seconds of show time\n"
+         "  --window                 play in a window instead of full screen\n"
+         "  --help                   show this text\n"
+         "  --version                show the version\n";
+}
+
+}  // namespace app

@@ -1,0 +1,74 @@
+#pragma once
+// A scene item: one entry of a show. Items are made from the prototype of their type tag,
+// read their record, get linked and numbered, are prepared once, then played in order.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "scene/properties.h"
+
+namespace scene {
+
+class PlayHost;
+class ProjectArchive;
+class SceneList;
+
+enum ItemKind : int32_t {
+  kPictureItem = 0,
+  kShowPictureItem = 1,
+  kMovePictureItem = 2,
+  kHidePictureItem = 3,
+  kPauseItem = 4,
+  kBackgroundItem = 5,
+  kLoopStartItem = 6,
+  kLoopEndItem = 7,
+  kLineItem = 8,
+  kMediaItem = 9,
+  kPlayMediaItem = 10,
+  kStopMediaItem = 11,
+  kCommentItem = 12,
+  kLinkItem = 13,
+};
+inline constexpr int32_t kItemKindCount = 14;
+
+// The class name of a type tag ("PictureItem", ...); "" outside 0..13.
+const char* ItemClassName(int32_t kind);
+
+class SceneItem {
+ public:
+  explicit SceneItem(int32_t itemKind) : kind(itemKind) {}
+  virtual ~SceneItem() = default;
+  SceneItem(const SceneItem&) = delete;
+  SceneItem& operator=(const SceneItem&) = delete;
+
+  // Copies every stored field of another item of the same kind (others are ignored).
+  virtual void assign(const SceneItem& other);
+  // Reads the common header, then the kind's record.
+  virtual void load(ProjectArchive& archive);
+  // Validates and builds run-time state once the whole list is loaded and numbered.
+  virtual bool prepare(const SceneList& list);
+  // Performs the item; may move the scene thread's index. Nonzero: call PauseCheck after.
+  virtual int play(PlayHost& host, int32_t& index);
+  virtual std::unique_ptr<SceneItem> createEmpty() const = 0;
+  // Resources only: remember a link holder that uses this resource.
+  virtual void addReference(SceneItem* /*holder*/) {}
+  // Link holders only: the resource this item acts on.
+  virtual void setLink(SceneItem* /*resource*/) {}
+  void setDisabled(int32_t value) { disabled = value; }
+  int32_t isDisabled() const { return disabled; }
+
+  const char* className() const { return ItemClassName(kind); }
+
+  TextProperty name;
+  int32_t tagValue = 0;
+  const int32_t kind;
+  int32_t index = -1;
+  int32_t disabled = 0;
+
+ protected:
+  void loadHeader(ProjectArchive& archive);
+  void assignHeader(const SceneItem& other);
+};
+
+}  // namespace scene

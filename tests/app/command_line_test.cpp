@@ -1,0 +1,90 @@
+#include <gtest/gtest.h>
+
+#include "app/command_line.h"
+
+namespace {
+
+using app::ChooseMode;
+using app::ParseCommandLine;
+using app::RunMode;
+
+RunMode ModeOf(std::vector<std::string> rest) { return ChooseMode(rest).mode; }
+
+TEST(ChooseMode, SwitchWordIsTheFirstTwoCharacters) {
+  EXPECT_EQ(ModeOf({}), RunMode::ConfigureNoOwner);
+  for (const char* s : {"/s", "-S", "s", "/sx", "S", "/S"}) EXPECT_EQ(ModeOf({s}), RunMode::Show) << s;
+  for (const char* s : {"/c:1234", "-C", "c", "/c"}) EXPECT_EQ(ModeOf({s}), RunMode::Configure) << s;
+  for (const char* s : {"sx", "x", "/", "-", "", "//s", "-/s", "ss", "/x"}) {
+    EXPECT_EQ(ModeOf({s}), RunMode::None) << s;
+  }
+  EXPECT_EQ(ModeOf({"/p", "1234"}), RunMode::Preview);
+  EXPECT_EQ(ModeOf({"-A", "77"}), RunMode::ChangePassword);
+}
+
+TEST(ChooseMode, HandleIsDecimalLikeAtoi) {
+  EXPECT_EQ(ChooseMode({"/p", "1234"}).handle, 1234u);
+  EXPECT_EQ(ChooseMode({"/p", "4294967296"}).handle, 4294967296u);
+  EXPECT_EQ(ChooseMode({"/p", "12ab"}).handle, 12u);
+  EXPECT_EQ(ChooseMode({"/p", "0x10"}).handle, 0u);
+  EXPECT_EQ(ChooseMode({"/p", "abc"}).handle, 0u);
+  EXPECT_EQ(ChooseMode({"/p"}).handle, 0u);  // missing: no parent
+  EXPECT_EQ(ChooseMode({"/p", "99999999999999999999999"}).handle, 9999999999999999999u);
+}
+
+TEST(ParseCommandLine, LongOptionsAreTakenOutFirst) {
+  auto p = ParseCommandLine({"--headless", "/s", "--size", "800x600", "--fps=25", "--frames",
+                             "out", "--seconds", "2.5", "--window", "--archive", "show.bin@0x100",
+                             "--dump"});
+  ASSERT_TRUE(p.ok()) << p.error;
+  const auto& o = p.options;
+  EXPECT_TRUE(o.headless);
+  EXPECT_TRUE(o.window);
+  EXPECT_TRUE(o.dump);
+  EXPECT_EQ(o.width, 800);
+  EXPECT_EQ(o.height, 600);
+  EXPECT_EQ(o.fps, 25);
+  EXPECT_EQ(o.framesDir, "out");
+  EXPECT_EQ(o.seconds, 2.5);
+  ASSERT_TRUE(o.archive);
+  EXPECT_EQ(o.archive->path, "show.bin");
+  EXPECT_EQ(o.archive->offset, 256u);
+  EXPECT_EQ(o.rest, std::vector<std::string>{"/s"});
+}
+
+TEST(ParseCommandLine, ArchiveLocations) {
+  auto a = app::ParseArchiveLocation("/tmp/x.scr");
+  ASSERT_TRUE(a);
+  EXPECT_FALSE(a->offset);
+  a = app::ParseArchiveLocation("/tmp/me@home/x@4096");
+  ASSERT_TRUE(a);
+  EXPECT_EQ(a->path, "/tmp/me@home/x");
+  EXPECT_EQ(a->offset, 4096u);
+  a = app::ParseArchiveLocation("mail@example");  // not a number: part of the name
+  ASSERT_TRUE(a);
+  EXPECT_EQ(a->path, "mail@example");
+  EXPECT_FALSE(app::ParseArchiveLocation("x@99999999999999999999999"));
+  EXPECT_FALSE(app::ParseArchiveLocation("@12"));
+}
+
+TEST(ParseCommandLine, BadValuesAreNamed) {
+  struct Case {
+    std::vector<std::string> args;
+    const char* mentions;
+  };
+  std::vector<Case> cases = {
+      {{"--size", "800"}, "--size"},     {{"--size", "0x600"}, "--size"},
+      {{"--size", "40000x1"}, "--size"}, {{"--size", "8x-1"}, "--size"},
+      {{"--fps", "0"}, "--fps"},         {{"--fps", "abc"}, "--fps"},
+      {{"--seconds", "-1"}, "--seconds"}, {{"--seconds", "nan"}, "--seconds"},
+      {{"--seconds"}, "--seconds"},      {{"--frames="}, "--frames"},
+      {{"--bogus"}, "--bogus"},          {{"--dump=1"}, "--dump"},
+      {{"--archive", "x@99999999999999999999999"}, "--archive"},
+  };
+  for (const auto& c : cases) {
+    auto p = ParseCommandLine(c.args);
+    EXPECT_FALSE(p.ok()) << c.args[0];
+    EXPECT_NE(p.error.find(c.mentions), std::string::npos) << p.error;
+  }
+}
+
+}  // namespace
