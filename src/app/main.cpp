@@ -1,13 +1,16 @@
 // sceneplayer: plays the screen-saver show appended to its own file.
 
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "app/command_line.h"
 #include "app/project_loader.h"
+#include "app/saver_app.h"
 #include "app/scene_dump.h"
+#include "app/signals.h"
 #include "scene/scene_list.h"
 
 #ifndef SP_VERSION
@@ -33,6 +36,8 @@ int Dump(const app::Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Before any thread exists, so every thread inherits the mask and one watcher takes them.
+  app::BlockExitSignals();
   std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
   const app::ParsedCommandLine parsed = app::ParseCommandLine(args);
   if (!parsed.ok()) {
@@ -50,9 +55,14 @@ int main(int argc, char** argv) {
   }
   if (options.dump) return Dump(options);
 
-  const app::ModeChoice choice = app::ChooseMode(options.rest);
-  if (choice.mode == app::RunMode::None) return 0;  // an unknown switch ends at once
-  std::cerr << "sceneplayer: the " << app::RunModeName(choice.mode)
-            << " mode is not available yet\n";
-  return 2;
+  app::SignalWatcher signals(nullptr);
+  int status;
+  {
+    std::error_code ec;
+    std::string self = std::filesystem::read_symlink("/proc/self/exe", ec).string();
+    if (ec || self.empty()) self = argc > 0 ? argv[0] : "sceneplayer";
+    app::SaverApp saver(self, &signals);
+    status = saver.Run(options);
+  }
+  return status;
 }

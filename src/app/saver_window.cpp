@@ -109,7 +109,6 @@ void SaverWindow::OnDestroy() {
 void SaverWindow::Repaint(gfx::COLORREF color, uint32_t rasterOp) {
   backgroundColor_.store(color);
   rasterOp_.store(rasterOp);
-  host_.EraseBackground(color, rasterOp);
 }
 
 void SaverWindow::SetActiveLink(const std::string& url, int32_t linkMode) {

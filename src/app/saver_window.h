@@ -52,7 +52,8 @@ class SaverWindow {
   // Tests one exit condition by its entry name; posts WM_CLOSE and returns true when it ends.
   bool CheckExit(const std::string& name);
 
-  // Scene-thread services.
+  // Scene-thread services. Repaint stores the background; the caller, which holds the
+  // screen, erases it.
   void Repaint(gfx::COLORREF color, uint32_t rasterOp);
   gfx::COLORREF BackgroundColor() const { return backgroundColor_.load(); }
   uint32_t RasterOp() const { return rasterOp_.load(); }

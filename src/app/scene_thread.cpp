@@ -5,16 +5,18 @@
 #include <chrono>
 
 #include "app/saver_window.h"
+#include "app/background.h"
 #include "platform/gfx/canvas.h"
 #include "scene/scene_list.h"
 
 namespace app {
 
-SceneThread::SceneThread(scene::SceneList& list, SaverWindow& window, gfx::Canvas& screen,
+SceneThread::SceneThread(scene::SceneList& list, SaverWindow& window, ScreenAccess& screen,
                          sys::Clock& clock, ProfileIntFn profileInt)
     : list_(list),
       window_(window),
       screen_(screen),
+      canvas_(screen.Surface()),
       clock_(clock),
       profileInt_(std::move(profileInt)) {}
 
@@ -37,14 +39,46 @@ void SceneThread::Stop() {
 }
 
 void SceneThread::Run() {
-  Repaint(0, 0x00CC0020);  // black, SRCCOPY
-  auto& items = list_.Items();
-  for (int32_t i = 0; i >= 0 && static_cast<size_t>(i) < items.size() && !stopEvent_.IsSet();
+  AcquireScreen();
+  Repaint(0, gfx::SRCCOPY);  // the screen turns black
+  for (int32_t i = 0; i >= 0 && static_cast<size_t>(i) < list_.size() && !stopEvent_.IsSet();
        ++i) {
-    auto& item = *items[static_cast<size_t>(i)];
+    scene::SceneItem& item = list_.at(static_cast<size_t>(i));
     if (!item.isDisabled() && item.play(*this, i) != 0) PauseCheck();
+    // Give the display a chance between items even when nothing waits.
+    ReleaseScreen();
+    AcquireScreen();
   }
+  ReleaseScreen();
+  if (onFinished_) onFinished_();
   finishedEvent_.Set();
+}
+
+void SceneThread::AcquireScreen() {
+  if (holding_) return;
+  screen_.Acquire();
+  holding_ = true;
+}
+
+void SceneThread::ReleaseScreen() {
+  if (!holding_) return;
+  holding_ = false;
+  screen_.Release(canvas_.TakeDirty());
+}
+
+void SceneThread::WaitClock::Sleep(std::chrono::nanoseconds d) {
+  bool held = owner_.holding_;
+  owner_.ReleaseScreen();
+  owner_.clock_.Sleep(d);
+  if (held) owner_.AcquireScreen();
+}
+
+bool SceneThread::WaitClock::WaitFor(const sys::Event& e, std::chrono::nanoseconds timeout) {
+  bool held = owner_.holding_;
+  owner_.ReleaseScreen();
+  bool set = owner_.clock_.WaitFor(e, timeout);
+  if (held) owner_.AcquireScreen();
+  return set;
 }
 
 void SceneThread::Pace(uint32_t speed, double scale) {
@@ -53,11 +87,13 @@ void SceneThread::Pace(uint32_t speed, double scale) {
   double units = scale - static_cast<double>(speed);
   if (!(units > 0)) return;
   auto wait = std::chrono::nanoseconds(static_cast<int64_t>(units * 10'000.0));
-  clock_.WaitFor(stopEvent_, wait);
+  if (stopEvent_.IsSet()) return;
+  waitClock_.WaitFor(stopEvent_, wait);
 }
 
 void SceneThread::Repaint(gfx::COLORREF color, uint32_t rasterOp) {
   window_.Repaint(color, rasterOp);
+  EraseWithBackground(canvas_, color, rasterOp);
 }
 
 gfx::COLORREF SceneThread::BackgroundColor() const { return window_.BackgroundColor(); }

@@ -7,6 +7,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/gfx/canvas.h"
 #include "platform/sys/clock.h"
 #include "platform/sys/event.h"
 #include "scene/play_host.h"
@@ -19,11 +20,35 @@ namespace app {
 
 class SaverWindow;
 
+// The screen as the scene thread sees it: a surface it may draw into while it holds it.
+// The thread holds the screen while it works and lets go of it whenever it waits, so the
+// display presents during waits and never while a step is half drawn.
+class ScreenAccess {
+ public:
+  virtual ~ScreenAccess() = default;
+  virtual gfx::Surface& Surface() = 0;
+  virtual void Acquire() = 0;
+  // `drawn`: the area changed while held.
+  virtual void Release(const gfx::Rect& drawn) = 0;
+};
+
+// A surface nobody else looks at (tests, tools).
+class PlainScreen final : public ScreenAccess {
+ public:
+  explicit PlainScreen(gfx::Surface& surface) : surface_(surface) {}
+  gfx::Surface& Surface() override { return surface_; }
+  void Acquire() override {}
+  void Release(const gfx::Rect&) override {}
+
+ private:
+  gfx::Surface& surface_;
+};
+
 class SceneThread final : public scene::PlayHost {
  public:
   using ProfileIntFn = std::function<int32_t(const std::string&, const std::string&, int32_t)>;
 
-  SceneThread(scene::SceneList& list, SaverWindow& window, gfx::Canvas& screen, sys::Clock& clock,
+  SceneThread(scene::SceneList& list, SaverWindow& window, ScreenAccess& screen, sys::Clock& clock,
               ProfileIntFn profileInt);
   ~SceneThread() override;
   SceneThread(const SceneThread&) = delete;
@@ -33,14 +58,18 @@ class SceneThread final : public scene::PlayHost {
   void Start();
   // Sets the stop event and waits until the thread has ended; returns at once when it has.
   void Stop();
+  // Sets the stop event only (any thread, also from inside a clock observer).
+  void RequestStop() { stopEvent_.Set(); }
+  // Called on the scene thread when the walk has ended.
+  void SetOnFinished(std::function<void()> onFinished) { onFinished_ = std::move(onFinished); }
   const sys::Event& FinishedEvent() const { return finishedEvent_; }
 
   // PlayHost.
   const sys::Event& StopEvent() const override { return stopEvent_; }
-  sys::Clock& Clock() override { return clock_; }
+  sys::Clock& Clock() override { return waitClock_; }
   void Pace(uint32_t speed, double scale) override;
   void PauseCheck() override {}
-  gfx::Canvas& Screen() override { return screen_; }
+  gfx::Canvas& Screen() override { return canvas_; }
   void Repaint(gfx::COLORREF color, uint32_t rasterOp) override;
   gfx::COLORREF BackgroundColor() const override;
   bool Muted() const override;
@@ -53,10 +82,31 @@ class SceneThread final : public scene::PlayHost {
   void Run();
 
  private:
+  // Lets go of the screen for the length of every wait.
+  class WaitClock final : public sys::Clock {
+   public:
+    explicit WaitClock(SceneThread& owner) : owner_(owner) {}
+    uint32_t TickCount() override { return owner_.clock_.TickCount(); }
+    std::chrono::nanoseconds Elapsed() override { return owner_.clock_.Elapsed(); }
+    sys::SystemTime Now() override { return owner_.clock_.Now(); }
+    int64_t CalendarSeconds() override { return owner_.clock_.CalendarSeconds(); }
+    void Sleep(std::chrono::nanoseconds d) override;
+    bool WaitFor(const sys::Event& e, std::chrono::nanoseconds timeout) override;
+
+   private:
+    SceneThread& owner_;
+  };
+  void ReleaseScreen();
+  void AcquireScreen();
+
   scene::SceneList& list_;
   SaverWindow& window_;
-  gfx::Canvas& screen_;
+  ScreenAccess& screen_;
+  gfx::Canvas canvas_;
   sys::Clock& clock_;
+  WaitClock waitClock_{*this};
+  bool holding_ = false;
+  std::function<void()> onFinished_;
   ProfileIntFn profileInt_;
   sys::Event stopEvent_;
   sys::Event finishedEvent_;

@@ -1,0 +1,385 @@
+#include "app/saver_app.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+
+#include "app/background.h"
+#include "app/calibration.h"
+#include "app/frame_recorder.h"
+#include "app/project_loader.h"
+#include "app/saver_window.h"
+#include "app/scene_thread.h"
+#include "app/signals.h"
+#include "platform/gfx/png_writer.h"
+#include "platform/shell/shell.h"
+#include "platform/shell/url_launcher.h"
+#include "platform/store/profile.h"
+#include "platform/store/registry.h"
+#include "platform/sys/clock.h"
+#include "platform/sys/temp_file.h"
+#include "platform/ui/display.h"
+#include "platform/ui/message_box.h"
+#include "platform/ui/sdl_message_presenter.h"
+#include "resources/preview_logo.h"
+#include "resources/string_table.h"
+
+namespace app {
+namespace {
+
+// The screen of a display, held through its lock.
+class DisplayScreen final : public ScreenAccess {
+ public:
+  explicit DisplayScreen(ui::Display& display) : display_(display) {
+    auto lock = display.LockScreen();
+    surface_ = &lock.Surface();
+  }
+  gfx::Surface& Surface() override { return *surface_; }
+  void Acquire() override { lock_.emplace(display_.LockScreen()); }
+  void Release(const gfx::Rect& drawn) override {
+    if (!lock_) return;
+    if (!drawn.IsEmpty()) lock_->Canvas().MarkDirty(drawn);
+    lock_.reset();
+  }
+
+ private:
+  ui::Display& display_;
+  gfx::Surface* surface_ = nullptr;
+  std::optional<ui::Display::ScreenLock> lock_;
+};
+
+// The calibration values in the key shared by every saver file.
+class RegistryCalibrationCache final : public CalibrationCache {
+ public:
+  explicit RegistryCalibrationCache(store::Store& store) : store_(store) {}
+  void Read(std::string& sysInfo, uint32_t& times) override {
+    auto key = store::RegistryKey::Create(store_, store::Root::CurrentUser, KeyPath());
+    if (!key) return;
+    if (auto s = key->ReadString(res::LoadString(res::IDS_VALUE_SYSINFO))) {
+      sysInfo = s->substr(0, 260);
+    }
+    if (auto t = key->ReadDword(res::LoadString(res::IDS_VALUE_TIMES))) times = *t;
+  }
+  void Write(const std::string& sysInfo, uint32_t times) override {
+    auto key = store::RegistryKey::Create(store_, store::Root::CurrentUser, KeyPath());
+    if (!key) return;
+    key->WriteString(res::LoadString(res::IDS_VALUE_SYSINFO), sysInfo);
+    key->WriteDword(res::LoadString(res::IDS_VALUE_TIMES), times);
+  }
+
+ private:
+  static std::string KeyPath() { return "Software\\" + RegistryKeyName(); }
+  store::Store& store_;
+};
+
+// The saver window's ties to the display, the settings and the application.
+class WindowHost final : public SaverWindowHost {
+ public:
+  WindowHost(ui::Display& display, store::Store& store, store::Profile& profile, SaverApp& app)
+      : display_(display), store_(store), profile_(profile), app_(app) {}
+
+  void SetWindow(SaverWindow* window) { window_ = window; }
+  void SetSceneThread(SceneThread* thread) { thread_ = thread; }
+
+  int32_t ProfileInt(const std::string& section, const std::string& entry,
+                     int32_t defaultValue) override {
+    return static_cast<int32_t>(
+        profile_.GetProfileInt(section, entry, static_cast<uint32_t>(defaultValue)));
+  }
+  std::string ProfileString(const std::string& section, const std::string& entry) override {
+    return profile_.GetProfileString(section, entry);
+  }
+  uint32_t ScreenSaveUsePassword() override {
+    auto key = store::RegistryKey::Open(store_, store::Root::CurrentUser, "Control Panel\\Desktop");
+    if (!key) return 0;
+    auto value = key->Read("ScreenSaveUsePassword");
+    if (!value) return 0;
+    uint32_t v = 0;
+    for (size_t i = 0; i < value->data.size() && i < 4; ++i) {
+      v |= static_cast<uint32_t>(static_cast<uint8_t>(value->data[i])) << (8 * i);
+    }
+    return v;
+  }
+  void Post(const ui::Message& message) override { display_.PostMessage(message); }
+  bool AskPassword(const std::string&) override {
+    // The password dialog is not built yet: the saver cannot be left locked without a way
+    // to unlock it, so a stored password lets the close through.
+    return true;
+  }
+  void ShowArrowCursor(bool arrow) override {
+    display_.SetCursor(arrow ? ui::kArrowCursor : ui::kBlankCursor);
+    display_.ShowCursor(arrow);
+  }
+  void CursorPosition(int32_t& x, int32_t& y) override {
+    x = lastX_;
+    y = lastY_;
+  }
+  void DestroyWindow() override {
+    if (window_) window_->HandleMessage({ui::WM_DESTROY, 0, 0, 0});
+  }
+  void WindowDestroyed() override {
+    if (thread_) thread_->Stop();
+  }
+  void SetPendingUrl(const std::string& url) override { app_.pendingUrl = url; }
+  void EraseBackground(gfx::COLORREF color, uint32_t rasterOp) override {
+    auto lock = display_.LockScreen();
+    EraseWithBackground(lock.Canvas(), color, rasterOp);
+  }
+  void NoteMouse(const ui::Message& m) {
+    if (m.message == ui::WM_MOUSEMOVE) {
+      lastX_ = m.x;
+      lastY_ = m.y;
+    }
+  }
+
+ private:
+  ui::Display& display_;
+  store::Store& store_;
+  store::Profile& profile_;
+  SaverApp& app_;
+  SaverWindow* window_ = nullptr;
+  SceneThread* thread_ = nullptr;
+  int32_t lastX_ = 0, lastY_ = 0;
+};
+
+std::unique_ptr<ui::Display> OpenDisplay(const Options& options, ui::DisplayMode wanted,
+                                         uint64_t parent) {
+  ui::DisplayOptions d;
+  d.mode = options.headless ? ui::DisplayMode::Headless
+                            : (options.window && wanted == ui::DisplayMode::FullScreen
+                                   ? ui::DisplayMode::Window
+                                   : wanted);
+  if (options.width) d.width = *options.width;
+  if (options.height) d.height = *options.height;
+  d.parentWindow = parent;
+  std::string error;
+  auto display = ui::Display::Create(d, &error);
+  if (!display) std::fprintf(stderr, "sceneplayer: cannot open the display: %s\n", error.c_str());
+  return display;
+}
+
+}  // namespace
+
+std::string RegistryKeyName() { return res::LoadString(res::IDS_REGISTRY_KEY); }
+
+SaverApp::SaverApp(std::string executablePath, SignalWatcher* signals)
+    : executablePath_(std::move(executablePath)), signals_(signals) {}
+
+SaverApp::~SaverApp() { ExitActions(); }
+
+int SaverApp::Run(const Options& options) {
+  // The desktop snapshot and the wallpaper picture are made by the desktop module; their
+  // paths are fixed here so the picture item and the exit actions agree on them.
+  desktopPath = sys::TempFilePath("desktop.bmp");
+  wallpaperPath = sys::TempFilePath("wallpaper.bmp");
+
+  appName_ = shell::DisplayName(executablePath_);
+  store_ = store::Store::OpenDefault();
+  profile_ = std::make_unique<store::Profile>(*store_, RegistryKeyName(), appName_);
+
+  const ModeChoice choice = ChooseMode(options.rest);
+  switch (choice.mode) {
+    case RunMode::Show:
+      return RunShow(options);
+    case RunMode::Preview:
+      return RunPreview(options, choice.handle);
+    case RunMode::ConfigureNoOwner:
+    case RunMode::Configure:
+    case RunMode::ChangePassword:
+      // The settings and password dialogs are not built yet: these modes end at once.
+      return 0;
+    case RunMode::None:
+      return 0;
+  }
+  return 0;
+}
+
+int SaverApp::RunShow(const Options& options) {
+  LoadFailure failure;
+  if (!LoadProjectArchive(options.archive, sceneList_, /*prepare=*/true, &failure)) {
+    std::string line = "sceneplayer: cannot load the show: " + failure.what;
+    if (failure.offset) line += " at byte " + std::to_string(*failure.offset);
+    std::fprintf(stderr, "%s\n", line.c_str());
+    return 1;
+  }
+
+  auto display = OpenDisplay(options, ui::DisplayMode::FullScreen, 0);
+  if (!display) return 1;
+  ui::SetScreenSize({display->Width(), display->Height()});
+  std::optional<ui::SdlMessagePresenter> presenter;
+  if (display->HasWindow()) {
+    presenter.emplace(appName_);
+    ui::SetMessagePresenter(&*presenter);
+  }
+
+  const bool recording = options.framesDir.has_value();
+  std::unique_ptr<sys::Clock> clock;
+  sys::VirtualClock* virtualClock = nullptr;
+  if (recording) {
+    auto v = std::make_unique<sys::VirtualClock>();
+    virtualClock = v.get();
+    clock = std::move(v);
+  } else {
+    clock = std::make_unique<sys::RealClock>();
+  }
+
+  WindowHost host(*display, *store_, *profile_, *this);
+  SaverWindow window(host);
+  host.SetWindow(&window);
+  window.OnCreate();
+  // The pacing wait no longer counts polls, but the measurement stays cached for savers
+  // that share the key. Frames in virtual time need no calibration.
+  if (!recording) {
+    RegistryCalibrationCache cache(*store_);
+    calibration = Calibrate(cache, MachineText(), MeasurePollRate);
+  }
+
+  DisplayScreen screen(*display);
+  auto profileInt = [&host](const std::string& s, const std::string& e, int32_t d) {
+    return host.ProfileInt(s, e, d);
+  };
+  SceneThread thread(sceneList_, window, screen, *clock, profileInt);
+  host.SetSceneThread(&thread);
+  thread.SetOnFinished([&] { display->PostMessage({WM_APP_SCENE_FINISHED, 0, 0, 0}); });
+
+  std::optional<FrameRecorder> recorder;
+  if (recording) {
+    std::error_code ec;
+    std::filesystem::create_directories(*options.framesDir, ec);
+    const std::string dir = *options.framesDir;
+    const auto limit = std::chrono::nanoseconds(
+        options.seconds ? static_cast<int64_t>(*options.seconds * 1e9) : 0);
+    recorder.emplace(
+        options.fps.value_or(25), limit,
+        [&, dir](int64_t k) {
+          auto lock = display->LockScreen();
+          std::string error;
+          if (!gfx::WritePng(lock.Surface(), dir + "/" + FrameRecorder::FrameName(k), &error)) {
+            std::fprintf(stderr, "sceneplayer: cannot write frame %lld: %s\n",
+                         static_cast<long long>(k), error.c_str());
+            return false;
+          }
+          return true;
+        },
+        [&] {
+          thread.RequestStop();
+          display->PostMessage({WM_APP_END_SHOW, 0, 0, 0});
+        });
+    virtualClock->SetObserver([&](auto from, auto to) {
+      recorder->OnAdvance(from, to);
+      if (recorder->Failed()) {
+        thread.RequestStop();
+        display->PostMessage({WM_APP_END_SHOW, 0, 0, 0});
+      }
+    });
+  }
+
+  if (signals_) {
+    signals_->SetHandler([d = display.get()] { d->PostMessage({WM_APP_END_SHOW, 0, 0, 0}); });
+  }
+
+  thread.Start();
+
+  // Real-time shows with --seconds end after that long, as a user exit would.
+  std::optional<std::chrono::steady_clock::time_point> deadline;
+  if (options.seconds && !recording) {
+    deadline = std::chrono::steady_clock::now() +
+               std::chrono::milliseconds(static_cast<int64_t>(*options.seconds * 1000));
+  }
+  if (SignalWatcher::Requested()) display->PostMessage({WM_APP_END_SHOW, 0, 0, 0});
+
+  while (!window.Destroyed()) {
+    auto timeout = ui::Display::kInfinite;
+    if (deadline) {
+      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+          *deadline - std::chrono::steady_clock::now());
+      if (left.count() <= 0) {
+        window.HandleMessage({ui::WM_DESTROY, 0, 0, 0});
+        break;
+      }
+      timeout = left + std::chrono::milliseconds(1);
+    }
+    ui::Message m;
+    if (!display->GetMessage(m, timeout)) continue;
+    switch (m.message) {
+      case WM_APP_END_SHOW:
+        window.HandleMessage({ui::WM_DESTROY, 0, 0, 0});
+        break;
+      case WM_APP_SCENE_FINISHED:
+        // The last picture stays until the user ends the saver; frames end with the list.
+        if (recording) window.HandleMessage({ui::WM_DESTROY, 0, 0, 0});
+        break;
+      case ui::WM_QUIT:
+        window.HandleMessage({ui::WM_DESTROY, 0, 0, 0});
+        break;
+      default:
+        host.NoteMouse(m);
+        window.HandleMessage(m);
+        break;
+    }
+  }
+  thread.Stop();
+  if (recorder) {
+    virtualClock->SetObserver(nullptr);
+    recorder->Finish(virtualClock->Elapsed());
+    std::fprintf(stderr, "sceneplayer: wrote %lld frames to %s\n",
+                 static_cast<long long>(recorder->FramesWritten()), options.framesDir->c_str());
+    if (recorder->Failed()) return 1;
+  }
+  if (signals_) signals_->SetHandler(nullptr);
+  ui::SetMessagePresenter(nullptr);
+  return 0;
+}
+
+int SaverApp::RunPreview(const Options& options, uint64_t parent) {
+  auto display = OpenDisplay(options, ui::DisplayMode::Embedded, parent);
+  if (!display) return 1;
+  {
+    auto lock = display->LockScreen();
+    gfx::Canvas& canvas = lock.Canvas();
+    canvas.FillRect({0, 0, canvas.Width(), canvas.Height()}, 0);
+    gfx::Surface logo = res::PreviewLogo();
+    // The logo area is one pixel wider than the picture.
+    canvas.BitBlt(0, 0, res::kPreviewLogoWidth + 1, res::kPreviewLogoHeight, logo, 0, 0,
+                  gfx::SRCCOPY);
+  }
+  bool quit = false;
+  if (signals_) signals_->SetHandler([d = display.get()] { d->PostMessage({ui::WM_QUIT, 0, 0, 0}); });
+  if (SignalWatcher::Requested()) quit = true;
+  std::optional<std::chrono::steady_clock::time_point> deadline;
+  if (options.seconds) {
+    deadline = std::chrono::steady_clock::now() +
+               std::chrono::milliseconds(static_cast<int64_t>(*options.seconds * 1000));
+  }
+  while (!quit) {
+    auto timeout = ui::Display::kInfinite;
+    if (deadline) {
+      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+          *deadline - std::chrono::steady_clock::now());
+      if (left.count() <= 0) break;
+      timeout = left + std::chrono::milliseconds(1);
+    }
+    ui::Message m;
+    if (!display->GetMessage(m, timeout)) continue;
+    quit = m.message == ui::WM_CLOSE || m.message == ui::WM_QUIT;
+  }
+  if (signals_) signals_->SetHandler(nullptr);
+  return 0;
+}
+
+void SaverApp::ExitActions() {
+  if (exitActionsDone_) return;
+  exitActionsDone_ = true;
+  sceneList_.Clear();
+  if (!desktopPath.empty()) sys::RemoveFile(desktopPath);
+  if (!wallpaperPath.empty()) sys::RemoveFile(wallpaperPath);
+  // This platform is class 0: the address goes to the desktop's opener, not waited for.
+  // Only web and mail addresses are opened; anything else from an archive is refused.
+  if (!pendingUrl.empty() && shell::GetPlatformClass() == 0) {
+    if (!shell::OpenUrl(pendingUrl)) {
+      std::fprintf(stderr, "sceneplayer: not opening the link address %s\n", pendingUrl.c_str());
+    }
+  }
+}
+
+}  // namespace app
