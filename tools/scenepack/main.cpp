@@ -57,9 +57,8 @@ int main(int argc, char** argv) {
     if (archiveOnly) {
       scenepack::WriteFileAtomically(out, {archive}, 0644);
     } else {
-      const auto image =
-          scenepack::PlayerImage(player.empty() ? scenepack::DefaultPlayerPath()
-                                                        : std::filesystem::path(player));
+      const auto image = scenepack::PlayerImage(player.empty() ? scenepack::DefaultPlayerPath()
+                                                               : std::filesystem::path(player));
       scenepack::WriteFileAtomically(out, {image, archive}, 0755);
     }
   } catch (const scenepack::ShowError& e) {

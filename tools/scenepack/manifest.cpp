@@ -7,9 +7,8 @@
 #include <iterator>
 #include <limits>
 #include <map>
-#include <set>
-
 #include <nlohmann/json.hpp>
+#include <set>
 
 #include "scenepack/archive_writer.h"
 
@@ -186,8 +185,8 @@ void ReadFont(const FieldReader& item, int index, const std::string& name, FontR
   if (!item.Has("font")) return;
   FieldReader r(item.Object("font"), index, name, "font.");
   r.OnlyKnown({"height", "width", "escapement", "orientation", "weight", "italic", "underline",
-               "strikeOut", "charSet", "outPrecision", "clipPrecision", "quality",
-               "pitchAndFamily", "faceName"});
+               "strikeOut", "charSet", "outPrecision", "clipPrecision", "quality", "pitchAndFamily",
+               "faceName"});
   r.I32("height", f.height);
   r.I32("width", f.width);
   r.I32("escapement", f.escapement);
@@ -329,8 +328,7 @@ Show ParseManifest(const json& doc, const std::filesystem::path& baseDir) {
     if (kind == kPictureItem || kind == kMediaItem) {
       if (r.Has("file")) {
         const json& f = obj.at("file");
-        if (!f.is_string() || f.get<std::string>().empty())
-          r.Fail("file", "must be a file name");
+        if (!f.is_string() || f.get<std::string>().empty()) r.Fail("file", "must be a file name");
         const std::filesystem::path rel = std::filesystem::path(f.get<std::string>());
         const std::filesystem::path full = rel.is_absolute() ? rel : baseDir / rel;
         std::ifstream in(full, std::ios::binary);
@@ -342,8 +340,9 @@ Show ParseManifest(const json& doc, const std::filesystem::path& baseDir) {
           r.Fail("file", full.string() + " is larger than 2 GiB");
         auto base = Utf8ToCp1252(rel.filename().string());
         if (!base && !r.Has("fileName"))
-          r.Fail("file", "the file's name holds a character that Windows-1252 cannot store; "
-                         "give \"fileName\"");
+          r.Fail("file",
+                 "the file's name holds a character that Windows-1252 cannot store; "
+                 "give \"fileName\"");
         if (base) it.fileName = *base;
         r.Text("fileName", it.fileName);
       } else {
@@ -425,8 +424,8 @@ Show ParseManifest(const json& doc, const std::filesystem::path& baseDir) {
 Show LoadManifest(const std::filesystem::path& manifestPath) {
   std::ifstream in(manifestPath, std::ios::binary);
   if (!in)
-    throw ShowError(-1, "", "", "cannot read " + manifestPath.string() + ": " +
-                                    std::strerror(errno));
+    throw ShowError(-1, "", "",
+                    "cannot read " + manifestPath.string() + ": " + std::strerror(errno));
   json doc;
   try {
     doc = json::parse(in);

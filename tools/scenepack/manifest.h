@@ -4,9 +4,8 @@
 // ShowError naming the item (position and name) and the field.
 
 #include <filesystem>
-#include <string>
-
 #include <nlohmann/json_fwd.hpp>
+#include <string>
 
 #include "scenepack/show.h"
 

@@ -1,11 +1,12 @@
 #include "scenepack/saver_file.h"
 
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
-#include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <stdexcept>
 
 #include "platform/sys/bounded_reader.h"
 #include "platform/sys/elf_image.h"

@@ -2,12 +2,13 @@
 // Putting a built show on disk: the player image a saver file starts with, and an
 // all-or-nothing write of the result.
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <initializer_list>
 #include <span>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 namespace scenepack {

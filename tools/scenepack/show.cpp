@@ -31,8 +31,7 @@ int KindOf(const std::string& className) {
   return -1;
 }
 
-ShowError::ShowError(int item, std::string itemName, std::string field,
-                     const std::string& message)
+ShowError::ShowError(int item, std::string itemName, std::string field, const std::string& message)
     : std::runtime_error(Describe(item, itemName, field, message)),
       item_(item),
       itemName_(std::move(itemName)),

@@ -23,9 +23,9 @@ std::string VersionText(float v) {
 }
 
 void TailA(ArchiveWriter& out, const PathRecord& p) {
-  for (int32_t v : {p.x1, p.y1, p.x2, p.y2, p.dx, p.dy, p.horizontal, p.compareX, p.stopX,
-                    p.stopY, p.bothConditions, p.compareY, p.freeMotion, p.moveSpeed,
-                    p.textSpeed, p.textAnimation})
+  for (int32_t v :
+       {p.x1, p.y1, p.x2, p.y2, p.dx, p.dy, p.horizontal, p.compareX, p.stopX, p.stopY,
+        p.bothConditions, p.compareY, p.freeMotion, p.moveSpeed, p.textSpeed, p.textAnimation})
     out.I32(v);
 }
 
@@ -140,14 +140,13 @@ void WriteColorRecord(ArchiveWriter& out, const ColorRecord& c) {
   out.I32(c.useWindowBackground);
 }
 
-void WriteFontRecord(ArchiveWriter& out, const FontRecord& f, int index,
-                     const std::string& name) {
+void WriteFontRecord(ArchiveWriter& out, const FontRecord& f, int index, const std::string& name) {
   if (f.faceName.size() >= kFaceNameSize)
     throw ShowError(index, Cp1252ToUtf8(name), "font.faceName", "longer than 31 characters");
   ArchiveWriter block;
   for (int32_t v : {f.height, f.width, f.escapement, f.orientation, f.weight}) block.I32(v);
-  for (uint8_t b : {f.italic, f.underline, f.strikeOut, f.charSet, f.outPrecision,
-                    f.clipPrecision, f.quality, f.pitchAndFamily})
+  for (uint8_t b : {f.italic, f.underline, f.strikeOut, f.charSet, f.outPrecision, f.clipPrecision,
+                    f.quality, f.pitchAndFamily})
     block.U8(b);
   std::array<uint8_t, kFaceNameSize> face{};
   std::copy(f.faceName.begin(), f.faceName.end(), face.begin());
@@ -180,8 +179,11 @@ void WriteItemRecord(ArchiveWriter& out, const Item& it, float v, int index) {
         out.I32(it.height);
         out.I32(it.fitScreen);
       } else if (it.width != 0 || it.height != 0 || it.fitScreen != 0) {
-        NotStored(index, it.name, it.width ? "width" : it.height ? "height" : "fitScreen", v,
-                  "a picture size or fitScreen");
+        NotStored(index, it.name,
+                  it.width    ? "width"
+                  : it.height ? "height"
+                              : "fitScreen",
+                  v, "a picture size or fitScreen");
       }
       if (v > 4.21f)
         out.I32(it.keepAspect);

@@ -1,18 +1,18 @@
+#include "scenepack/manifest.h"
+
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <string>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
-#include <nlohmann/json.hpp>
-
 #include "platform/sys/elf_image.h"
-#include "scenepack/manifest.h"
 #include "scenepack/show_writer.h"
 
 namespace {
@@ -173,7 +173,7 @@ TEST_F(ManifestTest, FaultsNameTheItemAndField) {
   EXPECT_EQ(Fault(d), "6:class");
   d = GoodShow();
   d["items"][2]["path"]["effectSpeed"] = 200;
-  d["version"] = 2.5;  // effectSpeed first stored at 2.9
+  d["version"] = 2.5;               // effectSpeed first stored at 2.9
   EXPECT_EQ(Fault(d), "accepted");  // the manifest is fine; writing refuses it
   try {
     scenepack::WriteArchive(scenepack::ParseManifest(d, dir_));
@@ -209,7 +209,8 @@ TEST_F(ManifestTest, CommandWritesArchiveOrSaverFile) {
   const auto expected = scenepack::WriteArchive(scenepack::LoadManifest(manifest));
   const std::string archive(expected.begin(), expected.end());
 
-  ASSERT_EQ(RunScenepack({manifest.string(), "-o", (dir_ / "show.arc").string(), "--archive-only"}), 0);
+  ASSERT_EQ(RunScenepack({manifest.string(), "-o", (dir_ / "show.arc").string(), "--archive-only"}),
+            0);
   EXPECT_EQ(ReadFile(dir_ / "show.arc"), archive);
 
   // A saver file: this test executable stands in for the player.
@@ -217,7 +218,8 @@ TEST_F(ManifestTest, CommandWritesArchiveOrSaverFile) {
   const auto end = sys::ElfImageEnd(self);
   ASSERT_TRUE(end);
   const std::string image = ReadFile(self).substr(0, *end);
-  ASSERT_EQ(RunScenepack({manifest.string(), "-o", (dir_ / "saver").string(), "--player", self}), 0);
+  ASSERT_EQ(RunScenepack({manifest.string(), "-o", (dir_ / "saver").string(), "--player", self}),
+            0);
   EXPECT_EQ(ReadFile(dir_ / "saver"), image + archive);
   struct stat st {};
   ASSERT_EQ(stat((dir_ / "saver").c_str(), &st), 0);
@@ -226,8 +228,8 @@ TEST_F(ManifestTest, CommandWritesArchiveOrSaverFile) {
   // A saver file as the player: its old show is cut off, not kept.
   WriteFile("small.json", R"({"items": [{"class": "CommentItem", "comment": "x"}]})");
   const auto small = scenepack::WriteArchive(scenepack::LoadManifest(dir_ / "small.json"));
-  ASSERT_EQ(RunScenepack({(dir_ / "small.json").string(), "-o", (dir_ / "saver2").string(), "--player",
-                 (dir_ / "saver").string()}),
+  ASSERT_EQ(RunScenepack({(dir_ / "small.json").string(), "-o", (dir_ / "saver2").string(),
+                          "--player", (dir_ / "saver").string()}),
             0);
   EXPECT_EQ(ReadFile(dir_ / "saver2"), image + std::string(small.begin(), small.end()));
 }
@@ -237,14 +239,20 @@ TEST_F(ManifestTest, CommandFaultWritesNothing) {
   d["items"][2]["picture"] = "nothing";
   WriteFile("bad.json", d.dump());
   WriteFile("out", "previous");
-  EXPECT_EQ(RunScenepack({(dir_ / "bad.json").string(), "-o", (dir_ / "out").string(), "--archive-only"}), 1);
-  EXPECT_EQ(RunScenepack({(dir_ / "bad.json").string(), "-o", (dir_ / "new").string(), "--archive-only"}), 1);
+  EXPECT_EQ(
+      RunScenepack({(dir_ / "bad.json").string(), "-o", (dir_ / "out").string(), "--archive-only"}),
+      1);
+  EXPECT_EQ(
+      RunScenepack({(dir_ / "bad.json").string(), "-o", (dir_ / "new").string(), "--archive-only"}),
+      1);
   WriteFile("notjson.json", "{\"items\": [");
-  EXPECT_EQ(RunScenepack({(dir_ / "notjson.json").string(), "-o", (dir_ / "out").string(), "--archive-only"}), 1);
+  EXPECT_EQ(RunScenepack({(dir_ / "notjson.json").string(), "-o", (dir_ / "out").string(),
+                          "--archive-only"}),
+            1);
   WriteFile("good.json", GoodShow().dump());
   EXPECT_EQ(RunScenepack({(dir_ / "good.json").string(), "-o", (dir_ / "out").string(), "--player",
-                 (dir_ / "pic.jpg").string()}),
-            1);  // not an ELF executable
+                          (dir_ / "pic.jpg").string()}),
+            1);                                                 // not an ELF executable
   EXPECT_EQ(RunScenepack({(dir_ / "good.json").string()}), 2);  // no output named
   EXPECT_EQ(ReadFile(dir_ / "out"), "previous");
   EXPECT_FALSE(fs::exists(dir_ / "new"));

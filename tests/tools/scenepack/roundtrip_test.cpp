@@ -2,17 +2,16 @@
 // at every archive version, in both string widths, bare and appended to the player.
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <string>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <nlohmann/json.hpp>
+#include <string>
 
 #include "platform/sys/elf_image.h"
 
@@ -67,18 +66,49 @@ class RoundTrip : public ::testing::TestWithParam<Case> {
   static json PathAt(float v, int salt) {
     const bool none = !(v == 1.0f) && !(v > 1.1f && v < 2.1f) && !(v > 2.0f && v < 3.0f) &&
                       !(v > 2.9f && v < 3.2f) && !(v > 3.2f);
-    json p = {{"x1", 0},         {"y1", 0},           {"x2", 0},         {"y2", 0},
-              {"stopX", 0},      {"stopY", 0},        {"dx", 1},         {"dy", 1},
-              {"modeX1", 5},     {"modeY1", 5},       {"modeX2", 5},     {"modeY2", 5},
-              {"compareX", 0},   {"bothConditions", 0}, {"compareY", 0}, {"moveSpeed", 100000},
-              {"textSpeed", 2000}, {"effect", 0},     {"effectSpeed", 100}, {"freeMotion", 0},
-              {"horizontal", 1}, {"textAnimation", 0}, {"keepScreen", 0}, {"saveBackground", 0}};
+    json p = {{"x1", 0},
+              {"y1", 0},
+              {"x2", 0},
+              {"y2", 0},
+              {"stopX", 0},
+              {"stopY", 0},
+              {"dx", 1},
+              {"dy", 1},
+              {"modeX1", 5},
+              {"modeY1", 5},
+              {"modeX2", 5},
+              {"modeY2", 5},
+              {"compareX", 0},
+              {"bothConditions", 0},
+              {"compareY", 0},
+              {"moveSpeed", 100000},
+              {"textSpeed", 2000},
+              {"effect", 0},
+              {"effectSpeed", 100},
+              {"freeMotion", 0},
+              {"horizontal", 1},
+              {"textAnimation", 0},
+              {"keepScreen", 0},
+              {"saveBackground", 0}};
     if (none) return p;
-    p.update(json{{"x1", 10 + salt}, {"y1", -20}, {"x2", 630}, {"y2", 470 - salt},
-                  {"stopX", 600}, {"stopY", -5}, {"dx", 3}, {"dy", -2}, {"compareX", 1},
-                  {"bothConditions", 1}, {"compareY", 3}, {"moveSpeed", 99000 + salt},
-                  {"textSpeed", 1500}, {"freeMotion", 1}, {"horizontal", 0},
-                  {"textAnimation", 2}, {"modeX1", 3}, {"modeY2", 3}});
+    p.update(json{{"x1", 10 + salt},
+                  {"y1", -20},
+                  {"x2", 630},
+                  {"y2", 470 - salt},
+                  {"stopX", 600},
+                  {"stopY", -5},
+                  {"dx", 3},
+                  {"dy", -2},
+                  {"compareX", 1},
+                  {"bothConditions", 1},
+                  {"compareY", 3},
+                  {"moveSpeed", 99000 + salt},
+                  {"textSpeed", 1500},
+                  {"freeMotion", 1},
+                  {"horizontal", 0},
+                  {"textAnimation", 2},
+                  {"modeX1", 3},
+                  {"modeY2", 3}});
     if (v > 3.2f) {
       p.update(json{{"modeY1", 0}, {"modeX2", 4}, {"modeY2", 2}});
     } else if (v != 1.0f) {
@@ -112,79 +142,152 @@ class RoundTrip : public ::testing::TestWithParam<Case> {
     if (v > 4.01f) sized = {{"width", 320}, {"height", 240}, {"fitScreen", 1}};
     if (v > 4.21f) sized["keepAspect"] = 1;
 
-    json photo = {{"class", "PictureItem"}, {"name", "photo"}, {"tagValue", 7}, {"disabled", 0},
-                  {"source", 0}, {"textOpaque", 0}, {"imageOrigin", origin}};
+    json photo = {{"class", "PictureItem"}, {"name", "photo"}, {"tagValue", 7},
+                  {"disabled", 0},          {"source", 0},     {"textOpaque", 0},
+                  {"imageOrigin", origin}};
     photo.update(sized);
     add(photo, {{"file", "photo.jpg"}},
-        {{"kind", 0}, {"fileName", "photo.jpg"}, {"dataSize", photo_.size()},
-         {"dataHead", Hex(photo_)}, {"references", {4, 5}}});
+        {{"kind", 0},
+         {"fileName", "photo.jpg"},
+         {"dataSize", photo_.size()},
+         {"dataHead", Hex(photo_)},
+         {"references", {4, 5}}});
 
-    json text = {{"class", "PictureItem"}, {"name", "Caf\u00e9 \u20ac"}, {"tagValue", -1},
-                 {"disabled", 0}, {"source", 1}, {"textOpaque", 1}, {"imageOrigin", 1},
-                 {"textColor", 0x0000FF}, {"backColor", 0x00EEFF00},
+    json text = {{"class", "PictureItem"},
+                 {"name", "Caf\u00e9 \u20ac"},
+                 {"tagValue", -1},
+                 {"disabled", 0},
+                 {"source", 1},
+                 {"textOpaque", 1},
+                 {"imageOrigin", 1},
+                 {"textColor", 0x0000FF},
+                 {"backColor", 0x00EEFF00},
                  {"text", "Hello, w\u00f6rld \u2026"},
-                 {"font", {{"height", -24}, {"width", 3}, {"escapement", 900},
-                           {"orientation", 450}, {"weight", 700}, {"italic", 1},
-                           {"underline", 1}, {"strikeOut", 0}, {"charSet", 1},
-                           {"outPrecision", 2}, {"clipPrecision", 3}, {"quality", 4},
-                           {"pitchAndFamily", 34}, {"faceName", "DejaVu Sans \u00c9"}}}};
+                 {"font",
+                  {{"height", -24},
+                   {"width", 3},
+                   {"escapement", 900},
+                   {"orientation", 450},
+                   {"weight", 700},
+                   {"italic", 1},
+                   {"underline", 1},
+                   {"strikeOut", 0},
+                   {"charSet", 1},
+                   {"outPrecision", 2},
+                   {"clipPrecision", 3},
+                   {"quality", 4},
+                   {"pitchAndFamily", 34},
+                   {"faceName", "DejaVu Sans \u00c9"}}}};
     text.update(sized);
     add(text, json::object(), {{"kind", 0}, {"dataSize", 0}, {"references", {6}}});
 
-    json song = {{"class", "MediaItem"}, {"name", "song"}, {"tagValue", 0}, {"disabled", 0},
-                 {"fileName", "lied \u00e4.mp3"}, {"mediaType", v >= 2.0f ? 2 : 0}};
+    json song = {{"class", "MediaItem"},
+                 {"name", "song"},
+                 {"tagValue", 0},
+                 {"disabled", 0},
+                 {"fileName", "lied \u00e4.mp3"},
+                 {"mediaType", v >= 2.0f ? 2 : 0}};
     add(song, {{"file", "song.bin"}},
-        {{"kind", 9}, {"dataSize", song_.size()}, {"dataHead", Hex(song_)},
+        {{"kind", 9},
+         {"dataSize", song_.size()},
+         {"dataHead", Hex(song_)},
          {"references", {12, 13}}});
     add({{"class", "MediaItem"}, {"name", "empty"}, {"tagValue", 0}, {"disabled", 1}},
         json::object(),
         {{"kind", 9}, {"dataSize", 0}, {"mediaType", 0}, {"references", json::array()}});
 
-    const json color = {{"color", 0x123456}, {"paintMode", 2}, {"randomColor", 1},
-                        {"useWindowBackground", 0}};
-    add({{"class", "ShowPictureItem"}, {"name", "show"}, {"tagValue", 1}, {"disabled", 0},
-         {"path", PathAt(v, 0)}, {"color", color}},
+    const json color = {
+        {"color", 0x123456}, {"paintMode", 2}, {"randomColor", 1}, {"useWindowBackground", 0}};
+    add({{"class", "ShowPictureItem"},
+         {"name", "show"},
+         {"tagValue", 1},
+         {"disabled", 0},
+         {"path", PathAt(v, 0)},
+         {"color", color}},
         {{"picture", "photo"}}, {{"kind", 1}, {"picture", 0}});
-    add({{"class", "MovePictureItem"}, {"name", "move"}, {"tagValue", 2}, {"disabled", 0},
+    add({{"class", "MovePictureItem"},
+         {"name", "move"},
+         {"tagValue", 2},
+         {"disabled", 0},
          {"path", PathAt(v, 5)},
-         {"color", {{"color", 0}, {"paintMode", 0}, {"randomColor", 0},
-                    {"useWindowBackground", 1}}}},
+         {"color",
+          {{"color", 0}, {"paintMode", 0}, {"randomColor", 0}, {"useWindowBackground", 1}}}},
         {{"picture", "photo"}}, {{"kind", 2}, {"picture", 0}});
-    add({{"class", "HidePictureItem"}, {"name", "hide"}, {"tagValue", 3}, {"disabled", 1},
-         {"path", PathAt(v, 9)}, {"color", color}},
+    add({{"class", "HidePictureItem"},
+         {"name", "hide"},
+         {"tagValue", 3},
+         {"disabled", 1},
+         {"path", PathAt(v, 9)},
+         {"color", color}},
         {{"picture", "Caf\u00e9 \u20ac"}}, {{"kind", 3}, {"picture", 1}});
-    add({{"class", "PauseItem"}, {"name", "pause"}, {"tagValue", 4}, {"disabled", 0},
-         {"pauseMs", 1234}, {"randomPause", 1}},
+    add({{"class", "PauseItem"},
+         {"name", "pause"},
+         {"tagValue", 4},
+         {"disabled", 0},
+         {"pauseMs", 1234},
+         {"randomPause", 1}},
         json::object(), {{"kind", 4}});
-    add({{"class", "BackgroundItem"}, {"name", "bg"}, {"tagValue", 5}, {"disabled", 0},
-         {"color", {{"color", 0xABCDEF}, {"paintMode", 1}, {"randomColor", 0},
-                    {"useWindowBackground", 0}}}},
+    add({{"class", "BackgroundItem"},
+         {"name", "bg"},
+         {"tagValue", 5},
+         {"disabled", 0},
+         {"color",
+          {{"color", 0xABCDEF}, {"paintMode", 1}, {"randomColor", 0}, {"useWindowBackground", 0}}}},
         json::object(), {{"kind", 5}});
     add({{"class", "LoopStartItem"}, {"name", "loop"}, {"tagValue", 6}, {"disabled", 0}},
         json::object(), {{"kind", 6}});
-    add({{"class", "LineItem"}, {"name", "line"}, {"tagValue", 8}, {"disabled", 0},
-         {"color", color}, {"path", PathAt(v, 2)}, {"penStyle", 2}, {"penWidth", 5}},
+    add({{"class", "LineItem"},
+         {"name", "line"},
+         {"tagValue", 8},
+         {"disabled", 0},
+         {"color", color},
+         {"path", PathAt(v, 2)},
+         {"penStyle", 2},
+         {"penWidth", 5}},
         json::object(), {{"kind", 8}});
-    add({{"class", "LoopEndItem"}, {"name", "again"}, {"tagValue", 7}, {"disabled", 0},
-         {"repeatCount", 3}, {"endless", 1}},
+    add({{"class", "LoopEndItem"},
+         {"name", "again"},
+         {"tagValue", 7},
+         {"disabled", 0},
+         {"repeatCount", 3},
+         {"endless", 1}},
         json::object(), {{"kind", 7}});
-    json play = {{"class", "PlayMediaItem"}, {"name", "play"}, {"tagValue", 10}, {"disabled", 0},
-                 {"repeatCount", 2}, {"endless", 0}, {"waitUntilDone", 1},
-                 {"loopInBackground", 1}, {"videoX", 0}, {"videoY", 0}};
+    json play = {{"class", "PlayMediaItem"},
+                 {"name", "play"},
+                 {"tagValue", 10},
+                 {"disabled", 0},
+                 {"repeatCount", 2},
+                 {"endless", 0},
+                 {"waitUntilDone", 1},
+                 {"loopInBackground", 1},
+                 {"videoX", 0},
+                 {"videoY", 0}};
     if (v >= 2.1f) play.update(json{{"videoX", 33}, {"videoY", -44}});
     add(play, {{"media", "song"}}, {{"kind", 10}, {"media", 2}});
     add({{"class", "StopMediaItem"}, {"name", "stop"}, {"tagValue", 11}, {"disabled", 0}},
         {{"media", "song"}}, {{"kind", 11}, {"media", 2}});
     std::string longText;  // needs the 16-bit length form
     for (int i = 0; i < 40; ++i) longText += "caf\u00e9 \u00bb ";
-    add({{"class", "CommentItem"}, {"name", ""}, {"tagValue", 12}, {"disabled", 0},
+    add({{"class", "CommentItem"},
+         {"name", ""},
+         {"tagValue", 12},
+         {"disabled", 0},
          {"comment", longText}},
         json::object(), {{"kind", 12}});
-    add({{"class", "LinkItem"}, {"name", "link"}, {"tagValue", 13}, {"disabled", 0},
-         {"clearLink", 1}, {"linkMode", 2}, {"url", "https://example.org/\u00fc"}},
+    add({{"class", "LinkItem"},
+         {"name", "link"},
+         {"tagValue", 13},
+         {"disabled", 0},
+         {"clearLink", 1},
+         {"linkMode", 2},
+         {"url", "https://example.org/\u00fc"}},
         json::object(), {{"kind", 13}});
-    add({{"class", "ShowPictureItem"}, {"name", "unlinked"}, {"tagValue", 0}, {"disabled", 1},
-         {"path", PathAt(v, 1)}, {"color", color}},
+    add({{"class", "ShowPictureItem"},
+         {"name", "unlinked"},
+         {"tagValue", 0},
+         {"disabled", 1},
+         {"path", PathAt(v, 1)},
+         {"color", color}},
         json::object(), {{"kind", 1}, {"picture", nullptr}});
 
     manifest_ = {{"version", v}, {"items", items}};
@@ -194,8 +297,8 @@ class RoundTrip : public ::testing::TestWithParam<Case> {
   json Dump(const Case& c) {
     std::ofstream(dir_ / "show.json") << manifest_.dump(1);
     const fs::path out = dir_ / (c.saver ? "show.scr" : "show.arc");
-    std::string cmd = std::string(SCENEPACK_EXE) + " '" + (dir_ / "show.json").string() +
-                      "' -o '" + out.string() + "'";
+    std::string cmd = std::string(SCENEPACK_EXE) + " '" + (dir_ / "show.json").string() + "' -o '" +
+                      out.string() + "'";
     cmd += c.saver ? std::string(" --player '") + SCENEPLAYER_EXE + "'" : " --archive-only";
     std::string ignored;
     EXPECT_EQ(Capture(cmd, ignored), 0) << cmd;
@@ -250,18 +353,20 @@ TEST_P(RoundTrip, EveryFieldComesBack) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Versions, RoundTrip,
-    ::testing::Values(Case{1.0f}, Case{2.0f}, Case{2.1f}, Case{2.11f}, Case{2.5f}, Case{3.0f},
-                      Case{3.1f}, Case{3.2f}, Case{4.0f}, Case{4.3f}, Case{4.31f},
-                      Case{4.31f, true}, Case{2.0f, true}, Case{1.0f, true},
-                      Case{4.31f, false, true}, Case{2.1f, true, true}),
-    [](const auto& info) {
-      std::string name = "V" + std::to_string(static_cast<int>(info.param.version * 100 + 0.5f));
-      if (info.param.wide) name += "Wide";
-      if (info.param.saver) name += "Saver";
-      return name;
-    });
+INSTANTIATE_TEST_SUITE_P(Versions, RoundTrip,
+                         ::testing::Values(Case{1.0f}, Case{2.0f}, Case{2.1f}, Case{2.11f},
+                                           Case{2.5f}, Case{3.0f}, Case{3.1f}, Case{3.2f},
+                                           Case{4.0f}, Case{4.3f}, Case{4.31f}, Case{4.31f, true},
+                                           Case{2.0f, true}, Case{1.0f, true},
+                                           Case{4.31f, false, true}, Case{2.1f, true, true}),
+                         [](const auto& info) {
+                           std::string name =
+                               "V" +
+                               std::to_string(static_cast<int>(info.param.version * 100 + 0.5f));
+                           if (info.param.wide) name += "Wide";
+                           if (info.param.saver) name += "Saver";
+                           return name;
+                         });
 
 // The bundled demo builds and reads back with its links in place.
 TEST(DemoShow, BuildsAndDumps) {

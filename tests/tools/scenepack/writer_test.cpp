@@ -17,7 +17,8 @@ using Bytes = std::vector<uint8_t>;
 Bytes Words(std::initializer_list<int32_t> words) {
   Bytes out;
   for (int32_t w : words)
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(static_cast<uint32_t>(w) >> (8 * i)));
+    for (int i = 0; i < 4; ++i)
+      out.push_back(static_cast<uint8_t>(static_cast<uint32_t>(w) >> (8 * i)));
   return out;
 }
 
@@ -46,12 +47,12 @@ TEST(Scramble, LowersEachByteByLengthModElevenPlusThree) {
 TEST(Cp1252, ConvertsWhatTheCodePageHoldsAndRefusesTheRest) {
   EXPECT_EQ(scenepack::Utf8ToCp1252("abc"), "abc");
   EXPECT_EQ(scenepack::Utf8ToCp1252("\xC3\xA9\xE2\x82\xAC\xE2\x80\xA6\xC3\xBF"),
-            "\xE9\x80\x85\xFF");  // é € … ÿ
-  EXPECT_FALSE(scenepack::Utf8ToCp1252("\xCE\xA9"));      // Ω
-  EXPECT_FALSE(scenepack::Utf8ToCp1252("\xC2\x81"));      // U+0081 is not a character there
+            "\xE9\x80\x85\xFF");                              // é € … ÿ
+  EXPECT_FALSE(scenepack::Utf8ToCp1252("\xCE\xA9"));          // Ω
+  EXPECT_FALSE(scenepack::Utf8ToCp1252("\xC2\x81"));          // U+0081 is not a character there
   EXPECT_FALSE(scenepack::Utf8ToCp1252("\xF0\x9F\x98\x80"));  // beyond the BMP
-  EXPECT_FALSE(scenepack::Utf8ToCp1252("\xC3"));          // cut short
-  EXPECT_FALSE(scenepack::Utf8ToCp1252("\xC0\xAF"));      // overlong
+  EXPECT_FALSE(scenepack::Utf8ToCp1252("\xC3"));              // cut short
+  EXPECT_FALSE(scenepack::Utf8ToCp1252("\xC0\xAF"));          // overlong
   EXPECT_FALSE(scenepack::Utf8ToCp1252("\xFF"));
   EXPECT_EQ(scenepack::Cp1252ToUtf8("\xE9\x80\x9F"), "\xC3\xA9\xE2\x82\xAC\xC5\xB8");
   EXPECT_EQ(scenepack::Cp1252ToUtf16(0x80), u'\u20AC');
@@ -95,18 +96,18 @@ TEST(ArchiveWriter, StringLengthForms) {
 
 TEST(ArchiveWriter, ScrambledStringsAndBlocks) {
   ArchiveWriter w;
-  w.ScrambledString("Hi");  // shift 5
+  w.ScrambledString("Hi");                          // shift 5
   w.ScrambledBlock(Bytes{0x42, 0x4D, 0x00, 0x01});  // shift 7
   EXPECT_EQ(w.bytes(), (Bytes{0x02, 0x43, 0x64, 0x3B, 0x46, 0xF9, 0xFA}));
 
   // In 16-bit characters the lowered bytes are stored as the characters they stand for,
   // including the unassigned ones the reader maps back to themselves.
   ArchiveWriter wide(true);
-  wide.ScrambledString("ab");   // 0x5C 0x5D
+  wide.ScrambledString("ab");    // 0x5C 0x5D
   wide.ScrambledString("\x85");  // shift 4 gives 0x81
   wide.ScrambledString("\x84");  // shift 4 gives 0x80 = €
-  EXPECT_EQ(wide.bytes(), (Bytes{0xFF, 0xFE, 0xFF, 0x02, 0x5C, 0, 0x5D, 0,  //
-                                 0xFF, 0xFE, 0xFF, 0x01, 0x81, 0x00,        //
+  EXPECT_EQ(wide.bytes(), (Bytes{0xFF, 0xFE, 0xFF, 0x02, 0x5C, 0,    0x5D, 0,  //
+                                 0xFF, 0xFE, 0xFF, 0x01, 0x81, 0x00,           //
                                  0xFF, 0xFE, 0xFF, 0x01, 0xAC, 0x20}));
 }
 
@@ -311,9 +312,9 @@ TEST(WriteArchive, HeaderRecordsAndLinkLists) {
   add(scenepack::kHidePictureItem, "", 0);
   add(scenepack::kPictureItem, "c");
   const Bytes b = scenepack::WriteArchive(show);
-  const Bytes header = Cat({Words({0}), Bytes{12}, Bytes{'S', 'c', 'e', 'n', 'e', 'P', 'r', 'o',
-                                                      'j', 'e', 'c', 't'},
-                            Bytes{0x00, 0x00, 0x40, 0x40}, Words({6})});
+  const Bytes header =
+      Cat({Words({0}), Bytes{12}, Bytes{'S', 'c', 'e', 'n', 'e', 'P', 'r', 'o', 'j', 'e', 'c', 't'},
+           Bytes{0x00, 0x00, 0x40, 0x40}, Words({6})});
   ASSERT_GT(b.size(), header.size());
   EXPECT_EQ(Bytes(b.begin(), b.begin() + static_cast<long>(header.size())), header);
   // Resources in list order: a is used by items 2 and 4, b by 3, c by nobody.
