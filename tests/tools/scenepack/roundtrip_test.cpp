@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <ostream>
 #include <string>
 
 #include "platform/sys/elf_image.h"
@@ -25,6 +26,11 @@ struct Case {
   bool wide = false;
   bool saver = false;
 };
+
+void PrintTo(const Case& c, std::ostream* os) {
+  *os << "version " << c.version << (c.wide ? ", 16-bit strings" : "")
+      << (c.saver ? ", saver file" : ", bare archive");
+}
 
 std::string Hex(const std::string& bytes) {
   static const char* kDigits = "0123456789abcdef";
