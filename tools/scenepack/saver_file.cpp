@@ -1,0 +1,83 @@
+#include "scenepack/saver_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <stdexcept>
+
+#include "platform/sys/bounded_reader.h"
+#include "platform/sys/elf_image.h"
+
+namespace scenepack {
+
+namespace {
+
+std::runtime_error SystemError(const std::string& what, const std::filesystem::path& path) {
+  return std::runtime_error(what + " " + path.string() + ": " + std::strerror(errno));
+}
+
+}  // namespace
+
+std::vector<uint8_t> PlayerImage(const std::filesystem::path& playerPath) {
+  sys::FileSource file;
+  if (!file.Open(playerPath.string())) throw SystemError("cannot open the player", playerPath);
+  const auto end = sys::ElfImageEnd(file);
+  if (!end)
+    throw std::runtime_error("the player " + playerPath.string() + " is not an ELF executable");
+  if (*end > file.Size())
+    throw std::runtime_error("the player " + playerPath.string() + " is truncated");
+  std::vector<uint8_t> image(static_cast<size_t>(*end));
+  if (file.ReadAt(0, image.data(), image.size()) != image.size())
+    throw SystemError("cannot read the player", playerPath);
+  return image;
+}
+
+std::filesystem::path DefaultPlayerPath() {
+  std::error_code ec;
+  const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec) return "sceneplayer";
+  const auto dir = self.parent_path();
+  const auto beside = dir / "sceneplayer";
+  if (std::filesystem::exists(beside, ec)) return beside;
+  // The build tree keeps tools/scenepack/ and src/app/ under one root.
+  return (dir / ".." / ".." / "src" / "app" / "sceneplayer").lexically_normal();
+}
+
+void WriteFileAtomically(const std::filesystem::path& target,
+                         std::initializer_list<std::span<const uint8_t>> parts, mode_t mode) {
+  std::string tmp = target.string() + ".XXXXXX";
+  const int fd = mkstemp(tmp.data());
+  if (fd < 0) throw SystemError("cannot create a file beside", target);
+  auto fail = [&](const std::string& what) {
+    const auto error = SystemError(what, target);
+    close(fd);
+    unlink(tmp.c_str());
+    throw error;
+  };
+  for (const auto& part : parts) {
+    size_t done = 0;
+    while (done < part.size()) {
+      const ssize_t n = write(fd, part.data() + done, part.size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) fail("cannot write");
+      done += static_cast<size_t>(n);
+    }
+  }
+  if (fchmod(fd, mode) != 0) fail("cannot set the mode of");
+  if (fsync(fd) != 0) fail("cannot flush");
+  if (close(fd) != 0) {
+    const auto error = SystemError("cannot write", target);
+    unlink(tmp.c_str());
+    throw error;
+  }
+  if (rename(tmp.c_str(), target.c_str()) != 0) {
+    const auto error = SystemError("cannot rename the new file to", target);
+    unlink(tmp.c_str());
+    throw error;
+  }
+}
+
+}  // namespace scenepack
