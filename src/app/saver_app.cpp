@@ -23,6 +23,7 @@
 #include "platform/ui/sdl_message_presenter.h"
 #include "resources/preview_logo.h"
 #include "resources/string_table.h"
+#include "scene/properties.h"
 
 namespace app {
 namespace {
@@ -195,6 +196,22 @@ int SaverApp::Run(const Options& options) {
 }
 
 int SaverApp::RunShow(const Options& options) {
+  const bool recording = options.framesDir.has_value();
+  std::unique_ptr<sys::Clock> clock;
+  sys::VirtualClock* virtualClock = nullptr;
+  if (recording) {
+    auto v = std::make_unique<sys::VirtualClock>();
+    virtualClock = v.get();
+    clock = std::move(v);
+  } else {
+    clock = std::make_unique<sys::RealClock>();
+  }
+  // Items take time-seeded random values when they are made: in virtual time, so two
+  // recordings of a show are the same.
+  scene::SetSeedClock(virtualClock);
+  struct SeedClockReset {
+    ~SeedClockReset() { scene::SetSeedClock(nullptr); }
+  } seedClockReset;
   LoadFailure failure;
   if (!LoadProjectArchive(options.archive, sceneList_, /*prepare=*/true, &failure)) {
     std::string line = "sceneplayer: cannot load the show: " + failure.what;
@@ -207,21 +224,14 @@ int SaverApp::RunShow(const Options& options) {
   if (!display) return 1;
   ui::SetScreenSize({display->Width(), display->Height()});
   std::optional<ui::SdlMessagePresenter> presenter;
+  struct PresenterReset {
+    ~PresenterReset() { ui::SetMessagePresenter(nullptr); }
+  } presenterReset;
   if (display->HasWindow()) {
     presenter.emplace(appName_);
     ui::SetMessagePresenter(&*presenter);
   }
 
-  const bool recording = options.framesDir.has_value();
-  std::unique_ptr<sys::Clock> clock;
-  sys::VirtualClock* virtualClock = nullptr;
-  if (recording) {
-    auto v = std::make_unique<sys::VirtualClock>();
-    virtualClock = v.get();
-    clock = std::move(v);
-  } else {
-    clock = std::make_unique<sys::RealClock>();
-  }
 
   WindowHost host(*display, *store_, *profile_, *this);
   SaverWindow window(host);
@@ -324,10 +334,12 @@ int SaverApp::RunShow(const Options& options) {
     recorder->Finish(virtualClock->Elapsed());
     std::fprintf(stderr, "sceneplayer: wrote %lld frames to %s\n",
                  static_cast<long long>(recorder->FramesWritten()), options.framesDir->c_str());
-    if (recorder->Failed()) return 1;
+    if (recorder->Failed()) {
+      if (signals_) signals_->SetHandler(nullptr);
+      return 1;
+    }
   }
   if (signals_) signals_->SetHandler(nullptr);
-  ui::SetMessagePresenter(nullptr);
   return 0;
 }
 
