@@ -396,10 +396,20 @@ void Canvas::DrawLine(int x1, int y1, int x2, int y2, const Pen& pen) {
     return;
   }
 
-  // Cosmetic pen: Bresenham from (x1, y1), end point excluded. Step i along the major
-  // axis moves floor((2 i minor + major - 1) / (2 major)) along the minor axis, so an
-  // exact half step stays on the start's side.
+  // Cosmetic pen: Bresenham from (x1, y1), end point excluded, in closed form so that
+  // clipping can skip straight to the visible steps. Step i along the major axis moves
+  // floor((2 i minor + major - 1 + bias) / (2 major)) along the minor axis. An exact half
+  // step stays on the start's side, except in the octants where GDI rounds it the other
+  // way (bias 1: down-left steep, up-left both, up-right shallow), so a line and its
+  // reverse need not cover the same pixels, as on Windows.
   const int64_t ddx = int64_t{x2} - x1, ddy = int64_t{y2} - y1;
+  int octant;  // 1..8 clockwise from +x, screen y pointing down
+  if (ddy > 0) {
+    octant = ddx > 0 ? (ddx > ddy ? 1 : 2) : (-ddx > ddy ? 4 : 3);
+  } else {
+    octant = ddx < 0 ? (-ddx > -ddy ? 5 : 6) : (ddx > -ddy ? 8 : 7);
+  }
+  const int64_t bias = (octant == 3 || octant == 5 || octant == 6 || octant == 8) ? 1 : 0;
   const int64_t adx = std::llabs(ddx), ady = std::llabs(ddy);
   const bool xMajor = adx >= ady;
   const int64_t major = xMajor ? adx : ady, minor = xMajor ? ady : adx;
@@ -408,7 +418,7 @@ void Canvas::DrawLine(int x1, int y1, int x2, int y2, const Pen& pen) {
   const int64_t maj0 = xMajor ? x1 : y1, min0 = xMajor ? y1 : x1;
   const int64_t majLimit = xMajor ? target_.Width() : target_.Height();
   const int64_t minLimit = xMajor ? target_.Height() : target_.Width();
-  auto minorOffset = [&](int64_t i) { return (2 * i * minor + major - 1) / (2 * major); };
+  auto minorOffset = [&](int64_t i) { return (2 * i * minor + major - 1 + bias) / (2 * major); };
 
   // Steps whose major coordinate is inside the target.
   int64_t lo = 0, hi = major - 1;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <vector>
@@ -260,10 +261,47 @@ TEST(DrawLine, EndPointExcludedAndOnePixelPerMajorStep) {
   }
 }
 
-TEST(DrawLine, ExactHalfStepsStayOnTheStartSide) {
+// Reference: the incremental Bresenham loop with GDI's per-octant bias.
+std::vector<std::pair<int, int>> NaiveLine(int x1, int y1, int x2, int y2) {
+  int dx = x2 - x1, dy = y2 - y1;
+  int octant = dy > 0 ? (dx > 0 ? (dx > dy ? 1 : 2) : (-dx > dy ? 4 : 3))
+                      : (dx < 0 ? (-dx > -dy ? 5 : 6) : (dx > -dy ? 8 : 7));
+  int bias = (octant == 3 || octant == 5 || octant == 6 || octant == 8) ? 1 : 0;
+  int xadd = dx < 0 ? -1 : 1, yadd = dy < 0 ? -1 : 1;
+  dx = std::abs(dx);
+  dy = std::abs(dy);
+  std::vector<std::pair<int, int>> out;
+  if (dx > dy) {
+    int err = 2 * dy - dx;
+    for (int n = 0; n < dx; ++n, x1 += xadd) {
+      out.emplace_back(x1, y1);
+      if (err + bias > 0) { y1 += yadd; err += 2 * dy - 2 * dx; } else { err += 2 * dy; }
+    }
+  } else {
+    int err = 2 * dx - dy;
+    for (int n = 0; n < dy; ++n, y1 += yadd) {
+      out.emplace_back(x1, y1);
+      if (err + bias > 0) { x1 += xadd; err += 2 * dx - 2 * dy; } else { err += 2 * dx; }
+    }
+  }
+  std::sort(out.begin(), out.end(), [](auto a, auto b) { return std::pair(a.second, a.first) < std::pair(b.second, b.first); });
+  return out;
+}
+
+TEST(DrawLine, MatchesIncrementalBresenhamInEveryOctant) {
+  for (int x2 = 0; x2 <= 16; ++x2)
+    for (int y2 = 0; y2 <= 16; ++y2) {
+      Surface s(17, 17, kBlank);
+      Canvas(s).DrawLine(8, 8, x2, y2, Pen{PS_SOLID, 1, RGB(0, 0, 255)});
+      ASSERT_EQ(Marked(s, 0x0000FF), NaiveLine(8, 8, x2, y2)) << "to " << x2 << "," << y2;
+    }
+  // Half steps: down-right keeps to the start's row, up-right (octant 8) leaves it.
   Surface s(4, 4, kBlank);
   Canvas(s).DrawLine(0, 0, 2, 1, Pen{PS_SOLID, 0, RGB(0, 0, 255)});
   EXPECT_EQ(Marked(s, 0x0000FF), (std::vector<std::pair<int, int>>{{0, 0}, {1, 0}}));
+  Surface u(4, 4, kBlank);
+  Canvas(u).DrawLine(0, 2, 2, 1, Pen{PS_SOLID, 0, RGB(0, 0, 255)});
+  EXPECT_EQ(Marked(u, 0x0000FF), (std::vector<std::pair<int, int>>{{1, 1}, {0, 2}}));
 }
 
 // A clipped line has exactly the pixels of the same line drawn on a larger surface.
