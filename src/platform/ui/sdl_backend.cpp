@@ -86,9 +86,9 @@ class SdlBackend final : public DisplayBackend {
           if (error) *error = "invalid window size";
           return false;
         }
-        window_ = SDL_CreateWindow(options.title.c_str(), SDL_WINDOWPOS_CENTERED,
-                                   SDL_WINDOWPOS_CENTERED, options.width, options.height,
-                                   SDL_WINDOW_SHOWN);
+        window_ =
+            SDL_CreateWindow(options.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                             options.width, options.height, SDL_WINDOW_SHOWN);
         break;
     }
     if (!window_) return Fail(error);
@@ -110,6 +110,8 @@ class SdlBackend final : public DisplayBackend {
       refreshRate_ = mode.refresh_rate;
     }
     arrow_ = SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_ARROW);
+    // Keys are all the saver reads; no input method should pop up over the show.
+    SDL_StopTextInput();
     if (options.mode == DisplayMode::FullScreen) SDL_RaiseWindow(window_);
     return true;
   }

@@ -92,10 +92,13 @@ TEST(BitBlt, AllOperationsOnRandomPixels) {
 
 TEST(BitBlt, NamedOperationsUseTheirWindowsValues) {
   Surface dst(1, 1, 0x00F0F0F0), src(1, 1, 0x000FF00F);
-  struct Case { uint32_t rop; Pixel want; } cases[] = {
-      {SRCCOPY, 0x0FF00F}, {SRCPAINT, 0xFFF0FF}, {SRCAND, 0x00F000}, {SRCINVERT, 0xFF00FF},
-      {NOTSRCCOPY, 0xF00FF0}, {DSTINVERT, 0x0F0F0F}, {BLACKNESS, 0}, {WHITENESS, 0xFFFFFF},
-      {SRCERASE, 0x0F000F}, {NOTSRCERASE, 0x000F00}};
+  struct Case {
+    uint32_t rop;
+    Pixel want;
+  } cases[] = {{SRCCOPY, 0x0FF00F},    {SRCPAINT, 0xFFF0FF},   {SRCAND, 0x00F000},
+               {SRCINVERT, 0xFF00FF},  {NOTSRCCOPY, 0xF00FF0}, {DSTINVERT, 0x0F0F0F},
+               {BLACKNESS, 0},         {WHITENESS, 0xFFFFFF},  {SRCERASE, 0x0F000F},
+               {NOTSRCERASE, 0x000F00}};
   for (const Case& k : cases) {
     dst.At(0, 0) = 0xF0F0F0;
     Canvas c(dst);
@@ -118,8 +121,8 @@ TEST(BitBlt, ClipsToSourceAndTargetLikeThePerPixelReference) {
     Canvas c(got);
     c.BitBlt(x, y, w, h, src, sx, sy, rop, RGB(1, 2, 3));
     NaiveBlt(want, x, y, w, h, src, sx, sy, rop, PixelFromColorRef(RGB(1, 2, 3)));
-    ASSERT_TRUE(SameBits(got, want)) << x << "," << y << " " << w << "x" << h << " from " << sx
-                                     << "," << sy;
+    ASSERT_TRUE(SameBits(got, want))
+        << x << "," << y << " " << w << "x" << h << " from " << sx << "," << sy;
   }
 }
 
@@ -154,12 +157,11 @@ TEST(PatBlt, FillsClipsAndIgnoresOperationsNeedingASource) {
   Canvas c(s);
   c.FillRect(Rect{-5, 8, 3, 20}, RGB(0xFF, 0, 0));
   for (int y = 0; y < 10; ++y)
-    for (int x = 0; x < 10; ++x)
-      EXPECT_EQ(s.At(x, y), (x < 3 && y >= 8) ? 0xFF0000u : 0x010101u);
+    for (int x = 0; x < 10; ++x) EXPECT_EQ(s.At(x, y), (x < 3 && y >= 8) ? 0xFF0000u : 0x010101u);
   EXPECT_EQ(c.TakeDirty(), (Rect{0, 8, 3, 10}));
   c.PatBlt(Rect{0, 0, 10, 10}, 0, SRCCOPY);
-  c.FillRect(Rect{5, 5, 5, 9}, 0);   // empty width
-  c.FillRect(Rect{6, 6, 2, 2}, 0);   // inverted
+  c.FillRect(Rect{5, 5, 5, 9}, 0);  // empty width
+  c.FillRect(Rect{6, 6, 2, 2}, 0);  // inverted
   EXPECT_EQ(s.At(5, 5), 0x010101u);
   EXPECT_EQ(s.At(4, 4), 0x010101u);
   EXPECT_TRUE(c.TakeDirty().IsEmpty());
@@ -245,8 +247,8 @@ std::vector<std::pair<int, int>> Marked(const Surface& s, Pixel color) {
 constexpr Pixel kBlank = 0x808080;
 
 TEST(DrawLine, EndPointExcludedAndOnePixelPerMajorStep) {
-  const int ends[][4] = {{1, 1, 9, 1}, {9, 1, 1, 1}, {2, 2, 2, 10}, {2, 10, 2, 2}, {0, 0, 11, 5},
-                         {11, 5, 0, 0}, {3, 11, 7, 0}, {0, 0, 6, 6},  {6, 6, 0, 0}, {5, 5, 5, 5}};
+  const int ends[][4] = {{1, 1, 9, 1},  {9, 1, 1, 1},  {2, 2, 2, 10}, {2, 10, 2, 2}, {0, 0, 11, 5},
+                         {11, 5, 0, 0}, {3, 11, 7, 0}, {0, 0, 6, 6},  {6, 6, 0, 0},  {5, 5, 5, 5}};
   for (const auto& e : ends) {
     Surface s(12, 12, kBlank);
     Canvas c(s);
@@ -275,16 +277,28 @@ std::vector<std::pair<int, int>> NaiveLine(int x1, int y1, int x2, int y2) {
     int err = 2 * dy - dx;
     for (int n = 0; n < dx; ++n, x1 += xadd) {
       out.emplace_back(x1, y1);
-      if (err + bias > 0) { y1 += yadd; err += 2 * dy - 2 * dx; } else { err += 2 * dy; }
+      if (err + bias > 0) {
+        y1 += yadd;
+        err += 2 * dy - 2 * dx;
+      } else {
+        err += 2 * dy;
+      }
     }
   } else {
     int err = 2 * dx - dy;
     for (int n = 0; n < dy; ++n, y1 += yadd) {
       out.emplace_back(x1, y1);
-      if (err + bias > 0) { x1 += xadd; err += 2 * dx - 2 * dy; } else { err += 2 * dx; }
+      if (err + bias > 0) {
+        x1 += xadd;
+        err += 2 * dx - 2 * dy;
+      } else {
+        err += 2 * dx;
+      }
     }
   }
-  std::sort(out.begin(), out.end(), [](auto a, auto b) { return std::pair(a.second, a.first) < std::pair(b.second, b.first); });
+  std::sort(out.begin(), out.end(), [](auto a, auto b) {
+    return std::pair(a.second, a.first) < std::pair(b.second, b.first);
+  });
   return out;
 }
 
@@ -325,9 +339,13 @@ TEST(DrawLine, ClippingKeepsThePixelsOfTheUnclippedLine) {
 }
 
 TEST(DrawLine, DashPatternsAndBackgroundMode) {
-  struct Case { int style; std::vector<int> runs; } cases[] = {
-      {PS_DASH, {18, 6}}, {PS_DOT, {3, 3}}, {PS_DASHDOT, {9, 6, 3, 6}},
-      {PS_DASHDOTDOT, {9, 3, 3, 3, 3, 3}}};
+  struct Case {
+    int style;
+    std::vector<int> runs;
+  } cases[] = {{PS_DASH, {18, 6}},
+               {PS_DOT, {3, 3}},
+               {PS_DASHDOT, {9, 6, 3, 6}},
+               {PS_DASHDOTDOT, {9, 3, 3, 3, 3, 3}}};
   for (const Case& k : cases) {
     for (int mode : {TRANSPARENT, OPAQUE}) {
       Surface s(100, 1, kBlank);
@@ -408,7 +426,7 @@ TEST(DrawTransparent, LeavesOutTheKeyColour) {
   src.At(2, 0) = 0x0000FF;
   Canvas c(dst);
   c.DrawTransparent(-1, 0, 3, 1, src, 0, 0, RGB(0, 255, 0));
-  EXPECT_EQ(dst.At(0, 0), kBlank);   // key
+  EXPECT_EQ(dst.At(0, 0), kBlank);  // key
   EXPECT_EQ(dst.At(1, 0), 0x0000FFu);
   c.DrawTransparent(3, 0, 3, 1, src, 0, 0, RGB(0, 255, 0));
   EXPECT_EQ(dst.At(3, 0), 0xFF0000u);
@@ -417,7 +435,10 @@ TEST(DrawTransparent, LeavesOutTheKeyColour) {
 
 TEST(TileBlt, RepeatsFromTheOrigin) {
   Surface tile(2, 2);
-  tile.At(0, 0) = 1; tile.At(1, 0) = 2; tile.At(0, 1) = 3; tile.At(1, 1) = 4;
+  tile.At(0, 0) = 1;
+  tile.At(1, 0) = 2;
+  tile.At(0, 1) = 3;
+  tile.At(1, 1) = 4;
   Surface s(5, 3, 0);
   Canvas c(s);
   c.TileBlt(Rect{0, 0, 5, 3}, tile, 1, 0);

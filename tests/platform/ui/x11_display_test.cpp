@@ -1,7 +1,7 @@
 // The SDL backends on a private X server (Xvfb); skipped where Xvfb is missing.
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -27,8 +27,8 @@ class XServer : public ::testing::Test {
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);
     std::string fd = std::to_string(fds[1]);
-    const char* argv[] = {"Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "800x600x24",
-                          "-nolisten", "tcp", nullptr};
+    const char* argv[] = {"Xvfb",       "-displayfd", fd.c_str(), "-screen", "0",
+                          "800x600x24", "-nolisten",  "tcp",      nullptr};
     // The server's own output would keep the test's output pipe open.
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);

@@ -8,9 +8,9 @@ namespace testx11 {
 HostWindow::HostWindow(const std::string& display, int width, int height) {
   connection_ = XOpenDisplay(display.c_str());
   if (!connection_) return;
-  window_ = XCreateSimpleWindow(connection_, DefaultRootWindow(connection_), 0, 0,
-                                static_cast<unsigned>(width), static_cast<unsigned>(height), 0, 0,
-                                0);
+  window_ =
+      XCreateSimpleWindow(connection_, DefaultRootWindow(connection_), 0, 0,
+                          static_cast<unsigned>(width), static_cast<unsigned>(height), 0, 0, 0);
   XMapWindow(connection_, window_);
   XSync(connection_, False);
 }
