@@ -48,7 +48,8 @@ void Run(benchmark::State& state, Draw draw) {
     benchmark::ClobberMemory();
   }
   auto t1 = std::chrono::steady_clock::now();
-  double per = std::chrono::duration<double>(t1 - t0).count() / static_cast<double>(state.iterations());
+  double per =
+      std::chrono::duration<double>(t1 - t0).count() / static_cast<double>(state.iterations());
   state.counters["x_memcpy"] = per / base;
   state.SetBytesProcessed(state.iterations() * int64_t{kW} * kH * 4);
 }

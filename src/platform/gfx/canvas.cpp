@@ -130,7 +130,11 @@ bool ClipCopy(int& x, int& y, int& w, int& h, int& sx, int& sy, const Rect& srcB
   // 64-bit while clipping: callers may pass anything.
   int64_t X = x, Y = y, W = w, H = h, SX = sx, SY = sy;
   auto clipAxis = [](int64_t& d, int64_t& s, int64_t& len, int64_t lo, int64_t hi) {
-    if (s < lo) { d += lo - s; len -= lo - s; s = lo; }
+    if (s < lo) {
+      d += lo - s;
+      len -= lo - s;
+      s = lo;
+    }
     if (s + len > hi) len = hi - s;
   };
   clipAxis(X, SX, W, srcBounds.left, srcBounds.right);
@@ -138,9 +142,12 @@ bool ClipCopy(int& x, int& y, int& w, int& h, int& sx, int& sy, const Rect& srcB
   clipAxis(SX, X, W, dstBounds.left, dstBounds.right);
   clipAxis(SY, Y, H, dstBounds.top, dstBounds.bottom);
   if (W <= 0 || H <= 0) return false;
-  x = static_cast<int>(X); y = static_cast<int>(Y);
-  w = static_cast<int>(W); h = static_cast<int>(H);
-  sx = static_cast<int>(SX); sy = static_cast<int>(SY);
+  x = static_cast<int>(X);
+  y = static_cast<int>(Y);
+  w = static_cast<int>(W);
+  h = static_cast<int>(H);
+  sx = static_cast<int>(SX);
+  sy = static_cast<int>(SY);
   return true;
 }
 
@@ -156,11 +163,16 @@ constexpr DashPattern kDashDotDot{{9, 3, 3, 3, 3, 3}, 6};
 
 const DashPattern* PatternOf(int style) {
   switch (style) {
-    case PS_DASH: return &kDash;
-    case PS_DOT: return &kDot;
-    case PS_DASHDOT: return &kDashDot;
-    case PS_DASHDOTDOT: return &kDashDotDot;
-    default: return nullptr;
+    case PS_DASH:
+      return &kDash;
+    case PS_DOT:
+      return &kDot;
+    case PS_DASHDOT:
+      return &kDashDot;
+    case PS_DASHDOTDOT:
+      return &kDashDotDot;
+    default:
+      return nullptr;
   }
 }
 
@@ -276,8 +288,8 @@ void Canvas::StretchBlt(int x, int y, int w, int h, const Surface& src, int sx, 
     int64_t l = std::min<int64_t>(x, int64_t{x} + w), t = std::min<int64_t>(y, int64_t{y} + h);
     int64_t r = l + std::llabs(w), b = t + std::llabs(h);
     auto clampInt = [](int64_t v) {
-      return static_cast<int>(std::clamp<int64_t>(v, std::numeric_limits<int>::min(),
-                                                  std::numeric_limits<int>::max()));
+      return static_cast<int>(
+          std::clamp<int64_t>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
     };
     PatBlt(Rect{clampInt(l), clampInt(t), clampInt(r), clampInt(b)}, 0, rop);
     return;
@@ -396,10 +408,20 @@ void Canvas::DrawLine(int x1, int y1, int x2, int y2, const Pen& pen) {
     return;
   }
 
-  // Cosmetic pen: Bresenham from (x1, y1), end point excluded. Step i along the major
-  // axis moves floor((2 i minor + major - 1) / (2 major)) along the minor axis, so an
-  // exact half step stays on the start's side.
+  // Cosmetic pen: Bresenham from (x1, y1), end point excluded, in closed form so that
+  // clipping can skip straight to the visible steps. Step i along the major axis moves
+  // floor((2 i minor + major - 1 + bias) / (2 major)) along the minor axis. An exact half
+  // step stays on the start's side, except in the octants where GDI rounds it the other
+  // way (bias 1: down-left steep, up-left both, up-right shallow), so a line and its
+  // reverse need not cover the same pixels, as on Windows.
   const int64_t ddx = int64_t{x2} - x1, ddy = int64_t{y2} - y1;
+  int octant;  // 1..8 clockwise from +x, screen y pointing down
+  if (ddy > 0) {
+    octant = ddx > 0 ? (ddx > ddy ? 1 : 2) : (-ddx > ddy ? 4 : 3);
+  } else {
+    octant = ddx < 0 ? (-ddx > -ddy ? 5 : 6) : (ddx > -ddy ? 8 : 7);
+  }
+  const int64_t bias = (octant == 3 || octant == 5 || octant == 6 || octant == 8) ? 1 : 0;
   const int64_t adx = std::llabs(ddx), ady = std::llabs(ddy);
   const bool xMajor = adx >= ady;
   const int64_t major = xMajor ? adx : ady, minor = xMajor ? ady : adx;
@@ -408,7 +430,7 @@ void Canvas::DrawLine(int x1, int y1, int x2, int y2, const Pen& pen) {
   const int64_t maj0 = xMajor ? x1 : y1, min0 = xMajor ? y1 : x1;
   const int64_t majLimit = xMajor ? target_.Width() : target_.Height();
   const int64_t minLimit = xMajor ? target_.Height() : target_.Width();
-  auto minorOffset = [&](int64_t i) { return (2 * i * minor + major - 1) / (2 * major); };
+  auto minorOffset = [&](int64_t i) { return (2 * i * minor + major - 1 + bias) / (2 * major); };
 
   // Steps whose major coordinate is inside the target.
   int64_t lo = 0, hi = major - 1;
@@ -427,14 +449,20 @@ void Canvas::DrawLine(int x1, int y1, int x2, int y2, const Pen& pen) {
     int64_t a = lo, b = hi + 1;  // first i in [lo, hi] with offset >= offLo
     while (a < b) {
       int64_t m = a + (b - a) / 2;
-      if (minorOffset(m) >= offLo) b = m; else a = m + 1;
+      if (minorOffset(m) >= offLo)
+        b = m;
+      else
+        a = m + 1;
     }
     lo = a;
     a = lo;
     b = hi + 1;  // first i with offset > offHi
     while (a < b) {
       int64_t m = a + (b - a) / 2;
-      if (minorOffset(m) > offHi) b = m; else a = m + 1;
+      if (minorOffset(m) > offHi)
+        b = m;
+      else
+        a = m + 1;
     }
     hi = a - 1;
   }
@@ -442,7 +470,8 @@ void Canvas::DrawLine(int x1, int y1, int x2, int y2, const Pen& pen) {
 
   const DashPattern* dash = PatternOf(pen.style);
   int64_t dashPeriod = 0;
-  if (dash) for (int k = 0; k < dash->count; ++k) dashPeriod += dash->lengths[static_cast<size_t>(k)];
+  if (dash)
+    for (int k = 0; k < dash->count; ++k) dashPeriod += dash->lengths[static_cast<size_t>(k)];
   const Pixel bk = PixelFromColorRef(bkColor_);
   const bool opaque = bkMode_ == OPAQUE;
 
@@ -452,7 +481,8 @@ void Canvas::DrawLine(int x1, int y1, int x2, int y2, const Pen& pen) {
     if (dash) {
       int64_t pos = i % dashPeriod;
       int k = 0;
-      while (pos >= dash->lengths[static_cast<size_t>(k)]) pos -= dash->lengths[static_cast<size_t>(k++)];
+      while (pos >= dash->lengths[static_cast<size_t>(k)])
+        pos -= dash->lengths[static_cast<size_t>(k++)];
       if (k % 2) {
         if (!opaque) continue;
         c = bk;

@@ -24,7 +24,7 @@ constexpr BackendEntry kBackends[] = {
 };
 
 std::mutex sizeMutex;
-ScreenSize screenSize;            // guarded by sizeMutex
+ScreenSize screenSize;                 // guarded by sizeMutex
 const Display* openDisplay = nullptr;  // guarded by sizeMutex
 
 using SteadyClock = std::chrono::steady_clock;
@@ -83,6 +83,13 @@ Display::ScreenLock::~ScreenLock() {
 gfx::Rect Display::PeekDirty() {
   std::lock_guard<std::mutex> lock(screenMutex_);
   return dirty_;
+}
+
+gfx::Rect Display::TakeDirty() {
+  std::lock_guard<std::mutex> lock(screenMutex_);
+  gfx::Rect d = dirty_;
+  dirty_ = gfx::Rect{};
+  return d;
 }
 
 void Display::PostMessage(const Message& message) {

@@ -78,9 +78,10 @@ class Display {
     std::optional<gfx::Canvas> canvas_;
   };
   ScreenLock LockScreen() { return ScreenLock(*this); }
-  // Area drawn since the last present (or since the last TakeDirty); headless callers use
-  // it to see whether a frame changed.
+  // Area drawn since the last present (or the last TakeDirty); headless callers use it to
+  // see whether a frame changed. With a window the UI thread takes it when presenting.
   gfx::Rect PeekDirty();
+  gfx::Rect TakeDirty();
 
   // Thread-safe: queues a message for the UI thread and wakes it.
   void PostMessage(const Message& message);

@@ -32,9 +32,8 @@ class DisplayBackend {
 };
 
 // Opens a backend for `options`; sets width and height to the screen size it got.
-using BackendOpener = std::unique_ptr<DisplayBackend> (*)(const DisplayOptions& options,
-                                                          int* width, int* height,
-                                                          std::string* error);
+using BackendOpener = std::unique_ptr<DisplayBackend> (*)(const DisplayOptions& options, int* width,
+                                                          int* height, std::string* error);
 
 std::unique_ptr<DisplayBackend> OpenHeadlessBackend(const DisplayOptions& options, int* width,
                                                     int* height, std::string* error);

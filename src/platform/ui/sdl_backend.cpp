@@ -1,10 +1,12 @@
 // Windows on SDL2: full screen, a plain window, or inside a host window (preview).
 
 #include <SDL2/SDL.h>
+#include <X11/Xlib.h>
 
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <string_view>
 
 #include "platform/ui/display_backend.h"
 #include "platform/ui/sdl_hints.h"
@@ -12,6 +14,27 @@
 
 namespace ui {
 namespace {
+
+int IgnoreXError(::Display*, XErrorEvent*) { return 0; }
+
+// Xlib's default error handler ends the process, and SDL asks about the host window
+// through it: a stale or mistyped window id must be an error, not an exit.
+bool HostWindowExists(uint64_t id, int* width, int* height) {
+  ::Display* x = XOpenDisplay(nullptr);
+  if (!x) return false;
+  XSync(x, False);
+  auto previous = XSetErrorHandler(IgnoreXError);
+  XWindowAttributes attributes;
+  bool ok = XGetWindowAttributes(x, static_cast<::Window>(id), &attributes) != 0;
+  XSync(x, False);
+  XSetErrorHandler(previous);
+  XCloseDisplay(x);
+  if (ok) {
+    *width = attributes.width;
+    *height = attributes.height;
+  }
+  return ok;
+}
 
 class SdlBackend final : public DisplayBackend {
  public:
@@ -42,6 +65,12 @@ class SdlBackend final : public DisplayBackend {
       }
       case DisplayMode::Embedded:
         if (options.parentWindow != 0) {
+          int w = 0, h = 0;
+          if (std::string_view(SDL_GetCurrentVideoDriver()) != "x11" ||
+              !HostWindowExists(options.parentWindow, &w, &h)) {
+            if (error) *error = "the host window does not exist";
+            return false;
+          }
           // The host's window: draw through the window surface, which needs no GL context
           // of ours on a window we did not create.
           window_ = SDL_CreateWindowFrom(
@@ -57,9 +86,9 @@ class SdlBackend final : public DisplayBackend {
           if (error) *error = "invalid window size";
           return false;
         }
-        window_ = SDL_CreateWindow(options.title.c_str(), SDL_WINDOWPOS_CENTERED,
-                                   SDL_WINDOWPOS_CENTERED, options.width, options.height,
-                                   SDL_WINDOW_SHOWN);
+        window_ =
+            SDL_CreateWindow(options.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                             options.width, options.height, SDL_WINDOW_SHOWN);
         break;
     }
     if (!window_) return Fail(error);
@@ -81,6 +110,8 @@ class SdlBackend final : public DisplayBackend {
       refreshRate_ = mode.refresh_rate;
     }
     arrow_ = SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_ARROW);
+    // Keys are all the saver reads; no input method should pop up over the show.
+    SDL_StopTextInput();
     if (options.mode == DisplayMode::FullScreen) SDL_RaiseWindow(window_);
     return true;
   }

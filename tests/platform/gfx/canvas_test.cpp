@@ -2,9 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <random>
 #include <vector>
+
+#include "platform/gfx/png_writer.h"
 
 namespace gfx {
 namespace {
@@ -91,10 +96,13 @@ TEST(BitBlt, AllOperationsOnRandomPixels) {
 
 TEST(BitBlt, NamedOperationsUseTheirWindowsValues) {
   Surface dst(1, 1, 0x00F0F0F0), src(1, 1, 0x000FF00F);
-  struct Case { uint32_t rop; Pixel want; } cases[] = {
-      {SRCCOPY, 0x0FF00F}, {SRCPAINT, 0xFFF0FF}, {SRCAND, 0x00F000}, {SRCINVERT, 0xFF00FF},
-      {NOTSRCCOPY, 0xF00FF0}, {DSTINVERT, 0x0F0F0F}, {BLACKNESS, 0}, {WHITENESS, 0xFFFFFF},
-      {SRCERASE, 0x0F000F}, {NOTSRCERASE, 0x000F00}};
+  struct Case {
+    uint32_t rop;
+    Pixel want;
+  } cases[] = {{SRCCOPY, 0x0FF00F},    {SRCPAINT, 0xFFF0FF},   {SRCAND, 0x00F000},
+               {SRCINVERT, 0xFF00FF},  {NOTSRCCOPY, 0xF00FF0}, {DSTINVERT, 0x0F0F0F},
+               {BLACKNESS, 0},         {WHITENESS, 0xFFFFFF},  {SRCERASE, 0x0F000F},
+               {NOTSRCERASE, 0x000F00}};
   for (const Case& k : cases) {
     dst.At(0, 0) = 0xF0F0F0;
     Canvas c(dst);
@@ -117,8 +125,8 @@ TEST(BitBlt, ClipsToSourceAndTargetLikeThePerPixelReference) {
     Canvas c(got);
     c.BitBlt(x, y, w, h, src, sx, sy, rop, RGB(1, 2, 3));
     NaiveBlt(want, x, y, w, h, src, sx, sy, rop, PixelFromColorRef(RGB(1, 2, 3)));
-    ASSERT_TRUE(SameBits(got, want)) << x << "," << y << " " << w << "x" << h << " from " << sx
-                                     << "," << sy;
+    ASSERT_TRUE(SameBits(got, want))
+        << x << "," << y << " " << w << "x" << h << " from " << sx << "," << sy;
   }
 }
 
@@ -153,12 +161,11 @@ TEST(PatBlt, FillsClipsAndIgnoresOperationsNeedingASource) {
   Canvas c(s);
   c.FillRect(Rect{-5, 8, 3, 20}, RGB(0xFF, 0, 0));
   for (int y = 0; y < 10; ++y)
-    for (int x = 0; x < 10; ++x)
-      EXPECT_EQ(s.At(x, y), (x < 3 && y >= 8) ? 0xFF0000u : 0x010101u);
+    for (int x = 0; x < 10; ++x) EXPECT_EQ(s.At(x, y), (x < 3 && y >= 8) ? 0xFF0000u : 0x010101u);
   EXPECT_EQ(c.TakeDirty(), (Rect{0, 8, 3, 10}));
   c.PatBlt(Rect{0, 0, 10, 10}, 0, SRCCOPY);
-  c.FillRect(Rect{5, 5, 5, 9}, 0);   // empty width
-  c.FillRect(Rect{6, 6, 2, 2}, 0);   // inverted
+  c.FillRect(Rect{5, 5, 5, 9}, 0);  // empty width
+  c.FillRect(Rect{6, 6, 2, 2}, 0);  // inverted
   EXPECT_EQ(s.At(5, 5), 0x010101u);
   EXPECT_EQ(s.At(4, 4), 0x010101u);
   EXPECT_TRUE(c.TakeDirty().IsEmpty());
@@ -244,8 +251,8 @@ std::vector<std::pair<int, int>> Marked(const Surface& s, Pixel color) {
 constexpr Pixel kBlank = 0x808080;
 
 TEST(DrawLine, EndPointExcludedAndOnePixelPerMajorStep) {
-  const int ends[][4] = {{1, 1, 9, 1}, {9, 1, 1, 1}, {2, 2, 2, 10}, {2, 10, 2, 2}, {0, 0, 11, 5},
-                         {11, 5, 0, 0}, {3, 11, 7, 0}, {0, 0, 6, 6},  {6, 6, 0, 0}, {5, 5, 5, 5}};
+  const int ends[][4] = {{1, 1, 9, 1},  {9, 1, 1, 1},  {2, 2, 2, 10}, {2, 10, 2, 2}, {0, 0, 11, 5},
+                         {11, 5, 0, 0}, {3, 11, 7, 0}, {0, 0, 6, 6},  {6, 6, 0, 0},  {5, 5, 5, 5}};
   for (const auto& e : ends) {
     Surface s(12, 12, kBlank);
     Canvas c(s);
@@ -260,10 +267,59 @@ TEST(DrawLine, EndPointExcludedAndOnePixelPerMajorStep) {
   }
 }
 
-TEST(DrawLine, ExactHalfStepsStayOnTheStartSide) {
+// Reference: the incremental Bresenham loop with GDI's per-octant bias.
+std::vector<std::pair<int, int>> NaiveLine(int x1, int y1, int x2, int y2) {
+  int dx = x2 - x1, dy = y2 - y1;
+  int octant = dy > 0 ? (dx > 0 ? (dx > dy ? 1 : 2) : (-dx > dy ? 4 : 3))
+                      : (dx < 0 ? (-dx > -dy ? 5 : 6) : (dx > -dy ? 8 : 7));
+  int bias = (octant == 3 || octant == 5 || octant == 6 || octant == 8) ? 1 : 0;
+  int xadd = dx < 0 ? -1 : 1, yadd = dy < 0 ? -1 : 1;
+  dx = std::abs(dx);
+  dy = std::abs(dy);
+  std::vector<std::pair<int, int>> out;
+  if (dx > dy) {
+    int err = 2 * dy - dx;
+    for (int n = 0; n < dx; ++n, x1 += xadd) {
+      out.emplace_back(x1, y1);
+      if (err + bias > 0) {
+        y1 += yadd;
+        err += 2 * dy - 2 * dx;
+      } else {
+        err += 2 * dy;
+      }
+    }
+  } else {
+    int err = 2 * dx - dy;
+    for (int n = 0; n < dy; ++n, y1 += yadd) {
+      out.emplace_back(x1, y1);
+      if (err + bias > 0) {
+        x1 += xadd;
+        err += 2 * dx - 2 * dy;
+      } else {
+        err += 2 * dx;
+      }
+    }
+  }
+  std::sort(out.begin(), out.end(), [](auto a, auto b) {
+    return std::pair(a.second, a.first) < std::pair(b.second, b.first);
+  });
+  return out;
+}
+
+TEST(DrawLine, MatchesIncrementalBresenhamInEveryOctant) {
+  for (int x2 = 0; x2 <= 16; ++x2)
+    for (int y2 = 0; y2 <= 16; ++y2) {
+      Surface s(17, 17, kBlank);
+      Canvas(s).DrawLine(8, 8, x2, y2, Pen{PS_SOLID, 1, RGB(0, 0, 255)});
+      ASSERT_EQ(Marked(s, 0x0000FF), NaiveLine(8, 8, x2, y2)) << "to " << x2 << "," << y2;
+    }
+  // Half steps: down-right keeps to the start's row, up-right (octant 8) leaves it.
   Surface s(4, 4, kBlank);
   Canvas(s).DrawLine(0, 0, 2, 1, Pen{PS_SOLID, 0, RGB(0, 0, 255)});
   EXPECT_EQ(Marked(s, 0x0000FF), (std::vector<std::pair<int, int>>{{0, 0}, {1, 0}}));
+  Surface u(4, 4, kBlank);
+  Canvas(u).DrawLine(0, 2, 2, 1, Pen{PS_SOLID, 0, RGB(0, 0, 255)});
+  EXPECT_EQ(Marked(u, 0x0000FF), (std::vector<std::pair<int, int>>{{1, 1}, {0, 2}}));
 }
 
 // A clipped line has exactly the pixels of the same line drawn on a larger surface.
@@ -287,9 +343,13 @@ TEST(DrawLine, ClippingKeepsThePixelsOfTheUnclippedLine) {
 }
 
 TEST(DrawLine, DashPatternsAndBackgroundMode) {
-  struct Case { int style; std::vector<int> runs; } cases[] = {
-      {PS_DASH, {18, 6}}, {PS_DOT, {3, 3}}, {PS_DASHDOT, {9, 6, 3, 6}},
-      {PS_DASHDOTDOT, {9, 3, 3, 3, 3, 3}}};
+  struct Case {
+    int style;
+    std::vector<int> runs;
+  } cases[] = {{PS_DASH, {18, 6}},
+               {PS_DOT, {3, 3}},
+               {PS_DASHDOT, {9, 6, 3, 6}},
+               {PS_DASHDOTDOT, {9, 3, 3, 3, 3, 3}}};
   for (const Case& k : cases) {
     for (int mode : {TRANSPARENT, OPAQUE}) {
       Surface s(100, 1, kBlank);
@@ -370,7 +430,7 @@ TEST(DrawTransparent, LeavesOutTheKeyColour) {
   src.At(2, 0) = 0x0000FF;
   Canvas c(dst);
   c.DrawTransparent(-1, 0, 3, 1, src, 0, 0, RGB(0, 255, 0));
-  EXPECT_EQ(dst.At(0, 0), kBlank);   // key
+  EXPECT_EQ(dst.At(0, 0), kBlank);  // key
   EXPECT_EQ(dst.At(1, 0), 0x0000FFu);
   c.DrawTransparent(3, 0, 3, 1, src, 0, 0, RGB(0, 255, 0));
   EXPECT_EQ(dst.At(3, 0), 0xFF0000u);
@@ -379,7 +439,10 @@ TEST(DrawTransparent, LeavesOutTheKeyColour) {
 
 TEST(TileBlt, RepeatsFromTheOrigin) {
   Surface tile(2, 2);
-  tile.At(0, 0) = 1; tile.At(1, 0) = 2; tile.At(0, 1) = 3; tile.At(1, 1) = 4;
+  tile.At(0, 0) = 1;
+  tile.At(1, 0) = 2;
+  tile.At(0, 1) = 3;
+  tile.At(1, 1) = 4;
   Surface s(5, 3, 0);
   Canvas c(s);
   c.TileBlt(Rect{0, 0, 5, 3}, tile, 1, 0);
@@ -406,6 +469,51 @@ TEST(RectOps, IntersectAndUnion) {
   EXPECT_TRUE(Intersect(Rect{0, 0, 10, 10}, Rect{10, 0, 20, 10}).IsEmpty());
   EXPECT_EQ(Union(Rect{}, Rect{1, 2, 3, 4}), (Rect{1, 2, 3, 4}));
   EXPECT_EQ(Union(Rect{0, 0, 1, 1}, Rect{5, 5, 6, 6}), (Rect{0, 0, 6, 6}));
+}
+
+}  // namespace
+}  // namespace gfx
+
+namespace gfx {
+namespace {
+
+uint64_t HashBits(const Surface& s) {
+  uint64_t h = 1469598103934665603ull;  // FNV-1a
+  for (int y = 0; y < s.Height(); ++y)
+    for (int x = 0; x < s.Width(); ++x) {
+      h ^= s.At(x, y);
+      h *= 1099511628211ull;
+    }
+  return h;
+}
+
+// One picture through every primitive; the hash pins the exact bits so that a change to
+// any rasterising rule shows up here first.
+TEST(Golden, MixedScene) {
+  std::mt19937 rng(11);
+  Surface pic(37, 23);
+  for (int y = 0; y < 23; ++y)
+    for (int x = 0; x < 37; ++x) pic.At(x, y) = rng() & 0xFFFFFF;
+  Surface s(160, 120, 0x102030);
+  Canvas c(s);
+  c.StretchBlt(5, 5, 90, 70, pic, 0, 0, 37, 23, SRCCOPY);
+  c.StretchBlt(150, 110, -40, -30, pic, 3, 2, 20, 15, SRCINVERT);
+  c.BitBlt(60, 40, 37, 23, pic, 0, 0, MERGECOPY, RGB(0x80, 0x40, 0xC0));
+  c.PatBlt(Rect{0, 100, 160, 120}, RGB(0x0F, 0xF0, 0x33), PATINVERT);
+  int style = 0;
+  for (int a = 0; a < 360; a += 15, ++style) {
+    double r = a * 3.14159265358979 / 180;
+    int x2 = 80 + static_cast<int>(std::lround(70 * std::cos(r)));
+    int y2 = 60 + static_cast<int>(std::lround(55 * std::sin(r)));
+    c.SetBkMode(style % 2 ? TRANSPARENT : OPAQUE);
+    c.DrawLine(80, 60, x2, y2, Pen{style % 5, 1, RGB(255, static_cast<uint8_t>(a), 0)});
+  }
+  c.DrawLine(10, 110, 150, 20, Pen{PS_SOLID, 4, RGB(0, 255, 255)});
+  c.DrawLine(20, 10, 30, 100, Pen{PS_INSIDEFRAME, 3, RGB(255, 255, 255)});
+  c.DrawTransparent(100, 5, 37, 23, pic, 0, 0, ColorRefFromPixel(pic.At(0, 0)));
+  // SP_GOLDEN_PNG=path writes the picture for a look when the hash has to change.
+  if (const char* path = std::getenv("SP_GOLDEN_PNG")) WritePng(s, path);
+  EXPECT_EQ(HashBits(s), 9166966716566717268ull);
 }
 
 }  // namespace

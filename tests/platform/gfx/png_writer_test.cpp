@@ -17,7 +17,8 @@ std::string TempPath(const char* name) {
 TEST(WritePng, RoundTripsThePixels) {
   Surface s(7, 5);
   for (int y = 0; y < 5; ++y)
-    for (int x = 0; x < 7; ++x) s.At(x, y) = MakePixel(static_cast<uint8_t>(x * 30), static_cast<uint8_t>(y * 50), 0x5A);
+    for (int x = 0; x < 7; ++x)
+      s.At(x, y) = MakePixel(static_cast<uint8_t>(x * 30), static_cast<uint8_t>(y * 50), 0x5A);
   std::string path = TempPath("sp_png_writer_test.png");
   std::string error;
   ASSERT_TRUE(WritePng(s, path, &error)) << error;

@@ -1,8 +1,7 @@
 #include "platform/ui/display.h"
 
-#include <gtest/gtest.h>
-
 #include <SDL2/SDL.h>
+#include <gtest/gtest.h>
 
 #include <atomic>
 #include <cstdlib>
@@ -47,6 +46,15 @@ TEST(Display, HeadlessScreenAndDirtyArea) {
   }
   EXPECT_EQ(d->PeekDirty(), (gfx::Rect{10, 10, 64, 48}));
   EXPECT_EQ(d->LockScreen().Canvas().GetBkMode(), gfx::OPAQUE);
+  EXPECT_EQ(d->TakeDirty(), (gfx::Rect{10, 10, 64, 48}));
+  EXPECT_TRUE(d->PeekDirty().IsEmpty());
+  // A lock moved elsewhere still reports what it drew, once.
+  {
+    auto first = d->LockScreen();
+    auto moved = std::move(first);
+    moved.Canvas().FillRect(gfx::Rect{0, 0, 2, 2}, 0);
+  }
+  EXPECT_EQ(d->TakeDirty(), (gfx::Rect{0, 0, 2, 2}));
 }
 
 TEST(Display, InvalidSizesAreRefused) {
@@ -75,8 +83,8 @@ TEST(Display, ScreenSizeFollowsTheOpenDisplay) {
 TEST(Display, ParseSize) {
   EXPECT_EQ(ParseSize("1024x768")->width, 1024);
   EXPECT_EQ(ParseSize("640X480")->height, 480);
-  for (const char* bad : {"", "x", "1024", "1024x", "x768", "0x10", "10x0", "-5x5", "+5x5",
-                          "5x5x5", "99999x5", "5 x5", "5x99999999999999999999"}) {
+  for (const char* bad : {"", "x", "1024", "1024x", "x768", "0x10", "10x0", "-5x5", "+5x5", "5x5x5",
+                          "99999x5", "5 x5", "5x99999999999999999999"}) {
     EXPECT_FALSE(ParseSize(bad)) << bad;
   }
 }
@@ -128,7 +136,8 @@ TEST(MessageQueue, ManyPostersLoseNothing) {
   std::vector<std::thread> posters;
   for (int t = 0; t < kThreads; ++t) {
     posters.emplace_back([&, t] {
-      for (int i = 0; i < kEach; ++i) d->PostMessage(Message{WM_USER, static_cast<uint32_t>(t), i, 0});
+      for (int i = 0; i < kEach; ++i)
+        d->PostMessage(Message{WM_USER, static_cast<uint32_t>(t), i, 0});
     });
   }
   std::vector<int> last(kThreads, -1);

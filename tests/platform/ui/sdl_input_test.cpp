@@ -94,10 +94,12 @@ SDL_Event Click(uint8_t button, uint8_t clicks, bool down = true) {
 }
 
 TEST(SdlEvents, ClicksAndDoubleClicks) {
-  const struct { uint8_t button; uint32_t down, dbl, up; } buttons[] = {
-      {SDL_BUTTON_LEFT, WM_LBUTTONDOWN, WM_LBUTTONDBLCLK, WM_LBUTTONUP},
-      {SDL_BUTTON_RIGHT, WM_RBUTTONDOWN, WM_RBUTTONDBLCLK, WM_RBUTTONUP},
-      {SDL_BUTTON_MIDDLE, WM_MBUTTONDOWN, WM_MBUTTONDBLCLK, WM_MBUTTONUP}};
+  const struct {
+    uint8_t button;
+    uint32_t down, dbl, up;
+  } buttons[] = {{SDL_BUTTON_LEFT, WM_LBUTTONDOWN, WM_LBUTTONDBLCLK, WM_LBUTTONUP},
+                 {SDL_BUTTON_RIGHT, WM_RBUTTONDOWN, WM_RBUTTONDBLCLK, WM_RBUTTONUP},
+                 {SDL_BUTTON_MIDDLE, WM_MBUTTONDOWN, WM_MBUTTONDBLCLK, WM_MBUTTONUP}};
   for (const auto& b : buttons) {
     EXPECT_EQ(Translate(Click(b.button, 1))[0].message, b.down);
     EXPECT_EQ(Translate(Click(b.button, 2))[0].message, b.dbl);

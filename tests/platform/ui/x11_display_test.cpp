@@ -1,0 +1,113 @@
+// The SDL backends on a private X server (Xvfb); skipped where Xvfb is missing.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "platform/ui/display.h"
+#include "x11_host.h"
+
+extern char** environ;
+
+// The GL and D-Bus libraries SDL loads keep a few allocations until exit.
+extern "C" const char* __lsan_default_options() { return "detect_leaks=0"; }
+
+namespace ui {
+namespace {
+
+class XServer : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    std::string fd = std::to_string(fds[1]);
+    const char* argv[] = {"Xvfb",       "-displayfd", fd.c_str(), "-screen", "0",
+                          "800x600x24", "-nolisten",  "tcp",      nullptr};
+    // The server's own output would keep the test's output pipe open.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addclose(&actions, fds[0]);
+    int spawned = posix_spawnp(&pid_, "Xvfb", &actions, nullptr, const_cast<char**>(argv), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) {
+      pid_ = 0;
+      close(fds[0]);
+      close(fds[1]);
+      GTEST_SKIP() << "Xvfb not available";
+    }
+    close(fds[1]);
+    // The server writes its display number once it accepts connections.
+    std::string number;
+    char c;
+    while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+    close(fds[0]);
+    if (number.empty()) GTEST_SKIP() << "Xvfb did not start";
+    display_ = ":" + number;
+    setenv("DISPLAY", display_.c_str(), 1);
+    unsetenv("SDL_VIDEODRIVER");
+  }
+  void TearDown() override {
+    if (pid_ > 0) {
+      kill(pid_, SIGTERM);
+      waitpid(pid_, nullptr, 0);
+    }
+    unsetenv("DISPLAY");
+  }
+  pid_t pid_ = 0;
+  std::string display_;
+};
+
+TEST_F(XServer, FullScreenTakesTheDesktopSizeAndHidesTheCursor) {
+  DisplayOptions o;
+  o.mode = DisplayMode::FullScreen;
+  std::string error;
+  auto d = Display::Create(o, &error);
+  ASSERT_TRUE(d) << error;
+  EXPECT_EQ(d->Width(), 800);
+  EXPECT_EQ(d->Height(), 600);
+  EXPECT_FALSE(d->CursorVisible());
+  EXPECT_EQ(GetScreenSize().width, 800);
+  d.reset();
+  auto desktop = QueryDesktopSize();
+  ASSERT_TRUE(desktop);
+  EXPECT_EQ(desktop->width, 800);
+  EXPECT_EQ(desktop->height, 600);
+}
+
+TEST_F(XServer, EmbeddedDrawsIntoTheHostWindow) {
+  testx11::HostWindow host(display_, 200, 150);
+  ASSERT_TRUE(host.Ok());
+
+  DisplayOptions o;
+  o.mode = DisplayMode::Embedded;
+  o.parentWindow = host.Id();
+  std::string error;
+  auto d = ui::Display::Create(o, &error);
+  ASSERT_TRUE(d) << error;
+  EXPECT_EQ(d->Width(), 200);
+  EXPECT_EQ(d->Height(), 150);
+  d->LockScreen().Canvas().FillRect(gfx::Rect{0, 0, 200, 150}, gfx::RGB(0x20, 0x40, 0x80));
+  d->PresentNow();
+
+  EXPECT_EQ(host.PixelAt(100, 75), 0x204080u);
+  EXPECT_EQ(host.PixelAt(0, 0), 0x204080u);
+}
+
+TEST_F(XServer, BadHostWindowIsAnError) {
+  DisplayOptions o;
+  o.mode = DisplayMode::Embedded;
+  o.parentWindow = 0x7FFFFFF;
+  std::string error;
+  EXPECT_FALSE(ui::Display::Create(o, &error));
+}
+
+}  // namespace
+}  // namespace ui
