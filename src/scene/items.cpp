@@ -142,8 +142,7 @@ void PictureItem::load(ProjectArchive& a) {
              "negative picture data size " + std::to_string(dataSize));
   }
   fileName = a.ReadScrambledString();
-  data = a.ReadBlock(static_cast<uint64_t>(dataSize));
-  ShiftText(data.data(), data.size, true);
+  data = a.ReadScrambledBlock(static_cast<uint64_t>(dataSize));
 }
 
 bool PictureItem::prepare(const SceneList&) {
@@ -338,8 +337,7 @@ void MediaItem::load(ProjectArchive& a) {
   }
   fileName = a.ReadScrambledString();
   if (ArchiveVersion() >= 2.0f) mediaType = a.ReadInt32();
-  data = a.ReadBlock(static_cast<uint64_t>(dataSize));
-  ShiftText(data.data(), data.size, true);
+  data = a.ReadScrambledBlock(static_cast<uint64_t>(dataSize));
 }
 
 bool MediaItem::prepare(const SceneList&) {

@@ -63,6 +63,8 @@ class ProjectArchive {
   std::string ReadScrambledString();
   // n raw bytes; n is checked against the bytes left before anything is allocated.
   DataBlock ReadBlock(uint64_t n);
+  // A block stored shifted, restored while it is read (chunk by chunk, still in cache).
+  DataBlock ReadScrambledBlock(uint64_t n);
 
   [[noreturn]] void Fail(ArchiveError::Cause cause, const std::string& what) const;
   [[noreturn]] void FailAt(ArchiveError::Cause cause, uint64_t offset,
