@@ -14,7 +14,13 @@ struct Rect {
   int Width() const { return right - left; }
   int Height() const { return bottom - top; }
   bool IsEmpty() const { return right <= left || bottom <= top; }
+  bool operator==(const Rect&) const = default;
 };
+
+// Overlap of a and b; empty (all zero) when they do not meet.
+Rect Intersect(const Rect& a, const Rect& b);
+// Smallest rectangle holding both; an empty operand is ignored.
+Rect Union(const Rect& a, const Rect& b);
 
 // Raster operations, with their Windows values.
 inline constexpr uint32_t SRCCOPY = 0x00CC0020;
@@ -42,6 +48,18 @@ inline constexpr int PS_DASHDOTDOT = 4;
 inline constexpr int PS_NULL = 5;
 inline constexpr int PS_INSIDEFRAME = 6;
 
+// Background modes: how the gaps of styled lines are drawn.
+inline constexpr int TRANSPARENT = 1;
+inline constexpr int OPAQUE = 2;
+
+// What a ternary raster operation (its operation index, bits 16..23) reads.
+constexpr bool RopUsesSource(uint32_t rop) { return (((rop >> 18) ^ (rop >> 16)) & 0x33) != 0; }
+constexpr bool RopUsesPattern(uint32_t rop) { return (((rop >> 20) ^ (rop >> 16)) & 0x0F) != 0; }
+constexpr bool RopUsesDest(uint32_t rop) { return (((rop >> 17) ^ (rop >> 16)) & 0x55) != 0; }
+// The operation applied to one pixel: bit i of the index is the result for
+// pattern = bit 2 of i, source = bit 1, destination = bit 0, taken bitwise.
+Pixel ApplyRop(uint32_t rop, Pixel pattern, Pixel source, Pixel dest);
+
 struct Pen {
   int style = PS_SOLID;
   int width = 1;
@@ -67,8 +85,22 @@ class Canvas {
   // Stretches src (sx, sy, sw, sh) onto (x, y, w, h), nearest pixel (COLORONCOLOR).
   void StretchBlt(int x, int y, int w, int h, const Surface& src, int sx, int sy, int sw, int sh,
                   uint32_t rop);
-  // MoveTo(x1, y1), LineTo(x2, y2): the end point is not drawn.
+  // MoveTo(x1, y1), LineTo(x2, y2): the end point is not drawn. Pens of width <= 1 are
+  // cosmetic (styles dash, dot, ...; the gaps take the background colour in OPAQUE mode);
+  // wider pens draw a solid line of that width with round ends.
   void DrawLine(int x1, int y1, int x2, int y2, const Pen& pen);
+
+  // Copies src (sx, sy, w, h) to (x, y), leaving out every pixel of colour key.
+  void DrawTransparent(int x, int y, int w, int h, const Surface& src, int sx, int sy,
+                       COLORREF key);
+  // Fills r with copies of tile, the tile's (0, 0) lying at (originX, originY).
+  void TileBlt(const Rect& r, const Surface& tile, int originX, int originY);
+
+  // Device context state, with the defaults of a fresh context.
+  void SetBkMode(int mode) { bkMode_ = mode; }
+  int GetBkMode() const { return bkMode_; }
+  void SetBkColor(COLORREF c) { bkColor_ = c; }
+  COLORREF GetBkColor() const { return bkColor_; }
 
   // Union of everything drawn since the last TakeDirty(); empty when nothing was.
   Rect TakeDirty();
@@ -77,6 +109,8 @@ class Canvas {
  private:
   Surface& target_;
   Rect dirty_{};
+  int bkMode_ = OPAQUE;
+  COLORREF bkColor_ = RGB(255, 255, 255);
 };
 
 }  // namespace gfx

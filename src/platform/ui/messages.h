@@ -6,6 +6,7 @@
 
 namespace ui {
 
+inline constexpr uint32_t WM_NULL = 0x0000;
 inline constexpr uint32_t WM_CREATE = 0x0001;
 inline constexpr uint32_t WM_DESTROY = 0x0002;
 inline constexpr uint32_t WM_PAINT = 0x000F;
@@ -17,15 +18,28 @@ inline constexpr uint32_t WM_ACTIVATE = 0x0006;
 inline constexpr uint32_t WM_KEYDOWN = 0x0100;
 inline constexpr uint32_t WM_KEYUP = 0x0101;
 inline constexpr uint32_t WM_SYSKEYDOWN = 0x0104;
+inline constexpr uint32_t WM_SYSKEYUP = 0x0105;
 inline constexpr uint32_t WM_COMMAND = 0x0111;
 inline constexpr uint32_t WM_SYSCOMMAND = 0x0112;
 inline constexpr uint32_t WM_MOUSEMOVE = 0x0200;
 inline constexpr uint32_t WM_LBUTTONDOWN = 0x0201;
+inline constexpr uint32_t WM_LBUTTONUP = 0x0202;
 inline constexpr uint32_t WM_LBUTTONDBLCLK = 0x0203;
 inline constexpr uint32_t WM_RBUTTONDOWN = 0x0204;
+inline constexpr uint32_t WM_RBUTTONUP = 0x0205;
 inline constexpr uint32_t WM_RBUTTONDBLCLK = 0x0206;
 inline constexpr uint32_t WM_MBUTTONDOWN = 0x0207;
+inline constexpr uint32_t WM_MBUTTONUP = 0x0208;
 inline constexpr uint32_t WM_MBUTTONDBLCLK = 0x0209;
+// First message number free for the player's own messages.
+inline constexpr uint32_t WM_USER = 0x0400;
+
+// Mouse message wParam: buttons and modifiers held.
+inline constexpr uint32_t MK_LBUTTON = 0x0001;
+inline constexpr uint32_t MK_RBUTTON = 0x0002;
+inline constexpr uint32_t MK_SHIFT = 0x0004;
+inline constexpr uint32_t MK_CONTROL = 0x0008;
+inline constexpr uint32_t MK_MBUTTON = 0x0010;
 
 inline constexpr uint32_t SC_CLOSE = 0xF060;
 inline constexpr uint32_t SC_SCREENSAVE = 0xF140;
@@ -53,7 +67,34 @@ inline constexpr uint32_t VK_DELETE = 0x2E;
 // '0'..'9' are 0x30..0x39 and 'A'..'Z' are 0x41..0x5A, as in ASCII.
 inline constexpr uint32_t VK_F1 = 0x70;  // VK_F1 .. VK_F12 are consecutive
 inline constexpr uint32_t VK_F4 = 0x73;
+inline constexpr uint32_t VK_F10 = 0x79;
 inline constexpr uint32_t VK_F12 = 0x7B;
+inline constexpr uint32_t VK_NUMPAD0 = 0x60;  // VK_NUMPAD0 .. VK_NUMPAD9 are consecutive
+inline constexpr uint32_t VK_MULTIPLY = 0x6A;
+inline constexpr uint32_t VK_ADD = 0x6B;
+inline constexpr uint32_t VK_SUBTRACT = 0x6D;
+inline constexpr uint32_t VK_DECIMAL = 0x6E;
+inline constexpr uint32_t VK_DIVIDE = 0x6F;
+inline constexpr uint32_t VK_NUMLOCK = 0x90;
+inline constexpr uint32_t VK_SCROLL = 0x91;
+inline constexpr uint32_t VK_SNAPSHOT = 0x2C;
+inline constexpr uint32_t VK_LWIN = 0x5B;
+inline constexpr uint32_t VK_RWIN = 0x5C;
+inline constexpr uint32_t VK_APPS = 0x5D;
+inline constexpr uint32_t VK_OEM_1 = 0xBA;       // ;:
+inline constexpr uint32_t VK_OEM_PLUS = 0xBB;    // =+
+inline constexpr uint32_t VK_OEM_COMMA = 0xBC;
+inline constexpr uint32_t VK_OEM_MINUS = 0xBD;
+inline constexpr uint32_t VK_OEM_PERIOD = 0xBE;
+inline constexpr uint32_t VK_OEM_2 = 0xBF;       // /?
+inline constexpr uint32_t VK_OEM_3 = 0xC0;       // `~
+inline constexpr uint32_t VK_OEM_4 = 0xDB;       // [{
+inline constexpr uint32_t VK_OEM_5 = 0xDC;       // \|
+inline constexpr uint32_t VK_OEM_6 = 0xDD;       // ]}
+inline constexpr uint32_t VK_OEM_7 = 0xDE;       // '"
+inline constexpr uint32_t VK_OEM_102 = 0xE2;     // <> on 102-key keyboards
+// Reported for keys that have no virtual-key code of their own.
+inline constexpr uint32_t VK_UNKNOWN = 0xFF;
 inline constexpr uint32_t VK_LSHIFT = 0xA0;
 inline constexpr uint32_t VK_RSHIFT = 0xA1;
 inline constexpr uint32_t VK_LCONTROL = 0xA2;

@@ -1,0 +1,89 @@
+#include "platform/gfx/png_writer.h"
+
+#include <png.h>
+
+#include <csetjmp>
+#include <cstdio>
+#include <vector>
+
+namespace gfx {
+namespace {
+
+struct ErrorState {
+  std::string message;
+};
+
+void OnError(png_structp png, png_const_charp message) {
+  auto* state = static_cast<ErrorState*>(png_get_error_ptr(png));
+  if (state) state->message = message;
+  png_longjmp(png, 1);
+}
+
+void OnWarning(png_structp, png_const_charp) {}
+
+// Everything libpng may jump out of lives here, with no objects that need destructors.
+bool Encode(std::FILE* file, const Surface& surface, std::vector<png_byte>& row,
+            ErrorState& state) {
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &state, OnError, OnWarning);
+  if (!png) {
+    state.message = "out of memory";
+    return false;
+  }
+  png_infop info = png_create_info_struct(png);
+  if (!info) {
+    png_destroy_write_struct(&png, nullptr);
+    state.message = "out of memory";
+    return false;
+  }
+  if (setjmp(png_jmpbuf(png))) {
+    png_destroy_write_struct(&png, &info);
+    return false;
+  }
+  png_init_io(png, file);
+  // Frames are written in bulk; speed matters more than the last few percent of size.
+  png_set_compression_level(png, 3);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(surface.Width()),
+               static_cast<png_uint_32>(surface.Height()), 8, PNG_COLOR_TYPE_RGB,
+               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  for (int y = 0; y < surface.Height(); ++y) {
+    const Pixel* p = surface.Row(y);
+    for (int x = 0; x < surface.Width(); ++x) {
+      row[static_cast<size_t>(x) * 3] = static_cast<png_byte>(p[x] >> 16);
+      row[static_cast<size_t>(x) * 3 + 1] = static_cast<png_byte>(p[x] >> 8);
+      row[static_cast<size_t>(x) * 3 + 2] = static_cast<png_byte>(p[x]);
+    }
+    png_write_row(png, row.data());
+  }
+  png_write_end(png, nullptr);
+  png_destroy_write_struct(&png, &info);
+  return true;
+}
+
+}  // namespace
+
+bool WritePng(const Surface& surface, const std::string& path, std::string* error) {
+  if (surface.Empty()) {
+    if (error) *error = "empty picture";
+    return false;
+  }
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) {
+    if (error) *error = "cannot create " + path;
+    return false;
+  }
+  std::vector<png_byte> row(static_cast<size_t>(surface.Width()) * 3);
+  ErrorState state;
+  bool ok = Encode(file, surface, row, state);
+  if (std::fclose(file) != 0 && ok) {
+    ok = false;
+    state.message = "cannot write " + path;
+  }
+  if (!ok) {
+    std::remove(path.c_str());
+    if (error) *error = state.message.empty() ? "cannot write " + path : state.message;
+  }
+  return ok;
+}
+
+}  // namespace gfx

@@ -1,0 +1,46 @@
+#pragma once
+// Temporary files: names in the temporary folder, and new files made safely (mkstemp, mode
+// 0600) so that no other user can read or replace what the player writes there.
+
+#include <string>
+
+namespace sys {
+
+// $TMPDIR when it is an absolute path, else /tmp; always ending in '/'.
+std::string TempDirectory();
+
+// The temporary folder followed directly by name.
+std::string TempFilePath(const std::string& name);
+
+// A new, empty, uniquely named file "<dir><prefix>XXXXXX" (mode 0600), open for writing.
+// Move-only; the descriptor closes with the object, the file stays.
+class NewTempFile {
+ public:
+  // Creates the file; check ok() (errno tells why it failed).
+  explicit NewTempFile(const std::string& prefix);
+  ~NewTempFile() { Close(); }
+  NewTempFile(NewTempFile&& other) noexcept;
+  NewTempFile& operator=(NewTempFile&&) = delete;
+  NewTempFile(const NewTempFile&) = delete;
+  NewTempFile& operator=(const NewTempFile&) = delete;
+
+  bool ok() const { return fd_ >= 0; }
+  int fd() const { return fd_; }
+  const std::string& path() const { return path_; }
+  // Writes the whole block (short writes and interrupted calls continue).
+  bool WriteAll(const void* data, size_t size);
+  // False when the file's last writes could not be completed.
+  bool Close();
+
+ private:
+  int fd_ = -1;
+  std::string path_;
+};
+
+// Creates a new empty temporary file and returns its path; empty on failure.
+std::string CreateTempFile(const std::string& prefix);
+
+// Deletes a file; true when it is gone (also when it was not there).
+bool RemoveFile(const std::string& path);
+
+}  // namespace sys

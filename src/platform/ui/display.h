@@ -1,0 +1,142 @@
+#pragma once
+// The screen and its window. The display owns one 32-bit surface, the screen; any thread
+// draws into it through a ScreenLock, and the UI thread presents what changed to the
+// backend at the display's refresh rate from inside its message wait. Input arrives as
+// window messages on a thread-safe queue that other threads can post to.
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "platform/gfx/canvas.h"
+#include "platform/gfx/surface.h"
+#include "platform/ui/messages.h"
+
+namespace ui {
+
+enum class DisplayMode {
+  FullScreen,  // desktop size, on top of everything, no decorations
+  Window,      // a normal window of the given size
+  Embedded,    // inside a foreign X11 window (saver preview); parent 0 makes a window
+  Headless,    // no window at all; the screen is only memory
+};
+
+struct DisplayOptions {
+  DisplayMode mode = DisplayMode::Headless;
+  // Screen size for Window and Headless, and for Embedded without a parent.
+  int width = 1024;
+  int height = 768;
+  // X11 window id of the host window (Embedded).
+  uint64_t parentWindow = 0;
+  std::string title = "sceneplayer";
+};
+
+// Cursor resources the player selects.
+inline constexpr int kBlankCursor = 131;
+inline constexpr int kArrowCursor = 193;
+
+class DisplayBackend;
+
+class Display {
+ public:
+  // Opens the backend the options name. Returns null with *error set when it cannot
+  // (no video device, a bad host window, an invalid size).
+  static std::unique_ptr<Display> Create(const DisplayOptions& options, std::string* error);
+  ~Display();
+  Display(const Display&) = delete;
+  Display& operator=(const Display&) = delete;
+
+  int Width() const { return screen_.Width(); }
+  int Height() const { return screen_.Height(); }
+  DisplayMode Mode() const { return mode_; }
+  // Whether a real window shows the screen (false when headless).
+  bool HasWindow() const;
+  // Frames per second the UI thread presents at most.
+  int RefreshRate() const { return refreshRate_; }
+
+  // Exclusive drawing access to the screen, from any thread. The canvas starts with a
+  // fresh device context's state; what it draws is presented after the lock ends. Hold it
+  // only while drawing: presenting waits for it.
+  class ScreenLock {
+   public:
+    ScreenLock(ScreenLock&& other) noexcept;
+    ScreenLock& operator=(ScreenLock&&) = delete;
+    ~ScreenLock();
+    gfx::Canvas& Canvas() { return *canvas_; }
+    gfx::Surface& Surface() { return display_->screen_; }
+
+   private:
+    friend class Display;
+    explicit ScreenLock(Display& display);
+    Display* display_;
+    std::unique_lock<std::mutex> lock_;
+    std::optional<gfx::Canvas> canvas_;
+  };
+  ScreenLock LockScreen() { return ScreenLock(*this); }
+  // Area drawn since the last present (or since the last TakeDirty); headless callers use
+  // it to see whether a frame changed.
+  gfx::Rect PeekDirty();
+
+  // Thread-safe: queues a message for the UI thread and wakes it.
+  void PostMessage(const Message& message);
+  // UI thread: takes the next message, waiting at most `timeout` (real time) for one.
+  // Window-system input is read and the screen presented while it waits; no time is spent
+  // spinning. Returns false on time-out. WM_QUIT is returned like any other message.
+  bool GetMessage(Message& out, std::chrono::milliseconds timeout);
+  static constexpr std::chrono::milliseconds kInfinite = std::chrono::milliseconds::max();
+  // UI thread: presents the dirty area now, whatever the refresh pacing.
+  void PresentNow();
+
+  // Cursor of the window: kBlankCursor hides it, kArrowCursor is the system arrow. The
+  // display count works like ShowCursor: the cursor shows while it is >= 0. Any thread;
+  // applied by the UI thread.
+  void SetCursor(int cursorId);
+  int ShowCursor(bool show);
+  bool CursorVisible() const;
+
+ private:
+  Display(DisplayMode mode, std::unique_ptr<DisplayBackend> backend, int width, int height);
+  void PresentIfDue(std::chrono::steady_clock::time_point now, bool force);
+  void ApplyCursor();
+
+  DisplayMode mode_;
+  std::unique_ptr<DisplayBackend> backend_;
+  int refreshRate_ = 60;
+
+  std::mutex screenMutex_;
+  gfx::Surface screen_;
+  gfx::Rect dirty_{};  // guarded by screenMutex_
+
+  std::mutex queueMutex_;
+  std::deque<Message> queue_;
+
+  mutable std::mutex cursorMutex_;
+  int cursorId_ = kArrowCursor;
+  int cursorCount_ = 0;
+  bool cursorChanged_ = true;
+
+  std::chrono::steady_clock::time_point lastPresent_{};
+  bool exposed_ = true;  // the whole screen must be shown again
+};
+
+// The screen size the player lays out for: the open display's, else the size last set
+// with SetScreenSize (the headless default 1024 x 768 until then).
+struct ScreenSize {
+  int width = 1024;
+  int height = 768;
+};
+ScreenSize GetScreenSize();
+void SetScreenSize(ScreenSize size);
+// Size of the desktop of the first monitor, asked from the window system; nullopt when
+// there is no video device.
+std::optional<ScreenSize> QueryDesktopSize();
+
+// "WxH" with both in 1..32767; nullopt for anything else.
+std::optional<ScreenSize> ParseSize(const std::string& text);
+
+}  // namespace ui

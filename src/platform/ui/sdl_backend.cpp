@@ -1,0 +1,197 @@
+// Windows on SDL2: full screen, a plain window, or inside a host window (preview).
+
+#include <SDL2/SDL.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+
+#include "platform/ui/display_backend.h"
+#include "platform/ui/sdl_hints.h"
+#include "platform/ui/sdl_input.h"
+
+namespace ui {
+namespace {
+
+class SdlBackend final : public DisplayBackend {
+ public:
+  ~SdlBackend() override {
+    if (arrow_) SDL_FreeCursor(arrow_);
+    if (texture_) SDL_DestroyTexture(texture_);
+    if (renderer_) SDL_DestroyRenderer(renderer_);
+    if (window_) SDL_DestroyWindow(window_);
+    if (videoStarted_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  }
+
+  bool Open(const DisplayOptions& options, int* width, int* height, std::string* error) {
+    ConfigureSdlHints();
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return Fail(error);
+    videoStarted_ = true;
+    wakeEvent_ = SDL_RegisterEvents(1);
+    if (wakeEvent_ == UINT32_MAX) return Fail(error);
+
+    bool software = false;
+    switch (options.mode) {
+      case DisplayMode::FullScreen: {
+        SDL_DisplayMode desktop;
+        if (SDL_GetDesktopDisplayMode(0, &desktop) != 0) return Fail(error);
+        window_ = SDL_CreateWindow(options.title.c_str(), 0, 0, desktop.w, desktop.h,
+                                   SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_ALWAYS_ON_TOP |
+                                       SDL_WINDOW_BORDERLESS | SDL_WINDOW_SKIP_TASKBAR);
+        break;
+      }
+      case DisplayMode::Embedded:
+        if (options.parentWindow != 0) {
+          // The host's window: draw through the window surface, which needs no GL context
+          // of ours on a window we did not create.
+          window_ = SDL_CreateWindowFrom(
+              reinterpret_cast<const void*>(static_cast<uintptr_t>(options.parentWindow)));
+          software = true;
+          break;
+        }
+        [[fallthrough]];
+      default:
+        if (options.width <= 0 || options.height <= 0 ||
+            options.width > gfx::Surface::kMaxDimension ||
+            options.height > gfx::Surface::kMaxDimension) {
+          if (error) *error = "invalid window size";
+          return false;
+        }
+        window_ = SDL_CreateWindow(options.title.c_str(), SDL_WINDOWPOS_CENTERED,
+                                   SDL_WINDOWPOS_CENTERED, options.width, options.height,
+                                   SDL_WINDOW_SHOWN);
+        break;
+    }
+    if (!window_) return Fail(error);
+    SDL_GetWindowSize(window_, width, height);
+    *width = std::clamp(*width, 0, gfx::Surface::kMaxDimension);
+    *height = std::clamp(*height, 0, gfx::Surface::kMaxDimension);
+
+    if (!software) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_ACCELERATED);
+    if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+    if (!renderer_) return Fail(error);
+    if (*width > 0 && *height > 0) {
+      texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
+                                   *width, *height);
+      if (!texture_) return Fail(error);
+    }
+    SDL_DisplayMode mode;
+    int index = SDL_GetWindowDisplayIndex(window_);
+    if (index >= 0 && SDL_GetCurrentDisplayMode(index, &mode) == 0 && mode.refresh_rate > 0) {
+      refreshRate_ = mode.refresh_rate;
+    }
+    arrow_ = SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_ARROW);
+    if (options.mode == DisplayMode::FullScreen) SDL_RaiseWindow(window_);
+    return true;
+  }
+
+  bool HasWindow() const override { return true; }
+  int RefreshRate() const override { return refreshRate_; }
+
+  void WaitInput(std::chrono::milliseconds timeout, std::vector<Message>& out) override {
+    int ms = timeout == Display::kInfinite
+                 ? -1
+                 : static_cast<int>(std::clamp<int64_t>(timeout.count(), 0, INT_MAX));
+    SDL_Event event;
+    if (!SDL_WaitEventTimeout(&event, ms)) return;
+    Handle(event, out);
+    while (SDL_PollEvent(&event)) Handle(event, out);
+  }
+
+  void Wake() override {
+    SDL_Event event{};
+    event.type = wakeEvent_;
+    SDL_PushEvent(&event);
+  }
+
+  void Upload(const gfx::Surface& screen, const gfx::Rect& area) override {
+    if (!texture_) return;
+    SDL_Rect r{area.left, area.top, area.Width(), area.Height()};
+    SDL_UpdateTexture(texture_, &r, screen.Row(area.top) + area.left,
+                      static_cast<int>(screen.Stride() * sizeof(gfx::Pixel)));
+  }
+
+  void Present() override {
+    if (!texture_) return;
+    SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+    SDL_RenderPresent(renderer_);
+  }
+
+  void ApplyCursor(bool visible, int) override {
+    if (visible && arrow_) SDL_SetCursor(arrow_);
+    SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
+  }
+
+  bool TakeExposed() override {
+    bool e = exposed_;
+    exposed_ = false;
+    return e;
+  }
+
+ private:
+  bool Fail(std::string* error) {
+    if (error) *error = SDL_GetError();
+    return false;
+  }
+
+  void Handle(const SDL_Event& event, std::vector<Message>& out) {
+    if (event.type == wakeEvent_) return;
+    if (event.type == SDL_WINDOWEVENT) {
+      switch (event.window.event) {
+        case SDL_WINDOWEVENT_EXPOSED:
+        case SDL_WINDOWEVENT_SHOWN:
+        case SDL_WINDOWEVENT_RESTORED:
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+          exposed_ = true;
+          break;
+        default:
+          break;
+      }
+    }
+    TranslateSdlEvent(event, out);
+  }
+
+  SDL_Window* window_ = nullptr;
+  SDL_Renderer* renderer_ = nullptr;
+  SDL_Texture* texture_ = nullptr;
+  SDL_Cursor* arrow_ = nullptr;
+  bool videoStarted_ = false;
+  uint32_t wakeEvent_ = 0;
+  int refreshRate_ = 60;
+  bool exposed_ = false;
+};
+
+}  // namespace
+
+void ConfigureSdlHints() {
+  // The player is the screen saver: it must not keep the desktop's saver or power
+  // management from running, and it handles SIGTERM, SIGINT and SIGHUP itself.
+  SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  // Losing the focus must neither minimise the show nor end it.
+  SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+  // Closing the window is a WM_CLOSE for the window to decide on, not a quit.
+  SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+}
+
+std::unique_ptr<DisplayBackend> OpenSdlBackend(const DisplayOptions& options, int* width,
+                                               int* height, std::string* error) {
+  auto backend = std::make_unique<SdlBackend>();
+  if (!backend->Open(options, width, height, error)) return nullptr;
+  return backend;
+}
+
+std::optional<ScreenSize> QueryDesktopSize() {
+  ConfigureSdlHints();
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return std::nullopt;
+  SDL_DisplayMode mode;
+  std::optional<ScreenSize> size;
+  if (SDL_GetDesktopDisplayMode(0, &mode) == 0 && mode.w > 0 && mode.h > 0) {
+    size = ScreenSize{std::min(mode.w, gfx::Surface::kMaxDimension),
+                      std::min(mode.h, gfx::Surface::kMaxDimension)};
+  }
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  return size;
+}
+
+}  // namespace ui

@@ -1,0 +1,51 @@
+#include "platform/gfx/png_writer.h"
+
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <vector>
+
+namespace gfx {
+namespace {
+
+std::string TempPath(const char* name) {
+  return (std::filesystem::temp_directory_path() / name).string();
+}
+
+TEST(WritePng, RoundTripsThePixels) {
+  Surface s(7, 5);
+  for (int y = 0; y < 5; ++y)
+    for (int x = 0; x < 7; ++x) s.At(x, y) = MakePixel(static_cast<uint8_t>(x * 30), static_cast<uint8_t>(y * 50), 0x5A);
+  std::string path = TempPath("sp_png_writer_test.png");
+  std::string error;
+  ASSERT_TRUE(WritePng(s, path, &error)) << error;
+
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  ASSERT_TRUE(png_image_begin_read_from_file(&image, path.c_str()));
+  EXPECT_EQ(image.width, 7u);
+  EXPECT_EQ(image.height, 5u);
+  image.format = PNG_FORMAT_RGB;
+  std::vector<png_byte> rgb(PNG_IMAGE_SIZE(image));
+  ASSERT_TRUE(png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr));
+  for (int y = 0; y < 5; ++y)
+    for (int x = 0; x < 7; ++x) {
+      size_t i = (static_cast<size_t>(y) * 7 + static_cast<size_t>(x)) * 3;
+      EXPECT_EQ(MakePixel(rgb[i], rgb[i + 1], rgb[i + 2]), s.At(x, y));
+    }
+  std::remove(path.c_str());
+}
+
+TEST(WritePng, FailuresAreReportedAndLeaveNoFile) {
+  std::string error;
+  EXPECT_FALSE(WritePng(Surface(4, 4), "/nonexistent-dir/frame.png", &error));
+  EXPECT_FALSE(error.empty());
+  std::string path = TempPath("sp_png_writer_empty.png");
+  EXPECT_FALSE(WritePng(Surface(), path, &error));
+  EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+}  // namespace
+}  // namespace gfx

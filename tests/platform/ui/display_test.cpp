@@ -1,0 +1,227 @@
+#include "platform/ui/display.h"
+
+#include <gtest/gtest.h>
+
+#include <SDL2/SDL.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <thread>
+
+#include "platform/ui/sdl_message_presenter.h"
+
+namespace ui {
+namespace {
+
+using std::chrono::milliseconds;
+
+std::unique_ptr<Display> Headless(int w = 64, int h = 48) {
+  DisplayOptions o;
+  o.mode = DisplayMode::Headless;
+  o.width = w;
+  o.height = h;
+  std::string error;
+  auto d = Display::Create(o, &error);
+  EXPECT_TRUE(d) << error;
+  return d;
+}
+
+TEST(Display, HeadlessScreenAndDirtyArea) {
+  auto d = Headless(64, 48);
+  ASSERT_TRUE(d);
+  EXPECT_FALSE(d->HasWindow());
+  EXPECT_EQ(d->Width(), 64);
+  EXPECT_EQ(d->Height(), 48);
+  EXPECT_TRUE(d->PeekDirty().IsEmpty());
+  {
+    auto lock = d->LockScreen();
+    lock.Canvas().FillRect(gfx::Rect{10, 10, 20, 20}, gfx::RGB(255, 0, 0));
+  }
+  {
+    auto lock = d->LockScreen();
+    // A fresh device context each time.
+    EXPECT_EQ(lock.Canvas().GetBkMode(), gfx::OPAQUE);
+    lock.Canvas().SetBkMode(gfx::TRANSPARENT);
+    lock.Canvas().FillRect(gfx::Rect{60, 40, 100, 100}, 0);
+    EXPECT_EQ(lock.Surface().At(15, 15), 0xFF0000u);
+  }
+  EXPECT_EQ(d->PeekDirty(), (gfx::Rect{10, 10, 64, 48}));
+  EXPECT_EQ(d->LockScreen().Canvas().GetBkMode(), gfx::OPAQUE);
+}
+
+TEST(Display, InvalidSizesAreRefused) {
+  for (auto [w, h] : {std::pair{0, 10}, {10, -1}, {40000, 10}}) {
+    DisplayOptions o;
+    o.width = w;
+    o.height = h;
+    std::string error;
+    EXPECT_FALSE(Display::Create(o, &error));
+    EXPECT_FALSE(error.empty());
+  }
+}
+
+TEST(Display, ScreenSizeFollowsTheOpenDisplay) {
+  SetScreenSize(ScreenSize{1024, 768});
+  EXPECT_EQ(GetScreenSize().width, 1024);
+  {
+    auto d = Headless(320, 200);
+    EXPECT_EQ(GetScreenSize().width, 320);
+    EXPECT_EQ(GetScreenSize().height, 200);
+  }
+  EXPECT_EQ(GetScreenSize().width, 1024);
+  EXPECT_EQ(GetScreenSize().height, 768);
+}
+
+TEST(Display, ParseSize) {
+  EXPECT_EQ(ParseSize("1024x768")->width, 1024);
+  EXPECT_EQ(ParseSize("640X480")->height, 480);
+  for (const char* bad : {"", "x", "1024", "1024x", "x768", "0x10", "10x0", "-5x5", "+5x5",
+                          "5x5x5", "99999x5", "5 x5", "5x99999999999999999999"}) {
+    EXPECT_FALSE(ParseSize(bad)) << bad;
+  }
+}
+
+TEST(MessageQueue, TimedWaitWithoutMessagesTimesOut) {
+  auto d = Headless();
+  Message m;
+  EXPECT_FALSE(d->GetMessage(m, milliseconds(0)));
+  EXPECT_FALSE(d->GetMessage(m, milliseconds(20)));
+}
+
+TEST(MessageQueue, MessagesComeInOrder) {
+  auto d = Headless();
+  d->PostMessage(Message{WM_KEYDOWN, VK_ESCAPE, 0, 0});
+  d->PostMessage(Message{WM_MOUSEMOVE, 0, 3, 4});
+  Message m;
+  ASSERT_TRUE(d->GetMessage(m, milliseconds(0)));
+  EXPECT_EQ(m.message, WM_KEYDOWN);
+  EXPECT_EQ(m.wParam, VK_ESCAPE);
+  ASSERT_TRUE(d->GetMessage(m, milliseconds(0)));
+  EXPECT_EQ(m.message, WM_MOUSEMOVE);
+  EXPECT_EQ(m.x, 3);
+  EXPECT_EQ(m.y, 4);
+  EXPECT_FALSE(d->GetMessage(m, milliseconds(0)));
+}
+
+TEST(MessageQueue, PostFromAnotherThreadWakesAnEndlessWait) {
+  auto d = Headless();
+  std::atomic<bool> drawing{true};
+  // Another thread draws all the time; that must not disturb the wait.
+  std::thread painter([&] {
+    while (drawing) d->LockScreen().Canvas().FillRect(gfx::Rect{0, 0, 8, 8}, 1);
+  });
+  std::thread poster([&] {
+    std::this_thread::sleep_for(milliseconds(30));
+    d->PostMessage(Message{WM_CLOSE, 0, 0, 0});
+  });
+  Message m;
+  ASSERT_TRUE(d->GetMessage(m, Display::kInfinite));
+  EXPECT_EQ(m.message, WM_CLOSE);
+  poster.join();
+  drawing = false;
+  painter.join();
+}
+
+TEST(MessageQueue, ManyPostersLoseNothing) {
+  auto d = Headless();
+  constexpr int kThreads = 4, kEach = 500;
+  std::vector<std::thread> posters;
+  for (int t = 0; t < kThreads; ++t) {
+    posters.emplace_back([&, t] {
+      for (int i = 0; i < kEach; ++i) d->PostMessage(Message{WM_USER, static_cast<uint32_t>(t), i, 0});
+    });
+  }
+  std::vector<int> last(kThreads, -1);
+  Message m;
+  for (int n = 0; n < kThreads * kEach; ++n) {
+    ASSERT_TRUE(d->GetMessage(m, Display::kInfinite));
+    // Each thread's messages keep their order.
+    EXPECT_EQ(m.x, last[m.wParam] + 1);
+    last[m.wParam] = m.x;
+  }
+  for (auto& t : posters) t.join();
+  EXPECT_FALSE(d->GetMessage(m, milliseconds(0)));
+}
+
+TEST(Cursor, CountAndResourceDecideVisibility) {
+  auto d = Headless();
+  EXPECT_TRUE(d->CursorVisible());  // arrow, count 0
+  d->SetCursor(kBlankCursor);
+  EXPECT_FALSE(d->CursorVisible());
+  d->SetCursor(kArrowCursor);
+  EXPECT_EQ(d->ShowCursor(false), -1);
+  EXPECT_FALSE(d->CursorVisible());
+  EXPECT_EQ(d->ShowCursor(true), 0);
+  EXPECT_TRUE(d->CursorVisible());
+}
+
+TEST(MessageBox, Cp1252BecomesUtf8) {
+  EXPECT_EQ(Cp1252ToUtf8("A\x80\xE9\x93"), "A\u20AC\u00E9\u201C");
+}
+
+// The SDL window backend on SDL's dummy video driver: no X server needed.
+class SdlDummy : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    DisplayOptions o;
+    o.mode = DisplayMode::Window;
+    o.width = 80;
+    o.height = 60;
+    std::string error;
+    display_ = Display::Create(o, &error);
+    if (!display_) GTEST_SKIP() << "no SDL video: " << error;
+  }
+  void TearDown() override {
+    display_.reset();
+    unsetenv("SDL_VIDEODRIVER");
+  }
+  std::unique_ptr<Display> display_;
+};
+
+TEST_F(SdlDummy, WindowDrawsPresentsAndWakes) {
+  EXPECT_TRUE(display_->HasWindow());
+  EXPECT_EQ(display_->Width(), 80);
+  EXPECT_EQ(display_->Height(), 60);
+  EXPECT_TRUE(SDL_GetHintBoolean(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, SDL_FALSE));
+  EXPECT_TRUE(SDL_GetHintBoolean(SDL_HINT_NO_SIGNAL_HANDLERS, SDL_FALSE));
+  EXPECT_TRUE(SDL_IsScreenSaverEnabled());
+  display_->LockScreen().Canvas().FillRect(gfx::Rect{0, 0, 80, 60}, gfx::RGB(1, 2, 3));
+  EXPECT_FALSE(display_->PeekDirty().IsEmpty());
+  display_->PresentNow();
+  EXPECT_TRUE(display_->PeekDirty().IsEmpty());
+
+  std::thread poster([&] {
+    std::this_thread::sleep_for(milliseconds(30));
+    display_->PostMessage(Message{WM_CLOSE, 0, 0, 0});
+  });
+  Message m;
+  ASSERT_TRUE(display_->GetMessage(m, Display::kInfinite));
+  EXPECT_EQ(m.message, WM_CLOSE);
+  poster.join();
+
+  // Input from the window system arrives as messages.
+  SDL_Event e{};
+  e.type = SDL_KEYDOWN;
+  e.key.keysym.scancode = SDL_SCANCODE_ESCAPE;
+  e.key.keysym.sym = SDLK_ESCAPE;
+  SDL_PushEvent(&e);
+  ASSERT_TRUE(display_->GetMessage(m, milliseconds(1000)));
+  EXPECT_EQ(m.message, WM_KEYDOWN);
+  EXPECT_EQ(m.wParam, VK_ESCAPE);
+}
+
+TEST_F(SdlDummy, DrawingFromAnotherThreadIsPresentedByTheWait) {
+  std::thread painter([&] {
+    display_->LockScreen().Canvas().FillRect(gfx::Rect{5, 5, 10, 10}, 0);
+  });
+  painter.join();
+  EXPECT_FALSE(display_->PeekDirty().IsEmpty());
+  Message m;
+  // The wait wakes for the frame and presents it, then times out.
+  EXPECT_FALSE(display_->GetMessage(m, milliseconds(200)));
+  EXPECT_TRUE(display_->PeekDirty().IsEmpty());
+}
+
+}  // namespace
+}  // namespace ui
