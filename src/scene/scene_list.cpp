@@ -63,8 +63,11 @@ void ReadSceneRecords(ProjectArchive& archive, SceneList& list) {
                      "item count " + std::to_string(count) + " cannot fit in the archive");
     }
     list.Reserve(static_cast<size_t>(count));
+    std::vector<uint64_t> recordAt;
+    recordAt.reserve(static_cast<size_t>(count));
     for (int32_t i = 0; i < count; ++i) {
       const uint64_t tagAt = archive.Position();
+      recordAt.push_back(tagAt);
       const int32_t tag = archive.ReadInt32();
       std::unique_ptr<SceneItem> item = list.Create(tag);
       if (!item) {
@@ -114,7 +117,7 @@ void ReadSceneRecords(ProjectArchive& archive, SceneList& list) {
     for (int32_t j = 0; j < size; ++j) {
       const SceneItem& item = list.at(static_cast<size_t>(j));
       if (item.kind == kLoopEndItem && !item.isDisabled() && FindLoopStart(list, j) < 0) {
-        archive.FailAt(Cause::BadSchema, archive.Position(),
+        archive.FailAt(Cause::BadSchema, recordAt[static_cast<size_t>(j)],
                        "item " + std::to_string(j) + ": loop end without a loop start");
       }
     }

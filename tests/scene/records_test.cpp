@@ -335,8 +335,10 @@ TEST_F(Records, LoopStartSearch) {
   ArchiveBuilder c;
   c.Header(4.31f, 3).Item(kLoopStartItem, "x").Item(kLoopEndItem, "x").I32(1).I32(0);
   c.Item(kLoopEndItem, "y").I32(1).I32(0);
-  std::string error = ReadRecords(c);
+  uint64_t offset = 0;
+  std::string error = ReadRecords(c, &offset);
   EXPECT_NE(error.find("loop end without a loop start"), std::string::npos) << error;
+  EXPECT_EQ(offset, 4u + 13 + 4 + 4 + 2 * (4 + 2 + 8) + 8);  // the third record
   EXPECT_EQ(list.size(), 0u);
 
   // Disabled, it is never searched and never played.
