@@ -170,7 +170,9 @@ void PauseItem::load(ProjectArchive& a) {
   pause.name = name.text;
 }
 
-bool PauseItem::prepare(const SceneList&) { return disabled || (name.validate() && pause.validate()); }
+bool PauseItem::prepare(const SceneList&) {
+  return disabled || (name.validate() && pause.validate());
+}
 
 void PauseProperty::randomize(PlayHost& host) {
   if (!randomPause) return;

@@ -44,8 +44,7 @@ struct DataBlock {
 class ProjectArchive {
  public:
   // Reads source[begin, end) through a 4096-byte buffer.
-  explicit ProjectArchive(sys::ByteSource& source, uint64_t begin = 0,
-                          uint64_t end = UINT64_MAX);
+  explicit ProjectArchive(sys::ByteSource& source, uint64_t begin = 0, uint64_t end = UINT64_MAX);
 
   uint64_t Position() const { return reader_.Position(); }
   uint64_t Begin() const { return reader_.Begin(); }

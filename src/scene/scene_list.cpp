@@ -71,9 +71,9 @@ void ReadSceneRecords(ProjectArchive& archive, SceneList& list) {
       const int32_t tag = archive.ReadInt32();
       std::unique_ptr<SceneItem> item = list.Create(tag);
       if (!item) {
-        archive.FailAt(Cause::BadSchema, tagAt,
-                       "item " + std::to_string(i) + ": type tag " + std::to_string(tag) +
-                           " out of range");
+        archive.FailAt(
+            Cause::BadSchema, tagAt,
+            "item " + std::to_string(i) + ": type tag " + std::to_string(tag) + " out of range");
       }
       try {
         item->load(archive);
@@ -102,8 +102,8 @@ void ReadSceneRecords(ProjectArchive& archive, SceneList& list) {
         const int32_t target = archive.ReadInt32();
         if (target < 0 || target >= size) {
           archive.FailAt(Cause::BadSchema, at,
-                         "link index " + std::to_string(target) + " of item " +
-                             std::to_string(r) + " outside the list");
+                         "link index " + std::to_string(target) + " of item " + std::to_string(r) +
+                             " outside the list");
         }
         SceneItem& holder = list.at(static_cast<size_t>(target));
         holder.setLink(&resource);
@@ -137,9 +137,9 @@ bool ReadScene(ProjectArchive& archive, SceneList& list, SceneLoadFailure* failu
   for (size_t j = 0; j < list.size(); ++j) {
     if (!list.at(j).prepare(list)) {
       if (failure) {
-        *failure = SceneLoadFailure{"item " + std::to_string(j) + " (" + list.at(j).className() +
-                                        ") could not be prepared",
-                                    archive.Position(), true};
+        *failure = SceneLoadFailure{
+            "item " + std::to_string(j) + " (" + list.at(j).className() + ") could not be prepared",
+            archive.Position(), true};
       }
       list.Clear();
       return false;

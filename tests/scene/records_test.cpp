@@ -292,7 +292,17 @@ TEST_F(Records, PreparationMessages) {
   capture.texts.clear();
   ArchiveBuilder c;
   c.Header(4.31f, 2).Item(kStopMediaItem, "stop");
-  c.Item(kPictureItem, "pic").I32(0).I32(1).I32(1).I32(0).I32(0).I32(0).I32(0).I32(1).Scr("f").ScrBlock({1});
+  c.Item(kPictureItem, "pic")
+      .I32(0)
+      .I32(1)
+      .I32(1)
+      .I32(0)
+      .I32(0)
+      .I32(0)
+      .I32(0)
+      .I32(1)
+      .Scr("f")
+      .ScrBlock({1});
   c.I32(1).I32(0);
   EXPECT_FALSE(Load(c));
   ASSERT_EQ(capture.texts.size(), 1u);
@@ -312,7 +322,16 @@ TEST_F(Records, PreparationMessages) {
   // An image picture without data.
   capture.texts.clear();
   ArchiveBuilder e;
-  e.Header(4.31f, 1).Item(kPictureItem, "p").I32(0).I32(1).I32(1).I32(0).I32(0).I32(0).I32(0).I32(0);
+  e.Header(4.31f, 1)
+      .Item(kPictureItem, "p")
+      .I32(0)
+      .I32(1)
+      .I32(1)
+      .I32(0)
+      .I32(0)
+      .I32(0)
+      .I32(0)
+      .I32(0);
   e.I32(0);
   EXPECT_FALSE(Load(e));
   EXPECT_EQ(capture.texts, std::vector<std::string>{"You have to choose the image."});
