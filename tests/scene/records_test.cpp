@@ -319,6 +319,17 @@ TEST_F(Records, PreparationMessages) {
     EXPECT_EQ(capture.texts.size(), disabledHolder == 1 ? 0u : 1u);
   }
 
+  // A disabled picture without data, used only by a disabled show item, is not prepared.
+  for (int disabledHolder : {0, 1}) {
+    capture.texts.clear();
+    ArchiveBuilder d;
+    d.Header(1.0f, 2).Item(kPictureItem, "p", 1).I32(0).I32(1).I32(0);  // no origin at 1.0
+    d.Item(kHidePictureItem, "hide", disabledHolder).Path().Color();
+    d.I32(1).I32(1);
+    EXPECT_EQ(Load(d), disabledHolder == 1);
+    EXPECT_EQ(capture.texts.size(), disabledHolder == 1 ? 0u : 1u);
+  }
+
   // An image picture without data.
   capture.texts.clear();
   ArchiveBuilder e;
