@@ -156,11 +156,24 @@ ModeChoice ChooseMode(const std::vector<std::string>& rest) {
   }
   if (word.size() != 1) return choice;
   switch (word[0]) {
-    case 'c': case 'C': choice.mode = RunMode::Configure; break;
-    case 'p': case 'P': choice.mode = RunMode::Preview; break;
-    case 's': case 'S': choice.mode = RunMode::Show; break;
-    case 'a': case 'A': choice.mode = RunMode::ChangePassword; break;
-    default: break;
+    case 'c':
+    case 'C':
+      choice.mode = RunMode::Configure;
+      break;
+    case 'p':
+    case 'P':
+      choice.mode = RunMode::Preview;
+      break;
+    case 's':
+    case 'S':
+      choice.mode = RunMode::Show;
+      break;
+    case 'a':
+    case 'A':
+      choice.mode = RunMode::ChangePassword;
+      break;
+    default:
+      break;
   }
   return choice;
 }
@@ -168,11 +181,16 @@ ModeChoice ChooseMode(const std::vector<std::string>& rest) {
 const char* RunModeName(RunMode mode) {
   switch (mode) {
     case RunMode::ConfigureNoOwner:
-    case RunMode::Configure: return "configuration";
-    case RunMode::Preview: return "preview";
-    case RunMode::Show: return "show";
-    case RunMode::ChangePassword: return "change-password";
-    case RunMode::None: break;
+    case RunMode::Configure:
+      return "configuration";
+    case RunMode::Preview:
+      return "preview";
+    case RunMode::Show:
+      return "show";
+    case RunMode::ChangePassword:
+      return "change-password";
+    case RunMode::None:
+      break;
   }
   return "none";
 }

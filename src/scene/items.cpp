@@ -142,8 +142,7 @@ void PictureItem::load(ProjectArchive& a) {
              "negative picture data size " + std::to_string(dataSize));
   }
   fileName = a.ReadScrambledString();
-  data = a.ReadBlock(static_cast<uint64_t>(dataSize));
-  ShiftText(data.data(), data.size, true);
+  data = a.ReadScrambledBlock(static_cast<uint64_t>(dataSize));
 }
 
 bool PictureItem::prepare(const SceneList&) {
@@ -171,7 +170,9 @@ void PauseItem::load(ProjectArchive& a) {
   pause.name = name.text;
 }
 
-bool PauseItem::prepare(const SceneList&) { return disabled || (name.validate() && pause.validate()); }
+bool PauseItem::prepare(const SceneList&) {
+  return disabled || (name.validate() && pause.validate());
+}
 
 void PauseProperty::randomize(PlayHost& host) {
   if (!randomPause) return;
@@ -338,8 +339,7 @@ void MediaItem::load(ProjectArchive& a) {
   }
   fileName = a.ReadScrambledString();
   if (ArchiveVersion() >= 2.0f) mediaType = a.ReadInt32();
-  data = a.ReadBlock(static_cast<uint64_t>(dataSize));
-  ShiftText(data.data(), data.size, true);
+  data = a.ReadScrambledBlock(static_cast<uint64_t>(dataSize));
 }
 
 bool MediaItem::prepare(const SceneList&) {

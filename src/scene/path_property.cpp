@@ -47,11 +47,16 @@ int32_t MixedSeed(int32_t& seed, PlayHost& host) {
 
 bool Compare(int32_t a, int32_t kind, int32_t b) {
   switch (kind) {
-    case 0: return a > b;
-    case 1: return a < b;
-    case 2: return a == b;
-    case 3: return a != b;
-    default: return false;
+    case 0:
+      return a > b;
+    case 1:
+      return a < b;
+    case 2:
+      return a == b;
+    case 3:
+      return a != b;
+    default:
+      return false;
   }
 }
 
@@ -75,9 +80,12 @@ int32_t PlaceInside(int32_t value, int32_t size, int32_t screen, int32_t display
 int32_t Place(int32_t mode, int32_t value, bool first, int32_t size, int32_t screen,
               int32_t display, transitions::RandomRange& random) {
   switch (mode) {
-    case 0: return 0;
-    case 1: return display / 2 - size / 2;
-    case 2: return Sub32(display, size);
+    case 0:
+      return 0;
+    case 1:
+      return display / 2 - size / 2;
+    case 2:
+      return Sub32(display, size);
     case 3: {
       const int64_t span = static_cast<int64_t>(screen) + size;
       const int64_t r = random.Next();
@@ -85,8 +93,10 @@ int32_t Place(int32_t mode, int32_t value, bool first, int32_t size, int32_t scr
       const int64_t base = first ? r : static_cast<int64_t>(value) + r;
       return static_cast<int32_t>(base % span - size);
     }
-    case 4: return PlaceInside(value, size, screen, display, random);
-    default: return value;
+    case 4:
+      return PlaceInside(value, size, screen, display, random);
+    default:
+      return value;
   }
 }
 

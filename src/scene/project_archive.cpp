@@ -1,5 +1,6 @@
 #include "scene/project_archive.h"
 
+#include <algorithm>
 #include <atomic>
 #include <vector>
 
@@ -103,6 +104,28 @@ std::string ProjectArchive::ReadScrambledString() {
   std::string text = ReadString();
   ShiftText(text.data(), text.size(), true);
   return text;
+}
+
+DataBlock ProjectArchive::ReadScrambledBlock(uint64_t n) {
+  if (n > Remaining()) {
+    Fail(ArchiveError::Cause::EndOfFile,
+         "block of " + std::to_string(n) + " bytes longer than the archive");
+  }
+  DataBlock block;
+  block.size = static_cast<size_t>(n);
+  if (n == 0) return block;
+  block.bytes = std::make_unique_for_overwrite<uint8_t[]>(block.size);
+  // The shift depends on the whole length; undo it on each chunk right after reading it.
+  const auto d = static_cast<uint8_t>(block.size % 11 + 3);
+  constexpr size_t kChunk = 512 * 1024;
+  for (size_t done = 0; done < block.size;) {
+    const size_t take = std::min(kChunk, block.size - done);
+    uint8_t* p = block.bytes.get() + done;
+    Read(p, take);
+    for (size_t i = 0; i < take; ++i) p[i] = static_cast<uint8_t>(p[i] + d);
+    done += take;
+  }
+  return block;
 }
 
 DataBlock ProjectArchive::ReadBlock(uint64_t n) {

@@ -44,8 +44,7 @@ struct DataBlock {
 class ProjectArchive {
  public:
   // Reads source[begin, end) through a 4096-byte buffer.
-  explicit ProjectArchive(sys::ByteSource& source, uint64_t begin = 0,
-                          uint64_t end = UINT64_MAX);
+  explicit ProjectArchive(sys::ByteSource& source, uint64_t begin = 0, uint64_t end = UINT64_MAX);
 
   uint64_t Position() const { return reader_.Position(); }
   uint64_t Begin() const { return reader_.Begin(); }
@@ -63,6 +62,8 @@ class ProjectArchive {
   std::string ReadScrambledString();
   // n raw bytes; n is checked against the bytes left before anything is allocated.
   DataBlock ReadBlock(uint64_t n);
+  // A block stored shifted, restored while it is read (chunk by chunk, still in cache).
+  DataBlock ReadScrambledBlock(uint64_t n);
 
   [[noreturn]] void Fail(ArchiveError::Cause cause, const std::string& what) const;
   [[noreturn]] void FailAt(ArchiveError::Cause cause, uint64_t offset,

@@ -80,7 +80,7 @@ void PathProperty::load(ProjectArchive& a) {
   saveBackground = 0;
   int32_t random[4] = {0, 0, 0, 0};
   int32_t centre[4] = {0, 0, 0, 0};
-  auto readFlags = [&](int32_t (&flags)[4]) {
+  auto readFlags = [&](int32_t(&flags)[4]) {
     for (int32_t& f : flags) f = a.ReadInt32();
   };
   // Each layout the authoring tool ever wrote; the ranges overlap on purpose, so a record

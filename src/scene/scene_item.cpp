@@ -6,9 +6,9 @@ namespace scene {
 
 const char* ItemClassName(int32_t kind) {
   static const char* const kNames[kItemKindCount] = {
-      "PictureItem",   "ShowPictureItem", "MovePictureItem", "HidePictureItem", "PauseItem",
-      "BackgroundItem", "LoopStartItem",  "LoopEndItem",     "LineItem",        "MediaItem",
-      "PlayMediaItem", "StopMediaItem",   "CommentItem",     "LinkItem"};
+      "PictureItem",    "ShowPictureItem", "MovePictureItem", "HidePictureItem", "PauseItem",
+      "BackgroundItem", "LoopStartItem",   "LoopEndItem",     "LineItem",        "MediaItem",
+      "PlayMediaItem",  "StopMediaItem",   "CommentItem",     "LinkItem"};
   return kind >= 0 && kind < kItemKindCount ? kNames[kind] : "";
 }
 

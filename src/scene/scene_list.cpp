@@ -63,14 +63,17 @@ void ReadSceneRecords(ProjectArchive& archive, SceneList& list) {
                      "item count " + std::to_string(count) + " cannot fit in the archive");
     }
     list.Reserve(static_cast<size_t>(count));
+    std::vector<uint64_t> recordAt;
+    recordAt.reserve(static_cast<size_t>(count));
     for (int32_t i = 0; i < count; ++i) {
       const uint64_t tagAt = archive.Position();
+      recordAt.push_back(tagAt);
       const int32_t tag = archive.ReadInt32();
       std::unique_ptr<SceneItem> item = list.Create(tag);
       if (!item) {
-        archive.FailAt(Cause::BadSchema, tagAt,
-                       "item " + std::to_string(i) + ": type tag " + std::to_string(tag) +
-                           " out of range");
+        archive.FailAt(
+            Cause::BadSchema, tagAt,
+            "item " + std::to_string(i) + ": type tag " + std::to_string(tag) + " out of range");
       }
       try {
         item->load(archive);
@@ -99,8 +102,8 @@ void ReadSceneRecords(ProjectArchive& archive, SceneList& list) {
         const int32_t target = archive.ReadInt32();
         if (target < 0 || target >= size) {
           archive.FailAt(Cause::BadSchema, at,
-                         "link index " + std::to_string(target) + " of item " +
-                             std::to_string(r) + " outside the list");
+                         "link index " + std::to_string(target) + " of item " + std::to_string(r) +
+                             " outside the list");
         }
         SceneItem& holder = list.at(static_cast<size_t>(target));
         holder.setLink(&resource);
@@ -114,7 +117,7 @@ void ReadSceneRecords(ProjectArchive& archive, SceneList& list) {
     for (int32_t j = 0; j < size; ++j) {
       const SceneItem& item = list.at(static_cast<size_t>(j));
       if (item.kind == kLoopEndItem && !item.isDisabled() && FindLoopStart(list, j) < 0) {
-        archive.FailAt(Cause::BadSchema, archive.Position(),
+        archive.FailAt(Cause::BadSchema, recordAt[static_cast<size_t>(j)],
                        "item " + std::to_string(j) + ": loop end without a loop start");
       }
     }
@@ -134,9 +137,9 @@ bool ReadScene(ProjectArchive& archive, SceneList& list, SceneLoadFailure* failu
   for (size_t j = 0; j < list.size(); ++j) {
     if (!list.at(j).prepare(list)) {
       if (failure) {
-        *failure = SceneLoadFailure{"item " + std::to_string(j) + " (" + list.at(j).className() +
-                                        ") could not be prepared",
-                                    archive.Position(), true};
+        *failure = SceneLoadFailure{
+            "item " + std::to_string(j) + " (" + list.at(j).className() + ") could not be prepared",
+            archive.Position(), true};
       }
       list.Clear();
       return false;

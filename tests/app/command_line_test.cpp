@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "app/command_line.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -12,8 +12,10 @@ RunMode ModeOf(std::vector<std::string> rest) { return ChooseMode(rest).mode; }
 
 TEST(ChooseMode, SwitchWordIsTheFirstTwoCharacters) {
   EXPECT_EQ(ModeOf({}), RunMode::ConfigureNoOwner);
-  for (const char* s : {"/s", "-S", "s", "/sx", "S", "/S"}) EXPECT_EQ(ModeOf({s}), RunMode::Show) << s;
-  for (const char* s : {"/c:1234", "-C", "c", "/c"}) EXPECT_EQ(ModeOf({s}), RunMode::Configure) << s;
+  for (const char* s : {"/s", "-S", "s", "/sx", "S", "/S"})
+    EXPECT_EQ(ModeOf({s}), RunMode::Show) << s;
+  for (const char* s : {"/c:1234", "-C", "c", "/c"})
+    EXPECT_EQ(ModeOf({s}), RunMode::Configure) << s;
   for (const char* s : {"sx", "x", "/", "-", "", "//s", "-/s", "ss", "/x"}) {
     EXPECT_EQ(ModeOf({s}), RunMode::None) << s;
   }
@@ -32,9 +34,9 @@ TEST(ChooseMode, HandleIsDecimalLikeAtoi) {
 }
 
 TEST(ParseCommandLine, LongOptionsAreTakenOutFirst) {
-  auto p = ParseCommandLine({"--headless", "/s", "--size", "800x600", "--fps=25", "--frames",
-                             "out", "--seconds", "2.5", "--window", "--archive", "show.bin@0x100",
-                             "--dump"});
+  auto p =
+      ParseCommandLine({"--headless", "/s", "--size", "800x600", "--fps=25", "--frames", "out",
+                        "--seconds", "2.5", "--window", "--archive", "show.bin@0x100", "--dump"});
   ASSERT_TRUE(p.ok()) << p.error;
   const auto& o = p.options;
   EXPECT_TRUE(o.headless);
@@ -72,12 +74,18 @@ TEST(ParseCommandLine, BadValuesAreNamed) {
     const char* mentions;
   };
   std::vector<Case> cases = {
-      {{"--size", "800"}, "--size"},     {{"--size", "0x600"}, "--size"},
-      {{"--size", "40000x1"}, "--size"}, {{"--size", "8x-1"}, "--size"},
-      {{"--fps", "0"}, "--fps"},         {{"--fps", "abc"}, "--fps"},
-      {{"--seconds", "-1"}, "--seconds"}, {{"--seconds", "nan"}, "--seconds"},
-      {{"--seconds"}, "--seconds"},      {{"--frames="}, "--frames"},
-      {{"--bogus"}, "--bogus"},          {{"--dump=1"}, "--dump"},
+      {{"--size", "800"}, "--size"},
+      {{"--size", "0x600"}, "--size"},
+      {{"--size", "40000x1"}, "--size"},
+      {{"--size", "8x-1"}, "--size"},
+      {{"--fps", "0"}, "--fps"},
+      {{"--fps", "abc"}, "--fps"},
+      {{"--seconds", "-1"}, "--seconds"},
+      {{"--seconds", "nan"}, "--seconds"},
+      {{"--seconds"}, "--seconds"},
+      {{"--frames="}, "--frames"},
+      {{"--bogus"}, "--bogus"},
+      {{"--dump=1"}, "--dump"},
       {{"--archive", "x@99999999999999999999999"}, "--archive"},
   };
   for (const auto& c : cases) {

@@ -31,10 +31,12 @@ class TempDir {
   fs::path path;
 };
 
-void WriteFile(const fs::path& p, const std::vector<uint8_t>& bytes, const std::string& prefix = "") {
+void WriteFile(const fs::path& p, const std::vector<uint8_t>& bytes,
+               const std::string& prefix = "") {
   std::ofstream out(p, std::ios::binary);
   out << prefix;
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 ArchiveBuilder EveryKind() {
@@ -99,9 +101,9 @@ TEST(SceneDump, EveryKindWithTheDocumentedKeys) {
                           "keepAspect", "backColor", "fileName", "dataSize", "dataHead"}) {
     EXPECT_TRUE(pic.contains(key)) << key;
   }
-  for (const char* key : {"width", "escapement", "orientation", "weight", "italic", "underline",
-                          "strikeOut", "charSet", "outPrecision", "clipPrecision", "quality",
-                          "pitchAndFamily"}) {
+  for (const char* key :
+       {"width", "escapement", "orientation", "weight", "italic", "underline", "strikeOut",
+        "charSet", "outPrecision", "clipPrecision", "quality", "pitchAndFamily"}) {
     EXPECT_TRUE(pic["font"].contains(key)) << key;
   }
   const auto& show = items[1];
@@ -109,8 +111,10 @@ TEST(SceneDump, EveryKindWithTheDocumentedKeys) {
   EXPECT_EQ(show["path"]["x2"], 3);
   EXPECT_EQ(show["path"]["effectSpeed"], 300);
   EXPECT_EQ(show["path"].size(), 24u);
-  EXPECT_EQ(show["color"], (nlohmann::json{{"color", 0x808080}, {"paintMode", 1},
-                                           {"randomColor", 1}, {"useWindowBackground", 0}}));
+  EXPECT_EQ(
+      show["color"],
+      (nlohmann::json{
+          {"color", 0x808080}, {"paintMode", 1}, {"randomColor", 1}, {"useWindowBackground", 0}}));
   EXPECT_EQ(items[4]["pauseMs"], 1500);
   EXPECT_EQ(items[4]["randomPause"], 1);
   EXPECT_EQ(items[5]["color"]["paintMode"], 2);
@@ -138,8 +142,8 @@ TEST(SceneDump, UnlinkedHolderIsNull) {
   b.Header(2.0f, 1).Item(kStopMediaItem, "stop");
   WriteFile(dir.path / "a", b.bytes);
   SceneList list;
-  ASSERT_TRUE(app::LoadProjectArchive(app::ArchiveLocation{(dir.path / "a").string(), {}}, list,
-                                      false));
+  ASSERT_TRUE(
+      app::LoadProjectArchive(app::ArchiveLocation{(dir.path / "a").string(), {}}, list, false));
   const auto j = nlohmann::json::parse(app::DumpScene(list));
   EXPECT_TRUE(j["items"][0]["media"].is_null());
   EXPECT_EQ(j["version"].get<double>(), 2.0);
@@ -158,20 +162,18 @@ int RunPlayer(const std::string& command, std::string& out, std::string& err, co
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-fs::path Player() {
-  const char* bin = std::getenv("SP_BINARY_DIR");
-  return fs::path(bin ? bin : ".") / "src/app/sceneplayer";
-}
+fs::path Player() { return SP_PLAYER_PATH; }
 
 TEST(SceneplayerDump, SaverFileAndBareArchive) {
-  if (!fs::exists(Player())) GTEST_SKIP() << "player not built";
+  ASSERT_TRUE(fs::exists(Player()));
   TempDir dir;
   const auto archive = EveryKind().bytes;
   // A saver file: the player with the archive appended at its ELF end.
   fs::copy_file(Player(), dir.path / "saver");
   {
     std::ofstream out(dir.path / "saver", std::ios::binary | std::ios::app);
-    out.write(reinterpret_cast<const char*>(archive.data()), static_cast<std::streamsize>(archive.size()));
+    out.write(reinterpret_cast<const char*>(archive.data()),
+              static_cast<std::streamsize>(archive.size()));
   }
   fs::permissions(dir.path / "saver", fs::perms::owner_all);
   std::string out, err;
@@ -180,20 +182,20 @@ TEST(SceneplayerDump, SaverFileAndBareArchive) {
   EXPECT_EQ(j["items"].size(), 14u);
   EXPECT_EQ(j["offset"], fs::file_size(Player()));
 
-  EXPECT_EQ(RunPlayer(Player().string() + " --dump --archive " + (dir.path / "saver").string(), out, err,
-                dir.path),
+  EXPECT_EQ(RunPlayer(Player().string() + " --dump --archive " + (dir.path / "saver").string(), out,
+                      err, dir.path),
             0)
       << err;
 
   WriteFile(dir.path / "bare", archive);
-  EXPECT_EQ(RunPlayer(Player().string() + " --dump --archive " + (dir.path / "bare").string(), out, err,
-                dir.path),
+  EXPECT_EQ(RunPlayer(Player().string() + " --dump --archive " + (dir.path / "bare").string(), out,
+                      err, dir.path),
             0);
   EXPECT_EQ(nlohmann::json::parse(out)["offset"], 0);
 }
 
 TEST(SceneplayerDump, FailuresPrintOneLineWithTheOffset) {
-  if (!fs::exists(Player())) GTEST_SKIP() << "player not built";
+  ASSERT_TRUE(fs::exists(Player()));
   TempDir dir;
   ArchiveBuilder cut;
   cut.Header(4.31f, 2).Item(kCommentItem, "c").Scr("x").Item(kPauseItem, "p").I32(100);
@@ -209,8 +211,8 @@ TEST(SceneplayerDump, FailuresPrintOneLineWithTheOffset) {
   ArchiveBuilder badTag;
   badTag.Header(4.31f, 1).I32(99);
   WriteFile(dir.path / "tag", badTag.bytes);
-  EXPECT_EQ(RunPlayer(Player().string() + " --dump --archive " + (dir.path / "tag").string(), out, err,
-                dir.path),
+  EXPECT_EQ(RunPlayer(Player().string() + " --dump --archive " + (dir.path / "tag").string(), out,
+                      err, dir.path),
             1);
   EXPECT_EQ(err, "sceneplayer: item 0: type tag 99 out of range at byte 25\n");
 
@@ -219,8 +221,8 @@ TEST(SceneplayerDump, FailuresPrintOneLineWithTheOffset) {
   EXPECT_NE(err.find("at byte " + std::to_string(fs::file_size(Player()))), std::string::npos)
       << err;
 
-  EXPECT_EQ(RunPlayer(Player().string() + " --dump --archive " + (dir.path / "missing").string(), out,
-                err, dir.path),
+  EXPECT_EQ(RunPlayer(Player().string() + " --dump --archive " + (dir.path / "missing").string(),
+                      out, err, dir.path),
             1);
   EXPECT_NE(err.find("cannot open"), std::string::npos);
   EXPECT_EQ(RunPlayer(Player().string() + " --fps 0", out, err, dir.path), 2);

@@ -16,7 +16,8 @@ class ArchiveBuilder {
   std::vector<uint8_t> bytes;
 
   ArchiveBuilder& I32(int32_t v) {
-    for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<uint8_t>(static_cast<uint32_t>(v) >> (8 * i)));
+    for (int i = 0; i < 4; ++i)
+      bytes.push_back(static_cast<uint8_t>(static_cast<uint32_t>(v) >> (8 * i)));
     return *this;
   }
   ArchiveBuilder& U16(uint16_t v) {
@@ -94,8 +95,9 @@ class ArchiveBuilder {
       tailA();
     }
     for (int block = 2; block <= 4; ++block) {
-      bool on = block == 2 ? (v > 1.1f && v < 2.1f)
-                           : block == 3 ? (v > 2.0f && v < 3.0f) : (v > 2.9f && v < 3.2f);
+      bool on = block == 2   ? (v > 1.1f && v < 2.1f)
+                : block == 3 ? (v > 2.0f && v < 3.0f)
+                             : (v > 2.9f && v < 3.2f);
       if (!on) continue;
       for (int i = 0; i < 8; ++i) I32(0);
       tailA();

@@ -170,9 +170,12 @@ TEST(CodePage, Windows1252ToUtf8IsLossless) {
   for (size_t i = 0; i < utf8.size();) {
     auto c = static_cast<unsigned char>(utf8[i]);
     char32_t cp;
-    if (c < 0x80) cp = c, i += 1;
-    else if (c < 0xE0) cp = ((c & 0x1F) << 6) | (utf8[i + 1] & 0x3F), i += 2;
-    else cp = ((c & 0x0F) << 12) | ((utf8[i + 1] & 0x3F) << 6) | (utf8[i + 2] & 0x3F), i += 3;
+    if (c < 0x80)
+      cp = c, i += 1;
+    else if (c < 0xE0)
+      cp = ((c & 0x1F) << 6) | (utf8[i + 1] & 0x3F), i += 2;
+    else
+      cp = ((c & 0x0F) << 12) | ((utf8[i + 1] & 0x3F) << 6) | (utf8[i + 2] & 0x3F), i += 3;
     units += static_cast<char16_t>(cp);
   }
   EXPECT_EQ(scene::Utf16ToWindows1252(units), all);

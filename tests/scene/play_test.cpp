@@ -385,7 +385,7 @@ TEST(PathProperty, MotionEnds) {
   free.bothConditions = 1;
   n = 1;
   while (!free.step() && n < 1000) ++n;
-  EXPECT_EQ(n, 21);  // y passes 100 on the 21st step
+  EXPECT_EQ(n, 21);   // y passes 100 on the 21st step
   free.compareX = 9;  // unknown comparison: never true
   free.curX = free.curY = 0;
   n = 1;

@@ -292,7 +292,17 @@ TEST_F(Records, PreparationMessages) {
   capture.texts.clear();
   ArchiveBuilder c;
   c.Header(4.31f, 2).Item(kStopMediaItem, "stop");
-  c.Item(kPictureItem, "pic").I32(0).I32(1).I32(1).I32(0).I32(0).I32(0).I32(0).I32(1).Scr("f").ScrBlock({1});
+  c.Item(kPictureItem, "pic")
+      .I32(0)
+      .I32(1)
+      .I32(1)
+      .I32(0)
+      .I32(0)
+      .I32(0)
+      .I32(0)
+      .I32(1)
+      .Scr("f")
+      .ScrBlock({1});
   c.I32(1).I32(0);
   EXPECT_FALSE(Load(c));
   ASSERT_EQ(capture.texts.size(), 1u);
@@ -309,10 +319,30 @@ TEST_F(Records, PreparationMessages) {
     EXPECT_EQ(capture.texts.size(), disabledHolder == 1 ? 0u : 1u);
   }
 
+  // A disabled picture without data, used only by a disabled show item, is not prepared.
+  for (int disabledHolder : {0, 1}) {
+    capture.texts.clear();
+    ArchiveBuilder d;
+    d.Header(1.0f, 2).Item(kPictureItem, "p", 1).I32(0).I32(1).I32(0);  // no origin at 1.0
+    d.Item(kHidePictureItem, "hide", disabledHolder).Path().Color();
+    d.I32(1).I32(1);
+    EXPECT_EQ(Load(d), disabledHolder == 1);
+    EXPECT_EQ(capture.texts.size(), disabledHolder == 1 ? 0u : 1u);
+  }
+
   // An image picture without data.
   capture.texts.clear();
   ArchiveBuilder e;
-  e.Header(4.31f, 1).Item(kPictureItem, "p").I32(0).I32(1).I32(1).I32(0).I32(0).I32(0).I32(0).I32(0);
+  e.Header(4.31f, 1)
+      .Item(kPictureItem, "p")
+      .I32(0)
+      .I32(1)
+      .I32(1)
+      .I32(0)
+      .I32(0)
+      .I32(0)
+      .I32(0)
+      .I32(0);
   e.I32(0);
   EXPECT_FALSE(Load(e));
   EXPECT_EQ(capture.texts, std::vector<std::string>{"You have to choose the image."});
@@ -335,8 +365,10 @@ TEST_F(Records, LoopStartSearch) {
   ArchiveBuilder c;
   c.Header(4.31f, 3).Item(kLoopStartItem, "x").Item(kLoopEndItem, "x").I32(1).I32(0);
   c.Item(kLoopEndItem, "y").I32(1).I32(0);
-  std::string error = ReadRecords(c);
+  uint64_t offset = 0;
+  std::string error = ReadRecords(c, &offset);
   EXPECT_NE(error.find("loop end without a loop start"), std::string::npos) << error;
+  EXPECT_EQ(offset, 4u + 13 + 4 + 4 + 2 * (4 + 2 + 8) + 8);  // the third record
   EXPECT_EQ(list.size(), 0u);
 
   // Disabled, it is never searched and never played.
