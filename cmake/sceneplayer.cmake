@@ -48,8 +48,9 @@ function(sp_test)
   add_executable(${T_NAME} ${T_SOURCES})
   target_include_directories(${T_NAME} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
-  gtest_discover_tests(${T_NAME} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                       PROPERTIES ENVIRONMENT "SP_SOURCE_DIR=${PROJECT_SOURCE_DIR};SP_BINARY_DIR=${PROJECT_BINARY_DIR}")
+  target_compile_definitions(${T_NAME} PRIVATE SP_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+                                               SP_BINARY_DIR="${PROJECT_BINARY_DIR}")
+  gtest_discover_tests(${T_NAME} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
 endfunction()
 
 # sp_fuzzer(NAME <name> SOURCES <files>... LIBS <targets>...); its seeds live in corpus/ beside it.

@@ -376,8 +376,7 @@ INSTANTIATE_TEST_SUITE_P(Versions, RoundTrip,
 
 // The bundled demo builds and reads back with its links in place.
 TEST(DemoShow, BuildsAndDumps) {
-  const char* src = std::getenv("SP_SOURCE_DIR");
-  ASSERT_NE(src, nullptr);
+  const char* src = SP_SOURCE_DIR;
   const fs::path demo = fs::path(src) / "demo" / "show.json";
   std::string tmpl = (fs::temp_directory_path() / "scenepack-demo-XXXXXX").string();
   ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
