@@ -189,7 +189,9 @@ TEST(LineWipes, SpeedDecidesWhetherPacesWait) {
     EXPECT_GT(fastRec.Paces(), 0) << effect;
     EXPECT_EQ(fastRec.Waits(), 0) << effect;
     for (const auto& s : fastRec.steps) {
-      if (s.pace) EXPECT_EQ(s.scale, 1000.0);
+      if (s.pace) {
+        EXPECT_EQ(s.scale, 1000.0);
+      }
     }
 
     Stage slow(40, 30);
