@@ -99,9 +99,8 @@ void BM_Memcpy(benchmark::State& state) {
     benchmark::ClobberMemory();
   }
   auto t1 = std::chrono::steady_clock::now();
-  state.counters["x_memcpy"] =
-      std::chrono::duration<double>(t1 - t0).count() / static_cast<double>(state.iterations()) /
-      base;
+  state.counters["x_memcpy"] = std::chrono::duration<double>(t1 - t0).count() /
+                               static_cast<double>(state.iterations()) / base;
 }
 
 void BM_Effect(benchmark::State& state) {
@@ -133,12 +132,28 @@ BENCHMARK(BM_Memcpy)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Effect)
     ->ArgName("effect")
     ->Arg(88)  // beyond the table: the work picture is prepared, nothing drawn
-    ->Args({7})->Args({8})->Args({11})->Args({12})
-    ->Args({37})->Args({38})->Args({39})->Args({40})
-    ->Args({49})->Args({50})->Args({51})->Args({52})
-    ->Args({57})->Args({58})->Args({59})->Args({60})
-    ->Args({67})->Args({68})->Args({69})->Args({70})
-    ->Args({75})->Args({76})
+    ->Args({7})
+    ->Args({8})
+    ->Args({11})
+    ->Args({12})
+    ->Args({37})
+    ->Args({38})
+    ->Args({39})
+    ->Args({40})
+    ->Args({49})
+    ->Args({50})
+    ->Args({51})
+    ->Args({52})
+    ->Args({57})
+    ->Args({58})
+    ->Args({59})
+    ->Args({60})
+    ->Args({67})
+    ->Args({68})
+    ->Args({69})
+    ->Args({70})
+    ->Args({75})
+    ->Args({76})
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -19,10 +19,10 @@ void BlitCopy(gfx::Canvas& screen, const gfx::Surface& src, int sx, int sy, int 
   // Clip both rectangles in 64 bits, as the blit does.
   const int64_t l = std::max({int64_t{0}, int64_t{dx}, int64_t{dx} - sx});
   const int64_t t = std::max({int64_t{0}, int64_t{dy}, int64_t{dy} - sy});
-  const int64_t r = std::min({int64_t{dst.Width()}, int64_t{dx} + w,
-                              int64_t{dx} - sx + src.Width()});
-  const int64_t b = std::min({int64_t{dst.Height()}, int64_t{dy} + h,
-                              int64_t{dy} - sy + src.Height()});
+  const int64_t r =
+      std::min({int64_t{dst.Width()}, int64_t{dx} + w, int64_t{dx} - sx + src.Width()});
+  const int64_t b =
+      std::min({int64_t{dst.Height()}, int64_t{dy} + h, int64_t{dy} - sy + src.Height()});
   if (l >= r || t >= b) return;
   const int n = static_cast<int>(r - l);
   const int srcX = static_cast<int>(l - dx + sx);

@@ -16,7 +16,7 @@ using EffectFn = void (*)(EffectFrame&);
 struct EffectInfo {
   int32_t number;
   std::string_view name;
-  EffectFn run;             // null: family not built yet
+  EffectFn run;               // null: family not built yet
   double paceScale = 1000.0;  // scale of the plain per-step wait
 };
 

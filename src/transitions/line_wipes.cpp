@@ -8,6 +8,9 @@ namespace {
 
 constexpr int kBand = 8;
 
+// The straight wipes neither copy nor wait for a picture without pixels.
+bool Empty(const EffectFrame& f) { return f.Width() <= 0 || f.Height() <= 0; }
+
 // The ring of the spiral walked on the picture as it is, or mirrored at its main diagonal
 // (x and y swapped), which turns the clockwise order into the counter-clockwise one.
 void Spiral(EffectFrame& f, bool mirrored) {
@@ -149,6 +152,7 @@ void BlindsVertical(EffectFrame& f) {
 }
 
 void WipeDown(EffectFrame& f) {
+  if (Empty(f)) return;
   for (int j = 0; j < f.Height(); ++j) {
     f.W(0, j, f.Width(), 1);
     f.Pace();
@@ -156,6 +160,7 @@ void WipeDown(EffectFrame& f) {
 }
 
 void WipeUp(EffectFrame& f) {
+  if (Empty(f)) return;
   const int h = f.Height();
   for (int j = 1; j <= h; ++j) {
     f.W(0, h - j, f.Width(), 1);
@@ -164,6 +169,7 @@ void WipeUp(EffectFrame& f) {
 }
 
 void WipeLeft(EffectFrame& f) {
+  if (Empty(f)) return;
   const int w = f.Width();
   for (int j = 1; j <= w; ++j) {
     f.W(w - j, 0, 1, f.Height());
@@ -172,6 +178,7 @@ void WipeLeft(EffectFrame& f) {
 }
 
 void WipeRight(EffectFrame& f) {
+  if (Empty(f)) return;
   for (int j = 0; j < f.Width(); ++j) {
     f.W(j, 0, 1, f.Height());
     f.Pace();

@@ -55,6 +55,14 @@ ClipResult ClipToScreen(int32_t left, int32_t top, int32_t right, int32_t bottom
   return r;
 }
 
+// A rectangle from any caller: its size must not overflow.
+int TransitionEngine::PictureWidth() const {
+  return ClampToInt32(int64_t{rect_.right} - rect_.left);
+}
+int TransitionEngine::PictureHeight() const {
+  return ClampToInt32(int64_t{rect_.bottom} - rect_.top);
+}
+
 void TransitionEngine::SetPicture(const gfx::Rect& rect, gfx::COLORREF background,
                                   uint32_t rasterOp, const Icon* icon) {
   rect_ = rect;
@@ -64,7 +72,7 @@ void TransitionEngine::SetPicture(const gfx::Rect& rect, gfx::COLORREF backgroun
 }
 
 void TransitionEngine::PrepareWork(int32_t offsetX, int32_t offsetY) {
-  const int w = rect_.Width(), h = rect_.Height();
+  const int w = PictureWidth(), h = PictureHeight();
   if (icon_ && source_) {
     gfx::Canvas src(*source_);
     src.FillRect(gfx::Rect{0, 0, w, h}, background_);
@@ -77,7 +85,7 @@ void TransitionEngine::PrepareWork(int32_t offsetX, int32_t offsetY) {
 }
 
 void TransitionEngine::PreparePlacement(int screenWidth, int screenHeight) {
-  const int w = rect_.Width(), h = rect_.Height();
+  const int w = PictureWidth(), h = PictureHeight();
   const gfx::Rect screenRect{0, 0, screenWidth, screenHeight};
   if (effect_ == 1) {
     // An empty picture has no tiles (and must not divide by zero).
@@ -120,7 +128,7 @@ void TransitionEngine::DrawPlaced(gfx::Canvas& screen, const gfx::Rect* explicit
     return;
   }
   const Point at = explicitRect ? Point{explicitRect->left, explicitRect->top} : position;
-  screen.BitBlt(at.x, at.y, rect_.Width(), rect_.Height(), *work_, 0, 0, gfx::SRCCOPY);
+  screen.BitBlt(at.x, at.y, PictureWidth(), PictureHeight(), *work_, 0, 0, gfx::SRCCOPY);
 }
 
 void TransitionEngine::Run(gfx::Canvas& screen, Pacer& pacer, Point& destination, int32_t speed,
@@ -142,8 +150,8 @@ void TransitionEngine::Run(gfx::Canvas& screen, Pacer& pacer, Point& destination
   s.x0 = destination.x;
   s.y0 = destination.y;
   // Negative sizes draw nothing; sizes beyond any surface would only overflow the loops.
-  s.w = std::clamp(rect_.Width(), 0, gfx::Surface::kMaxDimension);
-  s.h = std::clamp(rect_.Height(), 0, gfx::Surface::kMaxDimension);
+  s.w = std::clamp(PictureWidth(), 0, gfx::Surface::kMaxDimension);
+  s.h = std::clamp(PictureHeight(), 0, gfx::Surface::kMaxDimension);
   s.speed = speed;
   s.paceScale = row->paceScale;
   EffectFrame frame(s);

@@ -80,8 +80,9 @@ class TransitionEngine {
   const gfx::Surface* Bitmap() const { return bitmap_; }
 
  private:
+  int PictureWidth() const;
+  int PictureHeight() const;
   void PrepareWork(int32_t offsetX, int32_t offsetY);
-  void PaintIconOnSource(int width, int height, int stepX, int stepY, int countX, int countY);
 
   int32_t effect_;
   gfx::Rect rect_{};

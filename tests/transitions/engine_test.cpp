@@ -68,7 +68,8 @@ TEST(Run, PreparesTheWorkPictureFromTheOffsets) {
   for (int y = 0; y < 7; ++y)
     for (int x = 0; x < 8; ++x) {
       const bool inSource = x + 2 < 6 && y + 1 < 5;
-      EXPECT_EQ(work.At(x, y), inSource ? PicturePixel(x + 2, y + 1) : kBrushPixel) << x << "," << y;
+      EXPECT_EQ(work.At(x, y), inSource ? PicturePixel(x + 2, y + 1) : kBrushPixel)
+          << x << "," << y;
     }
   // Both offsets set: the destination moves to the screen corner; nothing is drawn.
   EXPECT_EQ(dest, (Point{0, 0}));
@@ -170,11 +171,11 @@ TEST(CopyPrimitive, ClipsTheSourceAndSkipsEmptySizes) {
   s.w = 6;
   s.h = 4;
   EffectFrame f(s);
-  f.W(-3, 2, 5, 9);   // reaches left of and below the work picture
-  f.W(2, 0, 0, 3);    // empty
-  f.W(1, 1, 3, -1);   // negative
-  f.W(6, 0, 4, 4);    // wholly right of it
-  f.W(0, -8, 2, 4);   // wholly above it
+  f.W(-3, 2, 5, 9);                // reaches left of and below the work picture
+  f.W(2, 0, 0, 3);                 // empty
+  f.W(1, 1, 3, -1);                // negative
+  f.W(6, 0, 4, 4);                 // wholly right of it
+  f.W(0, -8, 2, 4);                // wholly above it
   f.Copy(work, 4, 3, 9, 9, 0, 0);  // another source, placed explicitly
   EXPECT_EQ(rec.Log(), "C(0,2,2,2) C(4,3,2,1)");
   EXPECT_EQ(rec.steps[0].dx, 5);
@@ -198,8 +199,8 @@ TEST(CopyPrimitive, NarrowCopiesMatchTheBlit) {
     const int sx = pick(-4, 14), sy = pick(-4, 12), dx = pick(-12, 20), dy = pick(-15, 12);
     BlitCopy(ca, src, sx, sy, w, h, dx, dy);
     cb.BitBlt(dx, dy, w, h, src, sx, sy, gfx::SRCCOPY);
-    ASSERT_EQ(ca.TakeDirty(), cb.TakeDirty()) << w << "x" << h << " " << sx << "," << sy << " -> "
-                                              << dx << "," << dy;
+    ASSERT_EQ(ca.TakeDirty(), cb.TakeDirty())
+        << w << "x" << h << " " << sx << "," << sy << " -> " << dx << "," << dy;
     ASSERT_TRUE(std::equal(a.Data(), a.Data() + 17 * 9, b.Data()));
   }
 }

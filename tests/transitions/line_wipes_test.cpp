@@ -79,8 +79,7 @@ TEST(Wipes, ToMiddleVerticalFiveRowsEndsAfterThreeSteps) {
 TEST(Wipes, FromMiddleHorizontalEndsWithTheWholePicture) {
   Recorder rec;
   const std::string log = Play(52, 5, 3, rec);
-  EXPECT_EQ(log,
-            "C(2,0,1,3) P C(1,0,1,3) C(3,0,1,3) P C(0,0,1,3) P C(0,0,5,3)");
+  EXPECT_EQ(log, "C(2,0,1,3) P C(1,0,1,3) C(3,0,1,3) P C(0,0,1,3) P C(0,0,5,3)");
 }
 
 TEST(Wipes, StraightWipesPaceOncePerLine) {
@@ -97,6 +96,24 @@ TEST(Wipes, StraightWipesPaceOncePerLine) {
   }
   Recorder up;
   EXPECT_EQ(Play(38, 2, 3, up), "C(0,2,2,1) P C(0,1,2,1) P C(0,0,2,1) P");
+}
+
+TEST(Wipes, StraightWipesOfAnEmptyPictureNeitherCopyNorWait) {
+  for (int32_t effect : {37, 38, 39, 40}) {
+    for (auto [w, h] : {std::pair{0, 6}, std::pair{6, 0}}) {
+      gfx::Surface screen(10, 10), source(6, 6), work(6, 6);
+      gfx::Canvas canvas(screen);
+      TransitionEngine engine(effect);
+      engine.SetPicture(gfx::Rect{0, 0, w, h}, 0, gfx::SRCCOPY, nullptr);
+      engine.SetWork(&work);
+      engine.SetSource(&source);
+      Recorder rec;
+      engine.SetCopySink(&rec);
+      Point dest{1, 1};
+      engine.Run(canvas, rec, dest, 0, 0, 0);
+      EXPECT_TRUE(rec.steps.empty()) << effect << " " << w << "x" << h;
+    }
+  }
 }
 
 TEST(Snakes, ThirdStripOfSixteenColumnsOnlyPaces) {
@@ -157,9 +174,9 @@ TEST(Spiral, CounterClockwiseWalksDownTheLeftSideFirst) {
 
 // Every member leaves exactly the picture in its rectangle and nothing outside it.
 TEST(LineWipes, EveryMemberDrawsTheWholePicture) {
-  const int sizes[][2] = {{1, 1},  {1, 7},   {7, 1},   {2, 2},   {6, 4},   {5, 5},  {16, 16},
-                          {17, 9}, {8, 8},   {9, 33},  {40, 3},  {33, 40}, {3, 40}, {64, 48},
-                          {65, 47}, {24, 100}, {100, 24}, {34, 100}};
+  const int sizes[][2] = {{1, 1},   {1, 7},   {7, 1},   {2, 2},    {6, 4},    {5, 5},
+                          {16, 16}, {17, 9},  {8, 8},   {9, 33},   {40, 3},   {33, 40},
+                          {3, 40},  {64, 48}, {65, 47}, {24, 100}, {100, 24}, {34, 100}};
   for (int32_t effect : kFamily) {
     for (const auto& size : sizes) {
       Recorder rec;
