@@ -26,10 +26,17 @@ void BlitCopy(gfx::Canvas& screen, const gfx::Surface& src, int sx, int sy, int 
   if (l >= r || t >= b) return;
   const int n = static_cast<int>(r - l);
   const int srcX = static_cast<int>(l - dx + sx);
-  for (int64_t y = t; y < b; ++y) {
-    const gfx::Pixel* s = src.Row(static_cast<int>(y - dy + sy)) + srcX;
-    gfx::Pixel* d = dst.Row(static_cast<int>(y)) + l;
-    for (int i = 0; i < n; ++i) d[i] = s[i];
+  const size_t srcStride = src.Stride(), dstStride = dst.Stride();
+  const gfx::Pixel* s = src.Row(static_cast<int>(t - dy + sy)) + srcX;
+  gfx::Pixel* d = dst.Row(static_cast<int>(t)) + l;
+  const int rows = static_cast<int>(b - t);
+  // Fixed widths keep the per-row work to plain moves.
+  if (n == 1) {
+    for (int i = 0; i < rows; ++i, s += srcStride, d += dstStride) *d = *s;
+  } else if (n == kNarrow) {
+    for (int i = 0; i < rows; ++i, s += srcStride, d += dstStride) std::copy_n(s, kNarrow, d);
+  } else {
+    for (int i = 0; i < rows; ++i, s += srcStride, d += dstStride) std::copy_n(s, n, d);
   }
   screen.MarkDirty(gfx::Rect{static_cast<int>(l), static_cast<int>(t), static_cast<int>(r),
                              static_cast<int>(b)});
