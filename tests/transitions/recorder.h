@@ -1,0 +1,138 @@
+#pragma once
+// A pacer and copy sink that log every step of a transition, and a small stage (old
+// screen, picture, work surface) to run effects on.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/gfx/canvas.h"
+#include "platform/sys/clock.h"
+#include "platform/sys/event.h"
+#include "transitions/pacer.h"
+#include "transitions/transition_engine.h"
+
+namespace transitions::testing {
+
+inline constexpr gfx::Pixel kOld = 0x000042;
+inline constexpr uint32_t kCalibration = 1'000'000;  // polls a second
+
+// Picture pixels all have bit 23 set, so they never equal the old screen.
+inline gfx::Pixel PicturePixel(int x, int y) {
+  return (static_cast<uint32_t>(x * 7919 + y * 104729) & 0x7FFFFF) | 0x800000;
+}
+inline gfx::Surface MakePicture(int w, int h) {
+  gfx::Surface s(w, h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) s.At(x, y) = PicturePixel(x, y);
+  return s;
+}
+
+struct Step {
+  bool pace = false;
+  int sx = 0, sy = 0, w = 0, h = 0, dx = 0, dy = 0;  // copies
+  uint32_t speed = 0;                                // paces
+  double scale = 0;
+  bool waited = false;
+};
+
+class Recorder : public Pacer, public CopySink {
+ public:
+  const sys::Event& StopEvent() const override { return stop; }
+  sys::Clock& Clock() override { return clock; }
+  void Pace(uint32_t speed, double scale) override {
+    Step s;
+    s.pace = true;
+    s.speed = speed;
+    s.scale = scale;
+    // A set stop event ends the wait at its first poll.
+    s.waited = !stop.IsSet() && PaceCount(speed, scale, kCalibration) > 0;
+    steps.push_back(s);
+  }
+  void Copy(gfx::Canvas& screen, const gfx::Surface& src, int sx, int sy, int w, int h, int dx,
+            int dy) override {
+    Step s;
+    s.sx = sx;
+    s.sy = sy;
+    s.w = w;
+    s.h = h;
+    s.dx = dx;
+    s.dy = dy;
+    steps.push_back(s);
+    BlitCopy(screen, src, sx, sy, w, h, dx, dy);
+    if (++copies == stopAfterCopies) stop.Set();
+  }
+
+  int Paces() const { return Count(true); }
+  int Copies() const { return Count(false); }
+  int Waits() const {
+    int n = 0;
+    for (const Step& s : steps) n += s.pace && s.waited;
+    return n;
+  }
+  // "C(sx,sy,w,h)" per copy (source rectangle), "P" per pace, joined by spaces.
+  std::string Log() const {
+    std::string out;
+    for (const Step& s : steps) {
+      if (!out.empty()) out += ' ';
+      out += s.pace ? std::string("P")
+                    : "C(" + std::to_string(s.sx) + "," + std::to_string(s.sy) + "," +
+                          std::to_string(s.w) + "," + std::to_string(s.h) + ")";
+    }
+    return out;
+  }
+
+  sys::Event stop;
+  sys::VirtualClock clock;
+  std::vector<Step> steps;
+  int copies = 0;
+  int stopAfterCopies = -1;
+
+ private:
+  int Count(bool pace) const {
+    int n = 0;
+    for (const Step& s : steps) n += s.pace == pace;
+    return n;
+  }
+};
+
+// Runs `effect` as the picture item does: a picture of w x h placed at (x, y) on a screen
+// of the old colour, clipped to the screen first.
+struct Stage {
+  Stage(int screenW, int screenH) : screen(screenW, screenH, kOld), canvas(screen) {}
+
+  Point Show(int32_t effect, int w, int h, int x, int y, int32_t speed, Recorder& rec) {
+    picture = MakePicture(w, h);
+    ClipResult clip = ClipToScreen(0, 0, w, h, x, y, screen.Width(), screen.Height());
+    work = gfx::Surface(clip.rect.Width(), clip.rect.Height());
+    TransitionEngine engine(effect);
+    engine.SetPicture(clip.rect, 0, gfx::SRCCOPY, nullptr);
+    engine.SetWork(&work);
+    engine.SetSource(&picture);
+    engine.SetCopySink(&rec);
+    Point dest{x, y};
+    if (clip.rect.Width() > 0 && clip.rect.Height() > 0)
+      engine.Run(canvas, rec, dest, speed, clip.offsetX, clip.offsetY);
+    return dest;
+  }
+
+  // Number of screen pixels that differ from the picture placed at (x, y) (old colour
+  // outside it).
+  int Mismatches(int x, int y) const {
+    int bad = 0;
+    for (int sy = 0; sy < screen.Height(); ++sy)
+      for (int sx = 0; sx < screen.Width(); ++sx) {
+        const int px = sx - x, py = sy - y;
+        const bool inside = px >= 0 && py >= 0 && px < picture.Width() && py < picture.Height();
+        bad += screen.At(sx, sy) != (inside ? picture.At(px, py) : kOld);
+      }
+    return bad;
+  }
+
+  gfx::Surface screen;
+  gfx::Canvas canvas;
+  gfx::Surface picture;
+  gfx::Surface work;
+};
+
+}  // namespace transitions::testing
