@@ -5,10 +5,18 @@
 namespace imaging::test {
 namespace {
 
+// The tool of the same build tree: from SP_BINARY_DIR, else beside this test's own folder.
 std::string Tool() {
-  const char* bin = std::getenv("SP_BINARY_DIR");
-  std::string path = std::string(bin ? bin : ".") + "/tools/sceneimg/sceneimg";
-  return ::access(path.c_str(), X_OK) == 0 ? path : "";
+  std::vector<std::string> candidates;
+  if (const char* bin = std::getenv("SP_BINARY_DIR"))
+    candidates.push_back(std::string(bin) + "/tools/sceneimg/sceneimg");
+  std::error_code ec;
+  const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (!ec)
+    candidates.push_back((self.parent_path() / "../../tools/sceneimg/sceneimg").string());
+  for (const std::string& path : candidates)
+    if (::access(path.c_str(), X_OK) == 0) return path;
+  return "";
 }
 
 std::string Capture(const std::string& command, int* status) {
