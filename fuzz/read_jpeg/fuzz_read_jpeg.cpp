@@ -7,7 +7,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const bool init = [] {
     imaging::InitDecoder();
     // Small pictures keep the fuzzer's memory bounded; the limits are checked all the same.
-    imaging::SetBufferLimit(size_t{48} << 20);
+    imaging::SetBufferLimit(size_t{8} << 20);
     return true;
   }();
   (void)init;

@@ -14,8 +14,8 @@ namespace imaging {
 namespace detail {
 namespace {
 
-// The one lock of the decoder: it guards the list of per-thread records (and, beside it,
-// the stream table).
+// The one lock of the decoder: it guards the list of per-thread records and the table of
+// live streams.
 std::mutex& StateLock() {
   static std::mutex lock;
   return lock;
@@ -37,10 +37,7 @@ struct StateSlot {
 };
 thread_local StateSlot tSlot;
 
-std::mutex& StreamLock() {
-  static std::mutex lock;
-  return lock;
-}
+std::mutex& StreamLock() { return StateLock(); }
 std::unordered_map<uint64_t, std::unique_ptr<Stream>>& StreamTable() {
   static std::unordered_map<uint64_t, std::unique_ptr<Stream>> table;
   return table;
