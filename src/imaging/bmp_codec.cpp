@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "imaging/decoder_state.h"
@@ -346,19 +347,20 @@ PixelBuffer ReadBmp(StreamHandle handle, int* width, int* height, int bits, Pale
     const size_t stride = static_cast<size_t>(w) * bpp;
     const bool bottomUp = h.height > 0;
     // Rows are read in blocks of about 1 MiB; only whole rows present in the file are used.
-    const size_t rowsPerBlock = std::max<size_t>(1, (1u << 20) / rowBytes);
-    std::vector<uint8_t> block(rowsPerBlock * rowBytes);
     const uint64_t rowsPresent = r.Remaining() / rowBytes;
     const size_t rows = static_cast<size_t>(std::min<uint64_t>(rowsPresent, ht));
+    const size_t rowsPerBlock =
+        std::clamp<size_t>((1u << 20) / rowBytes, 1, std::max<size_t>(rows, 1));
+    std::unique_ptr<uint8_t[]> block(new uint8_t[rowsPerBlock * rowBytes]);
     size_t done = 0;
     try {
       while (done < rows) {
         const size_t n = std::min(rowsPerBlock, rows - done);
-        r.Read(block.data(), n * rowBytes);
+        r.Read(block.get(), n * rowBytes);
         for (size_t i = 0; i < n; ++i) {
           const size_t row = done + i;
           const size_t target = bottomUp ? static_cast<size_t>(ht) - 1 - row : row;
-          conv.Convert(block.data() + i * rowBytes, out.data() + target * stride, w);
+          conv.Convert(block.get() + i * rowBytes, out.data() + target * stride, w);
         }
         done += n;
       }
