@@ -16,13 +16,14 @@ namespace {
 
 // The one lock of the decoder: it guards the list of per-thread records and the table of
 // live streams.
+// Never destroyed, so a thread that ends during process exit can still remove its record.
 std::mutex& StateLock() {
-  static std::mutex lock;
-  return lock;
+  static auto* lock = new std::mutex;
+  return *lock;
 }
 std::list<ThreadState>& StateList() {
-  static std::list<ThreadState> records;
-  return records;
+  static auto* records = new std::list<ThreadState>;
+  return *records;
 }
 
 // Removes the thread's record from the list when the thread ends.
@@ -39,8 +40,8 @@ thread_local StateSlot tSlot;
 
 std::mutex& StreamLock() { return StateLock(); }
 std::unordered_map<uint64_t, std::unique_ptr<Stream>>& StreamTable() {
-  static std::unordered_map<uint64_t, std::unique_ptr<Stream>> table;
-  return table;
+  static auto* table = new std::unordered_map<uint64_t, std::unique_ptr<Stream>>;
+  return *table;
 }
 uint64_t gNextStreamId = 1;
 
