@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/gfx/surface.h"
+#include "transitions/pacer.h"
 
 namespace sys {
 class Clock;
@@ -18,15 +19,11 @@ class Canvas;
 
 namespace scene {
 
-class PlayHost {
+// The scene thread's stop event, clock and pacing wait come from transitions::Pacer, so the
+// host is handed to the transition engine as it is.
+class PlayHost : public transitions::Pacer {
  public:
-  virtual ~PlayHost() = default;
-
   // Scene thread.
-  virtual const sys::Event& StopEvent() const = 0;
-  virtual sys::Clock& Clock() = 0;
-  // Waits about (scale - speed) x 10 us; ends at once when the stop event is set.
-  virtual void Pace(uint32_t speed, double scale) = 0;
   virtual void PauseCheck() = 0;
 
   // The saver window's client device context (the screen).
