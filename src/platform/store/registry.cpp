@@ -304,6 +304,11 @@ const Tree::Key* Tree::FindKey(std::string_view path) const {
   return it == keys_.end() ? nullptr : &it->second;
 }
 
+// GCC 12 at -O3 mistakes the map node for a local here.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wreturn-local-addr"
+#endif
 Tree::Key* Tree::CreateKey(std::string_view path) {
   auto norm = NormalizeKeyPath(path);
   if (!norm) return nullptr;
@@ -311,10 +316,13 @@ Tree::Key* Tree::CreateKey(std::string_view path) {
   auto it = keys_.find(folded);
   if (it != keys_.end()) return &it->second;
   if (keys_.size() >= kMaxKeys) return nullptr;
-  Key& key = keys_[folded];
-  key.path = *norm;
-  return &key;
+  auto inserted = keys_.emplace(std::move(folded), Key{}).first;
+  inserted->second.path = *norm;
+  return &inserted->second;
 }
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
 
 const Value* Tree::FindValue(std::string_view path, std::string_view name) const {
   const Key* key = FindKey(path);
