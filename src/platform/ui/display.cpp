@@ -100,6 +100,11 @@ void Display::PostMessage(const Message& message) {
   backend_->Wake();
 }
 
+bool Display::ScreenChangePending() {
+  std::unique_lock<std::mutex> lock(screenMutex_, std::try_to_lock);
+  return !lock.owns_lock() || !dirty_.IsEmpty();  // busy: something is being drawn
+}
+
 bool Display::GetMessage(Message& out, std::chrono::milliseconds timeout) {
   const auto start = SteadyClock::now();
   const bool infinite = timeout == kInfinite;
@@ -125,7 +130,7 @@ bool Display::GetMessage(Message& out, std::chrono::milliseconds timeout) {
     if (!infinite) {
       wait = std::chrono::ceil<std::chrono::milliseconds>(deadline - now);
     }
-    if (backend_->HasWindow() && (exposed_ || !PeekDirty().IsEmpty())) {
+    if (backend_->HasWindow() && (exposed_ || ScreenChangePending())) {
       auto untilFrame = std::chrono::ceil<std::chrono::milliseconds>(lastPresent_ + frame - now);
       wait = std::min(wait, std::max(untilFrame, std::chrono::milliseconds(0)));
     }
@@ -152,7 +157,15 @@ void Display::PresentIfDue(SteadyClock::time_point now, bool force) {
   const auto frame = std::chrono::microseconds(1'000'000 / refreshRate_);
   if (!force && now < lastPresent_ + frame) return;
   {
-    std::lock_guard<std::mutex> lock(screenMutex_);
+    // Whoever draws keeps the screen while a step is half done; the UI thread never waits
+    // for it (a show may draw for a long time without pausing) and tries a frame later.
+    std::unique_lock<std::mutex> lock(screenMutex_, std::defer_lock);
+    if (force) {
+      lock.lock();
+    } else if (!lock.try_lock()) {
+      lastPresent_ = now;
+      return;
+    }
     gfx::Rect area = exposed_ ? gfx::Rect{0, 0, screen_.Width(), screen_.Height()} : dirty_;
     exposed_ = false;
     dirty_ = gfx::Rect{};

@@ -103,6 +103,7 @@ class Display {
  private:
   Display(DisplayMode mode, std::unique_ptr<DisplayBackend> backend, int width, int height);
   void PresentIfDue(std::chrono::steady_clock::time_point now, bool force);
+  bool ScreenChangePending();
   void ApplyCursor();
 
   DisplayMode mode_;
