@@ -29,7 +29,7 @@ Bytes Concat(std::initializer_list<Bytes> parts) {
 }
 
 TEST(ReadBmp, TopDownAndBottomUpGiveTheSameBuffer) {
-  BmpSpec s;
+  BmpLayout s;
   s.width = 3;
   s.height = 2;
   // Stored rows: first row in the file is the bottom one for a positive height.
@@ -48,7 +48,7 @@ TEST(ReadBmp, TopDownAndBottomUpGiveTheSameBuffer) {
 }
 
 TEST(ReadBmp, SixteenBitsFreedLowBitsAreOnes) {
-  BmpSpec s;
+  BmpLayout s;
   s.width = 4;
   s.bits = 16;
   s.data = {0xFF, 0x7F, 0x00, 0x00, 0x00, 0x7C, 0x00, 0x80};  // 7FFF, 0000, 7C00, 8000
@@ -76,7 +76,7 @@ TEST(ReadBmp, SixteenBitsFreedLowBitsAreOnes) {
 }
 
 TEST(ReadBmp, ThirtyTwoBitsIgnoreMasks) {
-  BmpSpec s;
+  BmpLayout s;
   s.width = 2;
   s.bits = 32;
   s.compression = 3;
@@ -88,7 +88,7 @@ TEST(ReadBmp, ThirtyTwoBitsIgnoreMasks) {
 }
 
 TEST(ReadBmp, LargerHeadersAndTheDataOffset) {
-  BmpSpec s;
+  BmpLayout s;
   s.width = 2;
   s.height = 1;
   s.infoSize = 108;
@@ -116,7 +116,7 @@ TEST(ReadBmp, LargerHeadersAndTheDataOffset) {
 }
 
 TEST(ReadBmp, IndexedDepthsAndIndicesBeyondTheTable) {
-  BmpSpec s;
+  BmpLayout s;
   s.width = 4;
   s.bits = 8;
   s.coloursUsed = 16;
@@ -169,7 +169,7 @@ TEST(ReadBmp, StructureErrors) {
     EXPECT_EQ(ht, 0);
     return e;
   };
-  BmpSpec s;
+  BmpLayout s;
   s.data = {1, 2, 3, 0};
   Bytes good = MakeBmp(s);
   Bytes bad = good;
@@ -181,28 +181,28 @@ TEST(ReadBmp, StructureErrors) {
   EXPECT_EQ(error(good, 8), kErrArgument);  // no colour table to index
 
   for (int32_t width : {0, -5}) {
-    BmpSpec w = s;
+    BmpLayout w = s;
     w.width = width;
     EXPECT_EQ(error(MakeBmp(w)), kErrBmpStructure);
   }
   for (auto [bits, compression] : {std::pair{24, 5}, {4, 1}, {8, 2}, {24, 1}, {7, 0}, {0, 0}}) {
-    BmpSpec c = s;
+    BmpLayout c = s;
     c.bits = static_cast<uint16_t>(bits);
     c.compression = static_cast<uint32_t>(compression);
     EXPECT_EQ(error(MakeBmp(c)), kErrBmpStructure) << bits << "/" << compression;
   }
-  BmpSpec masks = s;
+  BmpLayout masks = s;
   masks.bits = 16;
   masks.compression = 3;
   const Bytes masksFile = MakeBmp(masks);
   EXPECT_EQ(error(Bytes(masksFile.begin(), masksFile.begin() + 60)), kErrShort);
-  BmpSpec table = s;
+  BmpLayout table = s;
   table.bits = 8;
   table.table = Table(10);
   const Bytes tableFile = MakeBmp(table);
   EXPECT_EQ(error(Bytes(tableFile.begin(), tableFile.begin() + 54 + 20)), kErrShort);
   // Sizes beyond the limits fail as memory exhaustion before anything is allocated.
-  BmpSpec big = s;
+  BmpLayout big = s;
   big.width = 60000;
   big.height = 60000;
   EXPECT_EQ(error(MakeBmp(big)), kErrNoMemory);
@@ -212,7 +212,7 @@ TEST(ReadBmp, StructureErrors) {
 }
 
 TEST(ReadBmp, TruncatedRowsGiveAPartialBuffer) {
-  BmpSpec s;
+  BmpLayout s;
   s.width = 1;
   s.height = 4;
   s.data = {1, 2, 3, 0, 4, 5, 6, 0, 7, 8};  // two whole rows, then a broken one
@@ -224,8 +224,8 @@ TEST(ReadBmp, TruncatedRowsGiveAPartialBuffer) {
   EXPECT_EQ(Rgb(d), (Bytes{0, 0, 0, 0, 0, 0, 6, 5, 4, 3, 2, 1}));
 }
 
-BmpSpec Rle(int bits, int width, int height, Bytes data) {
-  BmpSpec s;
+BmpLayout Rle(int bits, int width, int height, Bytes data) {
+  BmpLayout s;
   s.bits = static_cast<uint16_t>(bits);
   s.compression = bits == 8 ? 1 : 2;
   s.width = width;
@@ -239,7 +239,7 @@ BmpSpec Rle(int bits, int width, int height, Bytes data) {
 TEST(ReadBmp, RunLengthEscapes) {
   // Bottom row: run of three 1s, literal 2 3 4 (padded); end of line; delta (1, 1);
   // run of two 5s on the top row; end of bitmap. The middle row keeps colour 0.
-  BmpSpec s = Rle(8, 6, 3, {3, 1, 0, 3, 2, 3, 4, 0, 0, 0, 0, 2, 1, 1, 2, 5, 0, 1});
+  BmpLayout s = Rle(8, 6, 3, {3, 1, 0, 3, 2, 3, 4, 0, 0, 0, 0, 2, 1, 1, 2, 5, 0, 1});
   Decoded d = DecodeBytes(MakeBmp(s), false);
   EXPECT_EQ(d.error, kOk);
   EXPECT_EQ(Rgb(d), ColourOf(s.table, {0, 5, 5, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 2, 3, 4}));
@@ -263,7 +263,7 @@ TEST(ReadBmp, RunLengthEscapes) {
 
 TEST(ReadBmp, RunLengthNeverWritesOutsideThePicture) {
   // Runs and literals past the right edge are cut there and do not wrap.
-  BmpSpec s = Rle(8, 4, 2, {2, 1, 255, 3, 0, 0, 0, 2, 0, 0, 0, 7, 9, 9, 9, 9, 9, 9, 9, 0, 0, 1});
+  BmpLayout s = Rle(8, 4, 2, {2, 1, 255, 3, 0, 0, 0, 2, 0, 0, 0, 7, 9, 9, 9, 9, 9, 9, 9, 0, 0, 1});
   Decoded d = DecodeBytes(MakeBmp(s), false);
   EXPECT_EQ(d.error, kOk);
   EXPECT_EQ(Rgb(d), ColourOf(s.table, {9, 9, 9, 9, 1, 1, 3, 3}));
@@ -289,7 +289,7 @@ TEST(ReadBmp, RunLengthNeverWritesOutsideThePicture) {
 
 TEST(ReadBmp, RunLengthStructure) {
   // The rows may not start inside the colour table.
-  BmpSpec s = Rle(8, 2, 1, {0, 1});
+  BmpLayout s = Rle(8, 2, 1, {0, 1});
   s.dataOffset = 54 + 4 * 8;
   Decoded d = DecodeBytes(MakeBmp(s), false);
   EXPECT_FALSE(d.pixels);

@@ -53,7 +53,7 @@ inline void Put32(Bytes& b, uint32_t v) {
   Put16(b, v >> 16);
 }
 
-struct BmpSpec {
+struct BmpLayout {
   int32_t width = 1;
   int32_t height = 1;
   uint16_t bits = 24;
@@ -67,7 +67,7 @@ struct BmpSpec {
 };
 
 // A bitmap file exactly as described, faults included.
-inline Bytes MakeBmp(const BmpSpec& s) {
+inline Bytes MakeBmp(const BmpLayout& s) {
   const uint32_t headerEnd = 14 + s.infoSize + 4 * static_cast<uint32_t>(s.masks.size()) +
                              4 * static_cast<uint32_t>(s.table.size());
   const uint32_t offset = s.dataOffset < 0 ? headerEnd : static_cast<uint32_t>(s.dataOffset);
