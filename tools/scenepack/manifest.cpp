@@ -133,40 +133,10 @@ class FieldReader {
 void ReadPath(const FieldReader& item, int index, const std::string& name, PathRecord& p) {
   if (!item.Has("path")) return;
   FieldReader r(item.Object("path"), index, name, "path.");
-  struct F {
-    const char* key;
-    int32_t PathRecord::*member;
-  };
-  static const F kFields[] = {
-      {"x1", &PathRecord::x1},
-      {"y1", &PathRecord::y1},
-      {"x2", &PathRecord::x2},
-      {"y2", &PathRecord::y2},
-      {"stopX", &PathRecord::stopX},
-      {"stopY", &PathRecord::stopY},
-      {"dx", &PathRecord::dx},
-      {"dy", &PathRecord::dy},
-      {"modeX1", &PathRecord::modeX1},
-      {"modeY1", &PathRecord::modeY1},
-      {"modeX2", &PathRecord::modeX2},
-      {"modeY2", &PathRecord::modeY2},
-      {"compareX", &PathRecord::compareX},
-      {"bothConditions", &PathRecord::bothConditions},
-      {"compareY", &PathRecord::compareY},
-      {"moveSpeed", &PathRecord::moveSpeed},
-      {"textSpeed", &PathRecord::textSpeed},
-      {"effect", &PathRecord::effect},
-      {"effectSpeed", &PathRecord::effectSpeed},
-      {"freeMotion", &PathRecord::freeMotion},
-      {"horizontal", &PathRecord::horizontal},
-      {"textAnimation", &PathRecord::textAnimation},
-      {"keepScreen", &PathRecord::keepScreen},
-      {"saveBackground", &PathRecord::saveBackground},
-  };
   std::set<std::string> known;
-  for (const auto& f : kFields) {
-    known.insert(f.key);
-    r.I32(f.key, p.*(f.member));
+  for (const auto& f : kPathFields) {
+    known.insert(f.name);
+    r.I32(f.name, p.*(f.member));
   }
   r.OnlyKnown(known);
 }

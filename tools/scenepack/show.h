@@ -56,6 +56,38 @@ struct PathRecord {
   bool operator==(const PathRecord&) const = default;
 };
 
+// The path fields by their manifest and dump names, in record order.
+struct PathField {
+  const char* name;
+  int32_t PathRecord::*member;
+};
+inline constexpr PathField kPathFields[] = {
+    {"x1", &PathRecord::x1},
+    {"y1", &PathRecord::y1},
+    {"x2", &PathRecord::x2},
+    {"y2", &PathRecord::y2},
+    {"stopX", &PathRecord::stopX},
+    {"stopY", &PathRecord::stopY},
+    {"dx", &PathRecord::dx},
+    {"dy", &PathRecord::dy},
+    {"modeX1", &PathRecord::modeX1},
+    {"modeY1", &PathRecord::modeY1},
+    {"modeX2", &PathRecord::modeX2},
+    {"modeY2", &PathRecord::modeY2},
+    {"compareX", &PathRecord::compareX},
+    {"bothConditions", &PathRecord::bothConditions},
+    {"compareY", &PathRecord::compareY},
+    {"moveSpeed", &PathRecord::moveSpeed},
+    {"textSpeed", &PathRecord::textSpeed},
+    {"effect", &PathRecord::effect},
+    {"effectSpeed", &PathRecord::effectSpeed},
+    {"freeMotion", &PathRecord::freeMotion},
+    {"horizontal", &PathRecord::horizontal},
+    {"textAnimation", &PathRecord::textAnimation},
+    {"keepScreen", &PathRecord::keepScreen},
+    {"saveBackground", &PathRecord::saveBackground},
+};
+
 struct ColorRecord {
   uint32_t color = 0;
   int32_t paintMode = 0;

@@ -40,37 +40,7 @@ void CopyTailA(PathRecord& to, const PathRecord& from) {
 
 // The first field where what the reader will see differs from what was asked, or nullptr.
 const char* FirstDifference(const PathRecord& got, const PathRecord& want) {
-  struct F {
-    const char* name;
-    int32_t PathRecord::*member;
-  };
-  static constexpr F kFields[] = {
-      {"x1", &PathRecord::x1},
-      {"y1", &PathRecord::y1},
-      {"x2", &PathRecord::x2},
-      {"y2", &PathRecord::y2},
-      {"stopX", &PathRecord::stopX},
-      {"stopY", &PathRecord::stopY},
-      {"dx", &PathRecord::dx},
-      {"dy", &PathRecord::dy},
-      {"modeX1", &PathRecord::modeX1},
-      {"modeY1", &PathRecord::modeY1},
-      {"modeX2", &PathRecord::modeX2},
-      {"modeY2", &PathRecord::modeY2},
-      {"compareX", &PathRecord::compareX},
-      {"bothConditions", &PathRecord::bothConditions},
-      {"compareY", &PathRecord::compareY},
-      {"moveSpeed", &PathRecord::moveSpeed},
-      {"textSpeed", &PathRecord::textSpeed},
-      {"effect", &PathRecord::effect},
-      {"effectSpeed", &PathRecord::effectSpeed},
-      {"freeMotion", &PathRecord::freeMotion},
-      {"horizontal", &PathRecord::horizontal},
-      {"textAnimation", &PathRecord::textAnimation},
-      {"keepScreen", &PathRecord::keepScreen},
-      {"saveBackground", &PathRecord::saveBackground},
-  };
-  for (const auto& f : kFields)
+  for (const auto& f : kPathFields)
     if (got.*(f.member) != want.*(f.member)) return f.name;
   return nullptr;
 }
