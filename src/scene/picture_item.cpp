@@ -64,8 +64,8 @@ bool PictureItem::prepare(const SceneList&) {
 bool PictureItem::loadFile(const std::string& file) {
   const imaging::StreamHandle stream = imaging::OpenSource(file);
   if (stream == imaging::kNoStream) {
-    ui::ShowMessage(Format("Error during opening picture file!\n\rError code:%d",
-                           imaging::GetLastErrorCode()));
+    ui::ShowMessage(
+        Format("Error during opening picture file!\n\rError code:%d", imaging::GetLastErrorCode()));
     return false;
   }
   const int format = imaging::DetectFormat(stream);
@@ -95,8 +95,8 @@ bool PictureItem::loadFile(const std::string& file) {
   const int readError = imaging::GetLastErrorCode();
   imaging::CloseSource(stream);
   if (!pixels) {
-    ui::ShowMessage(
-        Format("Error reckognizing picture (%s) format!\n\rError code:%d", file.c_str(), readError));
+    ui::ShowMessage(Format("Error reckognizing picture (%s) format!\n\rError code:%d", file.c_str(),
+                           readError));
     return false;
   }
   std::unique_ptr<gfx::Surface> converted = imaging::PixelsToBitmap(pixels.span(), w, h);

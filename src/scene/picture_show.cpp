@@ -93,8 +93,7 @@ void CopyUncovered(gfx::Canvas& into, const gfx::Surface& screen, const gfx::Rec
     int x = area.left;
     auto copy = [&](int x0, int x1) {
       if (x1 > x0)
-        into.BitBlt(x0 - area.left, y0 - area.top, x1 - x0, y1 - y0, screen, x0, y0,
-                    gfx::SRCCOPY);
+        into.BitBlt(x0 - area.left, y0 - area.top, x1 - x0, y1 - y0, screen, x0, y0, gfx::SRCCOPY);
     };
     for (const auto& [l, r] : covered) {
       copy(x, l);
@@ -157,8 +156,8 @@ int PictureItem::show(gfx::Canvas& dc, PlayHost& host, const gfx::Rect* target) 
 
   const bool placement = effect >= 0 && effect <= 2;
   const bool screenSized = effect == 1 || effect == 2 || fromScreen;
-  std::unique_ptr<gfx::Surface> work = screenSized ? NewSurface(screenW, screenH)
-                                                   : NewSurface(size.width, size.height);
+  std::unique_ptr<gfx::Surface> work =
+      screenSized ? NewSurface(screenW, screenH) : NewSurface(size.width, size.height);
   if (!work) return 0;
 
   transitions::TransitionEngine engine(effect);
@@ -174,11 +173,11 @@ int PictureItem::show(gfx::Canvas& dc, PlayHost& host, const gfx::Rect* target) 
       // Into an explicit rectangle (a move step's off-screen picture) the transition runs
       // at that rectangle; the engine may move the point to the screen edge, the picture's
       // own position stays where the path put it.
-      transitions::Point destination = target ? transitions::Point{target->left, target->top}
-                                              : transitions::Point{currentPath.curX,
-                                                                   currentPath.curY};
-      engine.Run(dc, host, destination, Clamp32(int64_t{1100} - currentPath.effectSpeed),
-                 offsetX, offsetY);
+      transitions::Point destination = target
+                                           ? transitions::Point{target->left, target->top}
+                                           : transitions::Point{currentPath.curX, currentPath.curY};
+      engine.Run(dc, host, destination, Clamp32(int64_t{1100} - currentPath.effectSpeed), offsetX,
+                 offsetY);
     }
   }
   shown = 1;

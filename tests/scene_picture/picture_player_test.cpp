@@ -1,7 +1,7 @@
 // A picture show built with scenepack and played headless: the frames show the pictures
 // where and when the show puts them.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <png.h>
 #include <spawn.h>
 #include <sys/wait.h>

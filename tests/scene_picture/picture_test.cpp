@@ -22,7 +22,7 @@ namespace fs = std::filesystem;
 using namespace scene;
 using scene_test::FakePlayHost;
 
-constexpr gfx::Pixel kOld = 0x000042;         // what the screen held before
+constexpr gfx::Pixel kOld = 0x000042;  // what the screen held before
 constexpr gfx::COLORREF kWindowBack = gfx::RGB(0, 255, 0);
 constexpr gfx::Pixel kWindowBackPixel = 0x00FF00;
 
@@ -78,7 +78,8 @@ class Picture : public ::testing::Test {
   std::string WriteFile(const std::string& name, const std::vector<uint8_t>& bytes) {
     const fs::path p = dir_ / name;
     std::ofstream(p, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
     return p.string();
   }
   // A 24-bit BMP or JPEG of the pattern, written by the decoder's own writers.
@@ -305,7 +306,8 @@ TEST_F(Picture, RandomEffectIsDrawnForEveryShowingAndTheLinkKeeps3) {
     seen.insert(p.currentPath.effect);
     // Whatever the effect, the whole picture stands afterwards.
     for (int y = 0; y < 8; ++y)
-      for (int x = 0; x < 8; ++x) ASSERT_EQ(host_.surface.At(x, y), Pat(x, y)) << p.currentPath.effect;
+      for (int x = 0; x < 8; ++x)
+        ASSERT_EQ(host_.surface.At(x, y), Pat(x, y)) << p.currentPath.effect;
   }
   EXPECT_GT(seen.size(), 10u);
 }

@@ -102,8 +102,10 @@ std::optional<IconImage> ReadBmpEntry(sys::BoundedReader& r) {
   std::vector<uint8_t> xorBits = r.Block(uint64_t{stride} * h);
   // Some writers leave the mask out of 32-bit entries; alpha stands in for it then.
   std::vector<uint8_t> andBits;
-  if (r.Remaining() >= uint64_t{maskStride} * h) andBits = r.Block(uint64_t{maskStride} * h);
-  else if (bits != 32) return std::nullopt;
+  if (r.Remaining() >= uint64_t{maskStride} * h)
+    andBits = r.Block(uint64_t{maskStride} * h);
+  else if (bits != 32)
+    return std::nullopt;
 
   bool anyAlpha = false;
   if (bits == 32) {
@@ -198,9 +200,7 @@ std::optional<IconImage> ReadIconFile(sys::ByteSource& source, IconFileType type
       e.field6 = r.U16LE();
       r.U32LE();  // bytes in resource: the entry's own header is trusted instead
       e.offset = r.U32LE();
-      e.bitCount = type == IconFileType::Icon && e.field6 ? e.field6
-                   : colours                                ? 8
-                                                            : 32;
+      e.bitCount = type == IconFileType::Icon && e.field6 ? e.field6 : colours ? 8 : 32;
       entries.push_back(e);
     }
   } catch (const sys::ReadError&) {

@@ -18,8 +18,8 @@ struct IcoEntry {
   std::function<bool(int x, int y)> clear = [](int, int) { return false; };
   bool png = false;
   bool withMask = true;
-  uint16_t field4 = 1;   // planes, or the cursor's hotspot x
-  int field6 = -1;       // bit count, or the hotspot y; -1: the entry's bits
+  uint16_t field4 = 1;  // planes, or the cursor's hotspot x
+  int field6 = -1;      // bit count, or the hotspot y; -1: the entry's bits
 };
 
 inline void Put16(std::vector<uint8_t>& v, uint32_t x) {

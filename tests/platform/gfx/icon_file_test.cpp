@@ -1,10 +1,11 @@
+#include "platform/gfx/icon_file.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 
-#include "platform/gfx/icon_file.h"
 #include "platform/gfx/ico_builder.h"
 
 namespace {
@@ -124,8 +125,9 @@ TEST(IconFile, LoadingScalesToTheSystemSize) {
   e.clear = [](int, int y) { return y >= 8; };
   const auto path = std::filesystem::temp_directory_path() / "sp-icon-test.ico";
   const auto bytes = BuildIco({e});
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                              static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
   auto icon = gfx::LoadIconFile(path.string(), IconFileType::Icon);
   std::filesystem::remove(path);
   ASSERT_TRUE(icon);
