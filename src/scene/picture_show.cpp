@@ -289,13 +289,16 @@ int MovePictureItem::play(PlayHost& host, int32_t&) {
   link.color.resolve(host);
   p->currentColor.assign(link.color);
 
+  // A step that cannot move the picture would repeat forever without ever waiting (the
+  // usual move speed waits nothing), so such a path is drawn once and ends.
+  const bool stuck = r.freeMotion ? (r.dx == 0 && r.dy == 0) : r.dx == 0;
   const sys::Event& stop = host.StopEvent();
   bool ended = false;
   while (!stop.IsSet()) {
     p->drawStep(host, r);
     if (stop.IsSet() || ended) break;
     // The end position is drawn in the next pass.
-    if (r.step())
+    if (r.step() || stuck)
       ended = true;
     else
       host.Pace(static_cast<uint32_t>(r.moveSpeed), 100000.0);

@@ -488,6 +488,31 @@ TEST_F(Picture, StopEndsAMoveWhereThePictureStands) {
   EXPECT_EQ(host.surface.At(14, 100), Pat(0, 0));
 }
 
+TEST_F(Picture, AMoveThatCannotProgressEndsInsteadOfSpinning) {
+  PictureItem p;
+  p.bitmap = Pattern(20, 10);
+  struct CountingHost : FakePlayHost {
+    int paces = 0;
+    void Pace(uint32_t, double) override {
+      if (++paces == 1000) stop.Set();  // the test's own guard against a hang
+    }
+  };
+  for (int freeMotion : {0, 1}) {
+    CountingHost host;
+    auto move = Link<MovePictureItem>(p, 10, 100);
+    move->link.path.x2 = 300;
+    move->link.path.dx = 0;
+    move->link.path.dy = 0;
+    move->link.path.freeMotion = freeMotion;
+    move->link.path.compareX = 2;  // never met
+    move->link.path.stopX = 12345;
+    int32_t index = 0;
+    move->play(host, index);
+    EXPECT_EQ(host.paces, 0) << freeMotion;
+    EXPECT_EQ(host.surface.At(10, 100), Pat(0, 0));
+  }
+}
+
 // ---- hiding ----
 
 TEST_F(Picture, HidingAnUnshownPictureDoesNothing) {
