@@ -11,6 +11,7 @@
 #include "app/saver_window.h"
 #include "app/scene_thread.h"
 #include "app/signals.h"
+#include "imaging/image_decoder.h"
 #include "platform/gfx/png_writer.h"
 #include "platform/shell/shell.h"
 #include "platform/shell/url_launcher.h"
@@ -169,6 +170,7 @@ SaverApp::SaverApp(std::string executablePath, SignalWatcher* signals)
 SaverApp::~SaverApp() { ExitActions(); }
 
 int SaverApp::Run(const Options& options) {
+  imaging::InitDecoder();
   // The desktop snapshot and the wallpaper picture are made by the desktop module; their
   // paths are fixed here so the picture item and the exit actions agree on them.
   desktopPath = sys::TempFilePath("desktop.bmp");
@@ -250,6 +252,7 @@ int SaverApp::RunShow(const Options& options) {
   };
   SceneThread thread(sceneList_, window, screen, *clock, profileInt);
   host.SetSceneThread(&thread);
+  thread.SetPicturePaths(desktopPath, wallpaperPath);
   thread.SetOnFinished([&] { display->PostMessage({WM_APP_SCENE_FINISHED, 0, 0, 0}); });
 
   std::optional<FrameRecorder> recorder;

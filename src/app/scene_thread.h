@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "platform/gfx/canvas.h"
 #include "platform/sys/clock.h"
@@ -77,6 +78,13 @@ class SceneThread final : public scene::PlayHost {
   void ClearActiveLink() override;
   int32_t ProfileInt(const std::string& section, const std::string& entry,
                      int32_t defaultValue) override;
+  std::string DesktopPath() const override { return desktopPath_; }
+  std::string WallpaperPath() const override { return wallpaperPath_; }
+  // Where the startup wrote the desktop snapshot and the wallpaper picture.
+  void SetPicturePaths(std::string desktop, std::string wallpaper) {
+    desktopPath_ = std::move(desktop);
+    wallpaperPath_ = std::move(wallpaper);
+  }
 
   // The walk itself, on the calling thread (the thread body; tests call it directly).
   void Run();
@@ -108,6 +116,7 @@ class SceneThread final : public scene::PlayHost {
   bool holding_ = false;
   std::function<void()> onFinished_;
   ProfileIntFn profileInt_;
+  std::string desktopPath_, wallpaperPath_;
   sys::Event stopEvent_;
   sys::Event finishedEvent_;
   std::thread thread_;

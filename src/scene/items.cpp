@@ -145,16 +145,6 @@ void PictureItem::load(ProjectArchive& a) {
   data = a.ReadScrambledBlock(static_cast<uint64_t>(dataSize));
 }
 
-bool PictureItem::prepare(const SceneList&) {
-  shown = 0;
-  if (Unused(*this, references)) return true;
-  // Rendering the text and decoding the image come with the picture code; the record
-  // keeps what they need.
-  if (source == 1 || data.size > 0) return true;
-  ui::ShowMessage(res::LoadString(res::IDS_CHOOSE_IMAGE), ui::MessageIcon::Stop);
-  return false;
-}
-
 // ---- PauseItem ----
 
 void PauseItem::assign(const SceneItem& other) {

@@ -36,6 +36,11 @@ class PlayHost : public transitions::Pacer {
   virtual void SetActiveLink(const std::string& url, int32_t linkMode) = 0;
   virtual void ClearActiveLink() = 0;
 
+  // The desktop snapshot and the wallpaper picture taken at startup (files that may be
+  // missing).
+  virtual std::string DesktopPath() const = 0;
+  virtual std::string WallpaperPath() const = 0;
+
   // The per-saver application profile (section, entry, default).
   virtual int32_t ProfileInt(const std::string& section, const std::string& entry,
                              int32_t defaultValue) = 0;

@@ -48,6 +48,8 @@ class FakePlayHost : public scene::PlayHost {
     auto it = profile.find(section + "/" + entry);
     return it == profile.end() ? defaultValue : it->second;
   }
+  std::string DesktopPath() const override { return desktopPath; }
+  std::string WallpaperPath() const override { return wallpaperPath; }
 
   sys::VirtualClock clock;
   sys::Event stop;
@@ -61,6 +63,7 @@ class FakePlayHost : public scene::PlayHost {
   int32_t linkMode = -2;
   int pauseChecks = 0;
   std::map<std::string, int32_t> profile;
+  std::string desktopPath, wallpaperPath;
 };
 
 }  // namespace scene_test

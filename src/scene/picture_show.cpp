@@ -1,0 +1,333 @@
+// Showing, moving and hiding a picture item.
+
+#include <algorithm>
+#include <limits>
+#include <new>
+#include <vector>
+
+#include "imaging/image_decoder.h"
+#include "platform/sys/clock.h"
+#include "platform/sys/event.h"
+#include "scene/items.h"
+#include "scene/play_host.h"
+#include "transitions/random_range.h"
+#include "transitions/transition_engine.h"
+
+namespace scene {
+namespace {
+
+// A surface of this many pixels or more is not attempted (stored sizes are untrusted).
+constexpr int64_t kMaxSurfacePixels = int64_t{1} << 27;
+
+// A bitmap that cannot be made is a failed GDI call: the caller draws nothing.
+std::unique_ptr<gfx::Surface> NewSurface(int64_t w, int64_t h) {
+  if (w <= 0 || h <= 0 || w > gfx::Surface::kMaxDimension || h > gfx::Surface::kMaxDimension ||
+      w * h > kMaxSurfacePixels)
+    return nullptr;
+  try {
+    return std::make_unique<gfx::Surface>(static_cast<int>(w), static_cast<int>(h));
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
+int32_t Clamp32(int64_t v) {
+  return static_cast<int32_t>(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(),
+                                                  std::numeric_limits<int32_t>::max()));
+}
+
+gfx::Rect RectAt(int32_t x, int32_t y, int32_t w, int32_t h) {
+  return {x, y, Clamp32(int64_t{x} + w), Clamp32(int64_t{y} + h)};
+}
+
+// Effect 3: a new transition for every showing.
+int32_t RandomEffect(sys::Clock& clock) {
+  const uint32_t seed = ((clock.TickCount() & 0xFFFFu) << 16) |
+                        (static_cast<uint32_t>(clock.Now().milliseconds) & 0xFFFFu);
+  transitions::RandomRange random(static_cast<int32_t>(seed), clock);
+  random.SetRange(3, 88);
+  uint32_t value = 0;
+  do {
+    value = random.Next();
+  } while (value < 4 || value > 87);
+  return static_cast<int32_t>(value);
+}
+
+enum class Rescaled { Ok, SizeZero, ConversionFailed };
+
+// The bitmap scaled to w x h through 24-bit pixels, as the decoder scales.
+Rescaled Rescale(const gfx::Surface& bitmap, int32_t w, int32_t h,
+                 std::unique_ptr<gfx::Surface>& out) {
+  int sw = 0, sh = 0;
+  imaging::PixelBuffer pixels = imaging::BitmapToPixels(&bitmap, &sw, &sh);
+  const size_t size = imaging::BufferSize(w, h, 3);
+  if (!pixels || size == 0) return Rescaled::SizeZero;
+  imaging::PixelBuffer target = imaging::PixelBuffer::Allocate(size);
+  if (!target || !imaging::ResizePixels(pixels.span(), sw, sh, target.span(), w, h, 3))
+    return Rescaled::SizeZero;
+  out = imaging::PixelsToBitmap(target.span(), w, h);
+  return out ? Rescaled::Ok : Rescaled::ConversionFailed;
+}
+
+// Copies from the screen the parts of `area` that neither a nor b covers, into `into`
+// whose (0, 0) lies at area's top-left corner.
+void CopyUncovered(gfx::Canvas& into, const gfx::Surface& screen, const gfx::Rect& area,
+                   gfx::Rect a, gfx::Rect b) {
+  a = gfx::Intersect(a, area);
+  b = gfx::Intersect(b, area);
+  std::vector<int> ys = {area.top, area.bottom};
+  for (const gfx::Rect& r : {a, b}) {
+    if (r.IsEmpty()) continue;
+    ys.push_back(r.top);
+    ys.push_back(r.bottom);
+  }
+  std::sort(ys.begin(), ys.end());
+  ys.erase(std::unique(ys.begin(), ys.end()), ys.end());
+  for (size_t i = 0; i + 1 < ys.size(); ++i) {
+    const int y0 = ys[i], y1 = ys[i + 1];
+    std::vector<std::pair<int, int>> covered;
+    for (const gfx::Rect& r : {a, b}) {
+      if (!r.IsEmpty() && r.top <= y0 && r.bottom >= y1) covered.emplace_back(r.left, r.right);
+    }
+    std::sort(covered.begin(), covered.end());
+    int x = area.left;
+    auto copy = [&](int x0, int x1) {
+      if (x1 > x0)
+        into.BitBlt(x0 - area.left, y0 - area.top, x1 - x0, y1 - y0, screen, x0, y0, gfx::SRCCOPY);
+    };
+    for (const auto& [l, r] : covered) {
+      copy(x, l);
+      x = std::max(x, r);
+    }
+    copy(x, area.right);
+  }
+}
+
+}  // namespace
+
+int PictureItem::show(gfx::Canvas& dc, PlayHost& host, const gfx::Rect* target) {
+  gfx::Canvas& screen = host.Screen();
+  const int32_t screenW = screen.Width(), screenH = screen.Height();
+
+  if (currentPath.effect == 3) currentPath.effect = RandomEffect(host.Clock());
+
+  const bool fromScreen = imageOrigin == 2 || imageOrigin == 3;
+  if (fromScreen) {
+    // A snapshot that cannot be read leaves nothing to show (the origin stays, so a later
+    // showing tries again).
+    if (!loadFile(imageOrigin == 2 ? host.DesktopPath() : host.WallpaperPath())) return 0;
+    imageOrigin = 1;
+  }
+  // Text pictures have no bitmap until they are rendered.
+  if (!bitmap) return 0;
+
+  Size size = displayedSize(screenW, screenH);
+  std::unique_ptr<gfx::Surface> scaled;
+  if (!isText() && (fitScreen || width || height)) {
+    switch (Rescale(*bitmap, size.width, size.height, scaled)) {
+      case Rescaled::Ok:
+        break;
+      case Rescaled::SizeZero:
+        size = {};
+        break;
+      case Rescaled::ConversionFailed:
+        return 0;
+    }
+  }
+  if (size.width <= 0 || size.height <= 0) {
+    shown = 1;
+    return 1;
+  }
+  gfx::Surface* picture = scaled ? scaled.get() : bitmap.get();
+
+  const int32_t effect = currentPath.effect;
+  gfx::Rect rect = target ? *target : gfx::Rect{0, 0, size.width, size.height};
+  int32_t offsetX = 0, offsetY = 0;
+  if (!target && effect > 2 && effect != 4 && effect != 65) {
+    const transitions::ClipResult clip = transitions::ClipToScreen(
+        0, 0, size.width, size.height, currentPath.curX, currentPath.curY, screenW, screenH);
+    rect = clip.rect;
+    offsetX = clip.offsetX;
+    offsetY = clip.offsetY;
+  }
+
+  const gfx::COLORREF brush =
+      currentColor.useWindowBackground == 1 ? host.BackgroundColor() : currentColor.color;
+
+  const bool placement = effect >= 0 && effect <= 2;
+  const bool screenSized = effect == 1 || effect == 2 || fromScreen;
+  std::unique_ptr<gfx::Surface> work =
+      screenSized ? NewSurface(screenW, screenH) : NewSurface(size.width, size.height);
+  if (!work) return 0;
+
+  transitions::TransitionEngine engine(effect);
+  engine.SetPicture(rect, brush, gfx::SRCCOPY, icon.get());
+  engine.SetWork(work.get());
+  engine.SetSource(picture);
+  if (placement) {
+    engine.PreparePlacement(screenW, screenH);
+    engine.DrawPlaced(dc, target, {currentPath.curX, currentPath.curY});
+  } else {
+    if (effect == 4 || effect == 65) engine.SetBitmap(picture);
+    if (rect.Width() > 0 && rect.Height() > 0) {
+      // Into an explicit rectangle (a move step's off-screen picture) the transition runs
+      // at that rectangle; the engine may move the point to the screen edge, the picture's
+      // own position stays where the path put it.
+      transitions::Point destination = target
+                                           ? transitions::Point{target->left, target->top}
+                                           : transitions::Point{currentPath.curX, currentPath.curY};
+      engine.Run(dc, host, destination, Clamp32(int64_t{1100} - currentPath.effectSpeed), offsetX,
+                 offsetY);
+    }
+  }
+  shown = 1;
+  return 1;
+}
+
+void PictureItem::saveBackground(PlayHost& host, int32_t x, int32_t y, int32_t w, int32_t h) {
+  savedBackground = NewSurface(w, h);
+  if (!savedBackground) return;
+  gfx::Canvas saved(*savedBackground);
+  saved.BitBlt(0, 0, w, h, host.Screen().Target(), x, y, gfx::SRCCOPY);
+}
+
+void PictureItem::erase(PlayHost& host) {
+  gfx::Canvas& screen = host.Screen();
+  gfx::Rect area{0, 0, screen.Width(), screen.Height()};
+  if (currentPath.effect != 1 && currentPath.effect != 2) {
+    const Size covered = coveredSize(screen.Width(), screen.Height());
+    area = RectAt(currentPath.curX, currentPath.curY, covered.width, covered.height);
+  }
+  // Filled straight on the screen: this platform has no flicker to avoid by an off-screen
+  // fill.
+  screen.FillRect(area, host.BackgroundColor());
+  shown = 0;
+}
+
+void PictureItem::drawStep(PlayHost& host, PathProperty& newPath) {
+  if (host.StopEvent().IsSet()) return;
+  gfx::Canvas& screen = host.Screen();
+  const Size size = displayedSize(screen.Width(), screen.Height());
+  const gfx::Rect oldRect = RectAt(currentPath.curX, currentPath.curY, size.width, size.height);
+  const gfx::Rect newRect = RectAt(newPath.curX, newPath.curY, size.width, size.height);
+  auto cut = [](gfx::Rect r) {
+    r.left = std::max(r.left, 0);
+    r.top = std::max(r.top, 0);
+    return r;
+  };
+  const gfx::Rect oldCut = cut(oldRect), newCut = cut(newRect);
+
+  if (!oldCut.IsEmpty() && !newCut.IsEmpty() && !gfx::Intersect(oldCut, newCut).IsEmpty()) {
+    const gfx::Rect area = gfx::Intersect(gfx::Union(oldCut, newCut),
+                                          gfx::Rect{0, 0, screen.Width(), screen.Height()});
+    std::unique_ptr<gfx::Surface> off = NewSurface(area.Width(), area.Height());
+    if (off) {
+      gfx::Canvas offCanvas(*off);
+      const bool fromCopy = (isText() && !textOpaque) || currentPath.keepScreen;
+      if (fromCopy && screenCopy) {
+        offCanvas.BitBlt(0, 0, area.Width(), area.Height(), *screenCopy, area.left, area.top,
+                         gfx::SRCCOPY);
+      } else {
+        offCanvas.FillRect(gfx::Rect{0, 0, area.Width(), area.Height()}, host.BackgroundColor());
+      }
+      // The picture at its uncut place, so a picture leaving the screen is cut, not shifted.
+      const gfx::Rect target{newRect.left - area.left, newRect.top - area.top,
+                             newRect.right - area.left, newRect.bottom - area.top};
+      show(offCanvas, host, &target);
+      CopyUncovered(offCanvas, screen.Target(), area, oldCut, newCut);
+      screen.BitBlt(area.left, area.top, area.Width(), area.Height(), *off, 0, 0, gfx::SRCCOPY);
+    }
+    showPath.assign(currentPath);
+    currentPath.assign(newPath);
+    return;
+  }
+  erase(host);
+  showPath.assign(currentPath);
+  currentPath.assign(newPath);
+  show(screen, host, nullptr);
+}
+
+int ShowPictureItem::play(PlayHost& host, int32_t&) {
+  PictureItem* p = picture();
+  if (!p) return 1;
+  gfx::Canvas& screen = host.Screen();
+  const PictureItem::Size size = p->displayedSize(screen.Width(), screen.Height());
+  if (!p->isText() && p->fitScreen && p->keepAspect) {
+    link.path.modeX1 = 1;
+    link.path.modeY1 = 1;
+  }
+  link.path.resolve(size.width, size.height, host);
+  link.color.resolve(host);
+  p->currentPath.assign(link.path);
+  p->currentColor.assign(link.color);
+  if (link.path.saveBackground) {
+    p->savedBackground.reset();
+    p->movePath.assign(link.path);
+    p->saveBackground(host, link.path.x1, link.path.y1, size.width, size.height);
+  }
+  // Typing a text picture out comes with text pictures; until then it is shown at once.
+  p->show(screen, host, nullptr);
+  return 1;
+}
+
+int MovePictureItem::play(PlayHost& host, int32_t&) {
+  PictureItem* p = picture();
+  if (!p) return 1;
+  gfx::Canvas& screen = host.Screen();
+  PathProperty& r = link.path;
+  const PictureItem::Size own = p->bitmapSize();
+  r.resolve(own.width, own.height, host);
+  p->currentPath.assign(r);
+  p->showPath.assign(r);
+
+  p->screenCopy = std::make_unique<gfx::Surface>(screen.Target());
+  if (r.saveBackground) {
+    p->savedBackground.reset();
+    p->saveBackground(host, r.x2, r.y2, own.width, own.height);
+    p->movePath.assign(r);
+  }
+  link.color.resolve(host);
+  p->currentColor.assign(link.color);
+
+  // A step that cannot move the picture would repeat forever without ever waiting (the
+  // usual move speed waits nothing), so such a path is drawn once and ends.
+  const bool stuck = r.freeMotion ? (r.dx == 0 && r.dy == 0) : r.dx == 0;
+  const sys::Event& stop = host.StopEvent();
+  bool ended = false;
+  while (!stop.IsSet()) {
+    p->drawStep(host, r);
+    if (stop.IsSet() || ended) break;
+    // The end position is drawn in the next pass.
+    if (r.step() || stuck)
+      ended = true;
+    else
+      host.Pace(static_cast<uint32_t>(r.moveSpeed), 100000.0);
+    host.PauseCheck();
+    if (stop.IsSet()) break;
+    link.color.resolve(host);
+    p->currentColor.assign(link.color);
+  }
+  p->screenCopy.reset();
+  if (r.saveBackground) p->movePath.assign(r);
+  return 1;
+}
+
+int HidePictureItem::play(PlayHost& host, int32_t&) {
+  PictureItem* p = picture();
+  if (!p || !p->shown) return 1;
+  if (!p->currentPath.saveBackground) {
+    p->erase(host);
+  } else {
+    gfx::Canvas& screen = host.Screen();
+    if (p->savedBackground) {
+      const PictureItem::Size covered = p->coveredSize(screen.Width(), screen.Height());
+      screen.BitBlt(p->movePath.curX, p->movePath.curY, covered.width, covered.height,
+                    *p->savedBackground, 0, 0, gfx::SRCCOPY);
+    }
+    p->savedBackground.reset();
+  }
+  p->shown = 0;
+  return 1;
+}
+
+}  // namespace scene

@@ -1,0 +1,161 @@
+// A picture show built with scenepack and played headless: the frames show the pictures
+// where and when the show puts them.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <png.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "imaging/image_decoder.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+uint32_t Pat(int x, int y) {
+  return (static_cast<uint32_t>(x * 7919 + y * 104729) & 0x7FFFFF) | 0x800000;
+}
+
+struct Image {
+  int width = 0, height = 0;
+  std::vector<uint8_t> rgb;
+  uint32_t At(int x, int y) const {
+    const uint8_t* p = &rgb[(static_cast<size_t>(y) * width + x) * 3];
+    return (p[0] << 16) | (p[1] << 8) | p[2];
+  }
+};
+
+Image ReadPng(const fs::path& path) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  Image out;
+  if (!png_image_begin_read_from_file(&image, path.c_str())) return out;
+  image.format = PNG_FORMAT_RGB;
+  out.width = static_cast<int>(image.width);
+  out.height = static_cast<int>(image.height);
+  out.rgb.resize(PNG_IMAGE_SIZE(image));
+  if (!png_image_finish_read(&image, nullptr, out.rgb.data(), 0, nullptr)) out = Image{};
+  return out;
+}
+
+class PicturePlayer : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    imaging::InitDecoder();
+    dir_ = fs::temp_directory_path() / ("sp-picture-run-" + std::to_string(getpid()));
+    fs::remove_all(dir_);
+    fs::create_directories(dir_ / "config");
+    fs::create_directories(dir_ / "tmp");
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  int Run(const std::vector<std::string>& args, std::string* err) {
+    const fs::path errFile = dir_ / "stderr.txt";
+    std::vector<std::string> env = {"XDG_CONFIG_HOME=" + (dir_ / "config").string(),
+                                    "TMPDIR=" + (dir_ / "tmp").string(), "HOME=" + dir_.string(),
+                                    "PATH=/usr/bin:/bin"};
+    for (char** e = environ; *e; ++e) {
+      std::string s = *e;
+      if (s.rfind("ASAN_", 0) == 0 || s.rfind("UBSAN_", 0) == 0) env.push_back(s);
+    }
+    std::vector<char*> argv, envp;
+    for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    for (auto& e : env) envp.push_back(const_cast<char*>(e.c_str()));
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_addopen(&fa, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    EXPECT_EQ(posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), envp.data()), 0);
+    posix_spawn_file_actions_destroy(&fa);
+    int st = 0;
+    waitpid(pid, &st, 0);
+    std::stringstream ss;
+    ss << std::ifstream(errFile).rdbuf();
+    *err = ss.str();
+    return WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+  }
+
+  void WriteBmp(const std::string& name, int w, int h) {
+    std::vector<uint8_t> rgb;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const uint32_t p = Pat(x, y);
+        rgb.insert(rgb.end(), {static_cast<uint8_t>(p >> 16), static_cast<uint8_t>(p >> 8),
+                               static_cast<uint8_t>(p)});
+      }
+    auto out = imaging::OpenTarget((dir_ / name).string());
+    ASSERT_TRUE(imaging::WriteBmp(out, rgb, w, h));
+    imaging::CloseTarget(out);
+  }
+  Image Frame(int k) const {
+    std::string n = std::to_string(k);
+    return ReadPng(dir_ / "frames" / ("frame-" + std::string(6 - n.size(), '0') + n + ".png"));
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(PicturePlayer, PicturesStandWhereAndWhenTheShowPutsThem) {
+  WriteBmp("a.bmp", 40, 30);
+  WriteBmp("b.bmp", 20, 10);
+  std::ofstream(dir_ / "show.json") << R"({"version": 4.31, "items": [
+    {"class": "PictureItem", "name": "a", "file": "a.bmp"},
+    {"class": "PictureItem", "name": "b", "file": "b.bmp"},
+    {"class": "ShowPictureItem", "picture": "a",
+     "path": {"x1": 30, "y1": 20, "x2": 30, "y2": 20, "effect": 37, "effectSpeed": 1000}},
+    {"class": "PauseItem", "pauseMs": 1000},
+    {"class": "ShowPictureItem", "picture": "b", "path": {"modeX1": 2, "modeY1": 2}},
+    {"class": "PauseItem", "pauseMs": 500},
+    {"class": "HidePictureItem", "picture": "a"},
+    {"class": "PauseItem", "pauseMs": 1000}
+  ]})";
+  std::string err;
+  const std::string arc = (dir_ / "show.arc").string();
+  ASSERT_EQ(Run({SP_SCENEPACK, (dir_ / "show.json").string(), "-o", arc, "--archive-only"}, &err),
+            0)
+      << err;
+  ASSERT_EQ(Run({SP_PLAYER, "--headless", "--size", "160x120", "--archive", arc, "--frames",
+                 (dir_ / "frames").string(), "--fps", "8", "--seconds", "5", "/s"},
+                &err),
+            0)
+      << err;
+
+  // 0.125 s: the wipe (9 ms a row) is under way, its top rows stand, the bottom is still black.
+  Image f = Frame(1);
+  ASSERT_EQ(f.width, 160);
+  EXPECT_EQ(f.At(30, 20), Pat(0, 0));
+  EXPECT_EQ(f.At(30, 49), 0u);
+
+  // 0.75 s: the whole picture at (30, 20), nothing beside it.
+  f = Frame(6);
+  for (int y = 0; y < 30; ++y)
+    for (int x = 0; x < 40; ++x) ASSERT_EQ(f.At(30 + x, 20 + y), Pat(x, y)) << x << "," << y;
+  EXPECT_EQ(f.At(29, 20), 0u);
+  EXPECT_EQ(f.At(70, 49), 0u);
+  EXPECT_EQ(f.At(140, 110), 0u);
+
+  // 1.5 s: the second picture in the bottom-right corner.
+  f = Frame(12);
+  EXPECT_EQ(f.At(140, 110), Pat(0, 0));
+  EXPECT_EQ(f.At(159, 119), Pat(19, 9));
+  EXPECT_EQ(f.At(30, 20), Pat(0, 0));
+
+  // 2 s: the first one hidden, the second still there.
+  f = Frame(16);
+  EXPECT_EQ(f.At(30, 20), 0u);
+  EXPECT_EQ(f.At(69, 49), 0u);
+  EXPECT_EQ(f.At(140, 110), Pat(0, 0));
+  EXPECT_TRUE(fs::is_empty(dir_ / "tmp"));
+}
+
+}  // namespace

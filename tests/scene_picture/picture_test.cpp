@@ -1,0 +1,584 @@
+// Picture items: loading, sizes, showing through placements and transitions, moving,
+// hiding and the saved background.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include "imaging/image_decoder.h"
+#include "platform/gfx/ico_builder.h"
+#include "platform/ui/message_box.h"
+#include "scene/fake_play_host.h"
+#include "scene/items.h"
+#include "scene/scene_list.h"
+#include "transitions/transition_engine.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace scene;
+using scene_test::FakePlayHost;
+
+constexpr gfx::Pixel kOld = 0x000042;  // what the screen held before
+constexpr gfx::COLORREF kWindowBack = gfx::RGB(0, 255, 0);
+constexpr gfx::Pixel kWindowBackPixel = 0x00FF00;
+
+// Picture pixels have bit 23 set, so they never equal the old screen or the background.
+gfx::Pixel Pat(int x, int y) {
+  return (static_cast<uint32_t>(x * 7919 + y * 104729) & 0x7FFFFF) | 0x800000;
+}
+std::unique_ptr<gfx::Surface> Pattern(int w, int h) {
+  auto s = std::make_unique<gfx::Surface>(w, h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) s->At(x, y) = Pat(x, y);
+  return s;
+}
+gfx::Pixel ScreenPat(int x, int y) { return static_cast<uint32_t>(x * 31 + y * 17) & 0x3FFFFF; }
+
+struct Capture : ui::MessagePresenter {
+  void Show(const std::string& text, ui::MessageIcon icon) override {
+    shown.emplace_back(text, icon);
+  }
+  std::vector<std::pair<std::string, ui::MessageIcon>> shown;
+};
+
+std::vector<uint8_t> Slurp(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class Picture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    imaging::InitDecoder();
+    dir_ = fs::temp_directory_path() /
+           ("sp-picture-" + std::to_string(getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_ / "tmp");
+    const char* old = std::getenv("TMPDIR");
+    if (old) oldTmp_ = old;
+    setenv("TMPDIR", (dir_ / "tmp").c_str(), 1);
+    previous_ = ui::SetMessagePresenter(&messages_);
+    host_.surface.Fill(kOld);
+    host_.background = kWindowBack;
+  }
+  void TearDown() override {
+    ui::SetMessagePresenter(previous_);
+    if (oldTmp_.empty())
+      unsetenv("TMPDIR");
+    else
+      setenv("TMPDIR", oldTmp_.c_str(), 1);
+    fs::remove_all(dir_);
+  }
+
+  std::string WriteFile(const std::string& name, const std::vector<uint8_t>& bytes) {
+    const fs::path p = dir_ / name;
+    std::ofstream(p, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    return p.string();
+  }
+  // A 24-bit BMP or JPEG of the pattern, written by the decoder's own writers.
+  std::vector<uint8_t> Encoded(int w, int h, bool jpeg) {
+    std::vector<uint8_t> rgb;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const gfx::Pixel p = Pat(x, y);
+        rgb.insert(rgb.end(), {static_cast<uint8_t>(p >> 16), static_cast<uint8_t>(p >> 8),
+                               static_cast<uint8_t>(p)});
+      }
+    const fs::path p = dir_ / (jpeg ? "enc.jpg" : "enc.bmp");
+    auto out = imaging::OpenTarget(p.string());
+    if (jpeg)
+      imaging::WriteJpeg(out, rgb, w, h, 90, false);
+    else
+      imaging::WriteBmp(out, rgb, w, h);
+    imaging::CloseTarget(out);
+    auto bytes = Slurp(p);
+    fs::remove(p);
+    return bytes;
+  }
+  static void SetData(PictureItem& p, const std::vector<uint8_t>& bytes) {
+    p.data.bytes = std::make_unique<uint8_t[]>(bytes.size());
+    std::copy(bytes.begin(), bytes.end(), p.data.bytes.get());
+    p.data.size = bytes.size();
+    p.dataSize = static_cast<int32_t>(bytes.size());
+  }
+  // A show item at (x, y) (modes 5) with the effect and the window background as brush.
+  template <typename Item>
+  std::unique_ptr<Item> Link(PictureItem& p, int32_t x1, int32_t y1, int32_t effect = 0) {
+    auto item = std::make_unique<Item>();
+    item->setLink(&p);
+    item->link.path.x1 = item->link.path.x2 = x1;
+    item->link.path.y1 = item->link.path.y2 = y1;
+    item->link.path.effect = effect;
+    item->link.path.effectSpeed = 1100;  // no waits
+    return item;
+  }
+  int Play(SceneItem& item) {
+    int32_t index = 0;
+    return item.play(host_, index);
+  }
+  bool ScreenIs(gfx::Pixel (*fn)(int, int)) const {
+    for (int y = 0; y < host_.surface.Height(); ++y)
+      for (int x = 0; x < host_.surface.Width(); ++x)
+        if (host_.surface.At(x, y) != fn(x, y)) return false;
+    return true;
+  }
+
+  fs::path dir_;
+  std::string oldTmp_;
+  Capture messages_;
+  ui::MessagePresenter* previous_ = nullptr;
+  FakePlayHost host_;
+  SceneList list_;
+};
+
+// ---- loading ----
+
+TEST_F(Picture, PreparingDecodesTheEmbeddedFileAndRemovesIt) {
+  for (bool jpeg : {false, true}) {
+    PictureItem p;
+    SetData(p, Encoded(13, 7, jpeg));
+    ASSERT_TRUE(p.prepare(list_)) << jpeg;
+    ASSERT_TRUE(p.bitmap);
+    EXPECT_EQ(p.bitmapSize(), (PictureItem::Size{13, 7}));
+    EXPECT_FALSE(p.icon);
+    if (!jpeg) {
+      for (int y = 0; y < 7; ++y)
+        for (int x = 0; x < 13; ++x) ASSERT_EQ(p.bitmap->At(x, y), Pat(x, y));
+    }
+    EXPECT_TRUE(fs::is_empty(dir_ / "tmp"));
+  }
+  EXPECT_TRUE(messages_.shown.empty());
+
+  // A file that fails to load is removed as well.
+  PictureItem bad;
+  SetData(bad, std::vector<uint8_t>(60, 0x47));
+  EXPECT_FALSE(bad.prepare(list_));
+  EXPECT_TRUE(fs::is_empty(dir_ / "tmp"));
+}
+
+TEST_F(Picture, LoadMessagesHaveTheirExactTexts) {
+  PictureItem p;
+  EXPECT_FALSE(p.loadFile((dir_ / "missing.jpg").string()));
+  ASSERT_EQ(messages_.shown.size(), 1u);
+  EXPECT_EQ(messages_.shown[0].first, "Error during opening picture file!\n\rError code:2");
+  EXPECT_EQ(messages_.shown[0].second, ui::MessageIcon::None);
+
+  // A JPEG by its signature whose data is not one: the reader's own error code is named.
+  messages_.shown.clear();
+  std::vector<uint8_t> fake = {0xFF, 0xD8, 0xFF, 0xE0};
+  fake.resize(80, 0x11);
+  const std::string file = WriteFile("fake.jpg", fake);
+  EXPECT_FALSE(p.loadFile(file));
+  ASSERT_EQ(messages_.shown.size(), 1u);
+  const std::string head = "Error reckognizing picture (" + file + ") format!\n\rError code:";
+  const std::string& text = messages_.shown[0].first;
+  ASSERT_EQ(text.substr(0, head.size()), head);
+  EXPECT_GT(std::stoi(text.substr(head.size())), 0) << text;
+  EXPECT_EQ(messages_.shown[0].second, ui::MessageIcon::None);
+
+  messages_.shown.clear();
+  PictureItem none;
+  EXPECT_FALSE(none.prepare(list_));
+  ASSERT_EQ(messages_.shown.size(), 1u);
+  EXPECT_EQ(messages_.shown[0].first, "You have to choose the image.");
+  EXPECT_EQ(messages_.shown[0].second, ui::MessageIcon::Stop);
+}
+
+TEST_F(Picture, UnrecognisedFilesFailSilently) {
+  PictureItem p;
+  p.bitmap = Pattern(3, 3);
+  // Under 44 bytes the decoder recognises nothing; starting "BM" it is not tried as an icon.
+  std::vector<uint8_t> shortBmp = {'B', 'M'};
+  shortBmp.resize(30, 0);
+  EXPECT_FALSE(p.loadFile(WriteFile("short.bmp", shortBmp)));
+  std::vector<uint8_t> gif = {'G', 'I', 'F', '8', '9', 'a'};
+  gif.resize(100, 0);
+  EXPECT_FALSE(p.loadFile(WriteFile("a.gif", gif)));
+  EXPECT_FALSE(p.loadFile(WriteFile("tiny", {'B', 'M'})));
+  EXPECT_TRUE(messages_.shown.empty());
+  // The picture it had stays.
+  EXPECT_EQ(p.bitmapSize(), (PictureItem::Size{3, 3}));
+}
+
+TEST_F(Picture, IconsLoadAtTheSystemSizeAndDrawWithTheirMask) {
+  gfx_test::IcoEntry e;
+  e.width = e.height = 16;
+  e.bits = 24;
+  // Right half transparent: black in the image, set in the AND mask.
+  e.argb = [](int x, int) { return x < 8 ? 0xFFC08040u : 0xFF000000u; };
+  e.clear = [](int x, int) { return x >= 8; };
+  PictureItem p;
+  ASSERT_TRUE(p.loadFile(WriteFile("a.ico", gfx_test::BuildIco({e}))));
+  ASSERT_TRUE(p.icon);
+  EXPECT_EQ(p.bitmapSize(), (PictureItem::Size{32, 32}));
+  EXPECT_TRUE(messages_.shown.empty());
+  // A cursor file loads as well.
+  PictureItem c;
+  ASSERT_TRUE(c.loadFile(WriteFile("a.cur", gfx_test::BuildIco({e}, 2))));
+  EXPECT_EQ(c.bitmapSize(), (PictureItem::Size{32, 32}));
+
+  for (int effect : {0, 37}) {
+    host_.surface.Fill(kOld);
+    auto show = Link<ShowPictureItem>(p, 100, 50, effect);
+    show->link.color.useWindowBackground = 0;
+    show->link.color.color = gfx::RGB(1, 2, 3);
+    Play(*show);
+    EXPECT_EQ(host_.surface.At(100, 50), 0xC08040u) << effect;
+    EXPECT_EQ(host_.surface.At(115, 81), 0xC08040u) << effect;
+    EXPECT_EQ(host_.surface.At(116, 50), 0x010203u) << effect;  // the brush under the mask
+    EXPECT_EQ(host_.surface.At(131, 81), 0x010203u) << effect;
+    EXPECT_EQ(host_.surface.At(132, 50), kOld) << effect;
+  }
+}
+
+TEST_F(Picture, TextPicturesHaveNoBitmapYetAndShowNothing) {
+  PictureItem p;
+  p.source = 1;
+  p.text = "hello";
+  ASSERT_TRUE(p.prepare(list_));
+  EXPECT_FALSE(p.bitmap);
+  auto show = Link<ShowPictureItem>(p, 10, 10);
+  EXPECT_EQ(Play(*show), 1);
+  EXPECT_TRUE(ScreenIs([](int, int) { return kOld; }));
+}
+
+// ---- sizes ----
+
+TEST(PictureSizes, FitAndAspect) {
+  EXPECT_EQ(AspectFit(800, 400, 1024, 768), (PictureItem::Size{1024, 512}));
+  EXPECT_EQ(AspectFit(400, 800, 1024, 768), (PictureItem::Size{384, 768}));
+  EXPECT_EQ(AspectFit(4000, 3000, 1920, 1080), (PictureItem::Size{1440, 1080}));
+  EXPECT_EQ(AspectFit(0, 10, 1024, 768), (PictureItem::Size{}));
+
+  PictureItem p;
+  p.bitmap = std::make_unique<gfx::Surface>(800, 400);
+  EXPECT_EQ(p.displayedSize(1024, 768), (PictureItem::Size{800, 400}));
+  p.width = 50;
+  EXPECT_EQ(p.displayedSize(1024, 768), (PictureItem::Size{50, 0}));
+  p.fitScreen = 1;
+  EXPECT_EQ(p.displayedSize(1024, 768), (PictureItem::Size{1024, 768}));
+  p.keepAspect = 1;
+  EXPECT_EQ(p.displayedSize(1024, 768), (PictureItem::Size{1024, 512}));
+  // Hiding covers the whole screen: the aspect is not considered.
+  EXPECT_EQ(p.coveredSize(1024, 768), (PictureItem::Size{1024, 768}));
+  p.fitScreen = 0;
+  EXPECT_EQ(p.coveredSize(1024, 768), (PictureItem::Size{50, 0}));
+}
+
+TEST_F(Picture, FitWithAspectIsShownScaledAndCentred) {
+  PictureItem p;
+  p.bitmap = std::make_unique<gfx::Surface>(800, 400, 0x336699);
+  p.fitScreen = p.keepAspect = 1;
+  auto show = Link<ShowPictureItem>(p, 77, 33);
+  Play(*show);
+  EXPECT_EQ(show->link.path.modeX1, 1);
+  EXPECT_EQ(show->link.path.modeY1, 1);
+  EXPECT_EQ(p.currentPath.curX, 0);
+  EXPECT_EQ(p.currentPath.curY, 128);
+  EXPECT_EQ(host_.surface.At(0, 127), kOld);
+  EXPECT_EQ(host_.surface.At(0, 128), 0x336699u);
+  EXPECT_EQ(host_.surface.At(1023, 639), 0x336699u);
+  EXPECT_EQ(host_.surface.At(512, 640), kOld);
+  // The picture's own bitmap keeps its size; only the showing is scaled.
+  EXPECT_EQ(p.bitmapSize(), (PictureItem::Size{800, 400}));
+}
+
+// ---- effects and placements ----
+
+TEST_F(Picture, RandomEffectIsDrawnForEveryShowingAndTheLinkKeeps3) {
+  PictureItem p;
+  p.bitmap = Pattern(8, 8);
+  auto show = Link<ShowPictureItem>(p, 0, 0, 3);
+  std::set<int32_t> seen;
+  for (int i = 0; i < 60; ++i) {
+    host_.clock.Advance(std::chrono::milliseconds(37 + i));
+    Play(*show);
+    ASSERT_GE(p.currentPath.effect, 4);
+    ASSERT_LE(p.currentPath.effect, 87);
+    ASSERT_EQ(show->link.path.effect, 3);
+    seen.insert(p.currentPath.effect);
+    // Whatever the effect, the whole picture stands afterwards.
+    for (int y = 0; y < 8; ++y)
+      for (int x = 0; x < 8; ++x)
+        ASSERT_EQ(host_.surface.At(x, y), Pat(x, y)) << p.currentPath.effect;
+  }
+  EXPECT_GT(seen.size(), 10u);
+}
+
+TEST_F(Picture, PlainTiledAndStretchedPlacements) {
+  PictureItem p;
+  p.bitmap = Pattern(7, 5);
+  Play(*Link<ShowPictureItem>(p, 13, 9, 0));
+  EXPECT_EQ(p.shown, 1);
+  for (int y = 0; y < 5; ++y)
+    for (int x = 0; x < 7; ++x) ASSERT_EQ(host_.surface.At(13 + x, 9 + y), Pat(x, y));
+  EXPECT_EQ(host_.surface.At(12, 9), kOld);
+  EXPECT_EQ(host_.surface.At(20, 9), kOld);
+  EXPECT_EQ(host_.surface.At(13, 14), kOld);
+
+  // Tiled over the whole 1024-pixel screen, the last partial tile included.
+  PictureItem t;
+  t.bitmap = Pattern(100, 70);
+  Play(*Link<ShowPictureItem>(t, 500, 500, 1));
+  for (int y : {0, 69, 70, 400, 767})
+    for (int x : {0, 99, 100, 555, 1000, 1023})
+      ASSERT_EQ(host_.surface.At(x, y), Pat(x % 100, y % 70)) << x << "," << y;
+
+  PictureItem s;
+  s.bitmap = std::make_unique<gfx::Surface>(2, 2);
+  s.bitmap->At(0, 0) = 0x800001;
+  s.bitmap->At(1, 0) = 0x800002;
+  s.bitmap->At(0, 1) = 0x800003;
+  s.bitmap->At(1, 1) = 0x800004;
+  Play(*Link<ShowPictureItem>(s, 500, 500, 2));
+  EXPECT_EQ(host_.surface.At(0, 0), 0x800001u);
+  EXPECT_EQ(host_.surface.At(1023, 0), 0x800002u);
+  EXPECT_EQ(host_.surface.At(0, 767), 0x800003u);
+  EXPECT_EQ(host_.surface.At(1023, 767), 0x800004u);
+  EXPECT_EQ(host_.surface.At(511, 383), 0x800001u);
+  EXPECT_EQ(host_.surface.At(512, 384), 0x800004u);
+}
+
+TEST_F(Picture, WipeOfAPicturePartlyLeftOfTheScreen) {
+  PictureItem p;
+  p.bitmap = Pattern(40, 30);
+  Play(*Link<ShowPictureItem>(p, -10, 20, 37));
+  for (int y = 0; y < 30; ++y)
+    for (int x = 0; x < 30; ++x) ASSERT_EQ(host_.surface.At(x, 20 + y), Pat(x + 10, y));
+  EXPECT_EQ(host_.surface.At(30, 20), kOld);
+  EXPECT_EQ(host_.surface.At(0, 50), kOld);
+  // The picture still stands where its path put it: hiding erases exactly its area.
+  EXPECT_EQ(p.currentPath.curX, -10);
+  Play(*Link<HidePictureItem>(p, 0, 0));
+  EXPECT_EQ(host_.surface.At(0, 20), kWindowBackPixel);
+  EXPECT_EQ(host_.surface.At(29, 49), kWindowBackPixel);
+  EXPECT_EQ(host_.surface.At(30, 20), kOld);
+  EXPECT_EQ(p.shown, 0);
+}
+
+// ---- paths ----
+
+TEST(PicturePaths, StoredPointsModesAndMotionEnds) {
+  FakePlayHost host;
+  PathProperty path;
+  path.x1 = -7;
+  path.y1 = 3;
+  path.x2 = 900;
+  path.y2 = 4000;
+  path.resolve(300, 200, host);
+  EXPECT_EQ(path.x1, -7);
+  EXPECT_EQ(path.y2, 4000);
+  EXPECT_EQ(path.curX, -7);
+  EXPECT_EQ(path.curY, 3);
+
+  PathProperty centred;
+  centred.modeX1 = 1;
+  centred.resolve(300, 200, host);
+  EXPECT_EQ(centred.x1, 362);
+
+  PathProperty h;
+  h.x1 = 0;
+  h.x2 = 100;
+  h.dx = 7;
+  h.resolve(10, 10, host);
+  int steps = 0;
+  while (!h.step()) ++steps;
+  EXPECT_EQ(h.curX, 105);
+  EXPECT_EQ(steps, 14);
+
+  PathProperty v;
+  v.x1 = v.x2 = 50;
+  v.y1 = 300;
+  v.y2 = 100;
+  v.dx = 4;
+  v.resolve(10, 10, host);
+  EXPECT_TRUE(v.step());  // moving up with a positive step: over at once
+}
+
+// ---- moving ----
+
+TEST_F(Picture, MoveEndsAtItsLastStepAndLeavesTheBackgroundBehind) {
+  PictureItem p;
+  p.bitmap = Pattern(20, 10);
+  Play(*Link<ShowPictureItem>(p, 10, 100));
+  auto move = Link<MovePictureItem>(p, 10, 100);
+  move->link.path.x2 = 100;
+  move->link.path.dx = 7;
+  move->link.path.moveSpeed = 100000;
+  Play(*move);
+  // 10, 17, ... 101: the step past the end point is the last one drawn.
+  EXPECT_EQ(p.currentPath.curX, 101);
+  for (int y = 0; y < 10; ++y)
+    for (int x = 0; x < 20; ++x) ASSERT_EQ(host_.surface.At(101 + x, 100 + y), Pat(x, y));
+  for (int x = 10; x < 101; ++x) ASSERT_EQ(host_.surface.At(x, 105), kWindowBackPixel) << x;
+  EXPECT_EQ(host_.surface.At(9, 105), kOld);
+  EXPECT_EQ(host_.surface.At(50, 99), kOld);
+  EXPECT_EQ(host_.surface.At(50, 110), kOld);
+  EXPECT_EQ(p.shown, 1);
+  EXPECT_FALSE(p.screenCopy);
+}
+
+TEST_F(Picture, DiagonalMoveCopiesTheUncoveredCornersFromTheScreen) {
+  PictureItem p;
+  p.bitmap = Pattern(20, 10);
+  Play(*Link<ShowPictureItem>(p, 10, 100));
+  auto move = Link<MovePictureItem>(p, 10, 100);
+  move->link.path.x2 = 100;
+  move->link.path.y2 = 140;
+  move->link.path.dx = 5;
+  Play(*move);
+  // The first step's union reaches (30..35, 100..103), which neither rectangle covers.
+  EXPECT_EQ(host_.surface.At(32, 100), kOld);
+  EXPECT_EQ(host_.surface.At(12, 101), kWindowBackPixel);
+  EXPECT_EQ(host_.surface.At(p.currentPath.curX, p.currentPath.curY), Pat(0, 0));
+}
+
+TEST_F(Picture, KeepScreenMovesOverTheScreenAsItWasAndFarStepsEraseAndShow) {
+  for (int y = 0; y < 768; ++y)
+    for (int x = 0; x < 1024; ++x) host_.surface.At(x, y) = ScreenPat(x, y);
+  PictureItem p;
+  p.bitmap = Pattern(20, 10);
+  auto move = Link<MovePictureItem>(p, 300, 300);
+  move->link.path.x2 = 400;
+  move->link.path.dx = 3;
+  move->link.path.keepScreen = 1;
+  Play(*move);
+  EXPECT_EQ(p.currentPath.curX, 402);
+  EXPECT_EQ(host_.surface.At(350, 305), ScreenPat(350, 305));
+  EXPECT_EQ(host_.surface.At(402, 300), Pat(0, 0));
+
+  // Steps wider than the picture do not overlap: erase, then show anew.
+  auto jump = Link<MovePictureItem>(p, 0, 600);
+  jump->link.path.x2 = 200;
+  jump->link.path.dx = 50;
+  Play(*jump);
+  EXPECT_EQ(p.currentPath.curX, 200);
+  EXPECT_EQ(host_.surface.At(200, 600), Pat(0, 0));
+  EXPECT_EQ(host_.surface.At(50, 600), kWindowBackPixel);
+  EXPECT_EQ(host_.surface.At(30, 600), ScreenPat(30, 600));
+}
+
+TEST_F(Picture, StopEndsAMoveWhereThePictureStands) {
+  PictureItem p;
+  p.bitmap = Pattern(20, 10);
+  Play(*Link<ShowPictureItem>(p, 10, 100));
+  auto move = Link<MovePictureItem>(p, 10, 100);
+  move->link.path.x2 = 800;
+  move->link.path.dx = 1;
+  int paces = 0;
+  struct StopHost : FakePlayHost {
+    int* paces;
+    void Pace(uint32_t, double) override {
+      if (++*paces == 5) stop.Set();
+    }
+  } host;
+  host.paces = &paces;
+  host.surface.Fill(kOld);
+  int32_t index = 0;
+  move->play(host, index);
+  EXPECT_EQ(paces, 5);
+  EXPECT_EQ(p.currentPath.curX, 14);
+  EXPECT_EQ(host.surface.At(14, 100), Pat(0, 0));
+}
+
+TEST_F(Picture, AMoveThatCannotProgressEndsInsteadOfSpinning) {
+  PictureItem p;
+  p.bitmap = Pattern(20, 10);
+  struct CountingHost : FakePlayHost {
+    int paces = 0;
+    void Pace(uint32_t, double) override {
+      if (++paces == 1000) stop.Set();  // the test's own guard against a hang
+    }
+  };
+  for (int freeMotion : {0, 1}) {
+    CountingHost host;
+    auto move = Link<MovePictureItem>(p, 10, 100);
+    move->link.path.x2 = 300;
+    move->link.path.dx = 0;
+    move->link.path.dy = 0;
+    move->link.path.freeMotion = freeMotion;
+    move->link.path.compareX = 2;  // never met
+    move->link.path.stopX = 12345;
+    int32_t index = 0;
+    move->play(host, index);
+    EXPECT_EQ(host.paces, 0) << freeMotion;
+    EXPECT_EQ(host.surface.At(10, 100), Pat(0, 0));
+  }
+}
+
+// ---- hiding ----
+
+TEST_F(Picture, HidingAnUnshownPictureDoesNothing) {
+  for (int y = 0; y < 768; ++y)
+    for (int x = 0; x < 1024; ++x) host_.surface.At(x, y) = ScreenPat(x, y);
+  PictureItem p;
+  p.bitmap = Pattern(20, 10);
+  EXPECT_EQ(Play(*Link<HidePictureItem>(p, 0, 0)), 1);
+  EXPECT_TRUE(ScreenIs(ScreenPat));
+  EXPECT_TRUE(host_.repaints.empty());
+}
+
+TEST_F(Picture, SavedBackgroundComesBackOnHide) {
+  for (int y = 0; y < 768; ++y)
+    for (int x = 0; x < 1024; ++x) host_.surface.At(x, y) = ScreenPat(x, y);
+  PictureItem p;
+  p.bitmap = Pattern(40, 30);
+  auto show = Link<ShowPictureItem>(p, 1000, -5, 37);  // partly off the right and top
+  show->link.path.saveBackground = 1;
+  Play(*show);
+  EXPECT_EQ(host_.surface.At(1000, 0), Pat(0, 5));
+  Play(*Link<HidePictureItem>(p, 0, 0));
+  EXPECT_TRUE(ScreenIs(ScreenPat));
+  EXPECT_FALSE(p.savedBackground);
+
+  // A move that saves: the screen under its end point comes back.
+  Play(*Link<ShowPictureItem>(p, 100, 100));
+  auto move = Link<MovePictureItem>(p, 100, 100);
+  move->link.path.x2 = 160;
+  move->link.path.dx = 20;
+  move->link.path.saveBackground = 1;
+  move->link.path.keepScreen = 1;
+  Play(*move);
+  Play(*Link<HidePictureItem>(p, 0, 0));
+  for (int y = 100; y < 130; ++y)
+    for (int x = 160; x < 200; ++x) ASSERT_EQ(host_.surface.At(x, y), ScreenPat(x, y));
+}
+
+// ---- desktop and wallpaper ----
+
+TEST_F(Picture, DesktopOriginReloadsFromTheSnapshotOrDrawsNothing) {
+  PictureItem p;
+  p.bitmap = Pattern(5, 5);
+  p.imageOrigin = 2;
+  host_.desktopPath = (dir_ / "desktop.bmp").string();
+  auto show = Link<ShowPictureItem>(p, 0, 0);
+  Play(*show);
+  EXPECT_TRUE(ScreenIs([](int, int) { return kOld; }));
+  EXPECT_EQ(p.imageOrigin, 2);
+  messages_.shown.clear();
+
+  const auto bmp = Encoded(30, 20, false);
+  WriteFile("desktop.bmp", bmp);
+  Play(*show);
+  EXPECT_EQ(p.imageOrigin, 1);
+  EXPECT_EQ(p.bitmapSize(), (PictureItem::Size{30, 20}));
+  EXPECT_EQ(host_.surface.At(29, 19), Pat(29, 19));
+  EXPECT_EQ(host_.surface.At(30, 19), kOld);
+
+  PictureItem w;
+  w.bitmap = Pattern(5, 5);
+  w.imageOrigin = 3;
+  host_.wallpaperPath = host_.desktopPath;
+  Play(*Link<ShowPictureItem>(w, 500, 500, 40));
+  EXPECT_EQ(host_.surface.At(500, 500), Pat(0, 0));
+  EXPECT_EQ(w.imageOrigin, 1);
+}
+
+}  // namespace
