@@ -18,6 +18,9 @@ class CopySink {
   virtual ~CopySink() = default;
   virtual void Copy(gfx::Canvas& screen, const gfx::Surface& src, int sx, int sy, int w, int h,
                     int dx, int dy) = 0;
+  // True: the sink gets the work picture's copies merged and in no particular order when
+  // nothing can see the screen between them. False: every copy, in order.
+  virtual bool TakesBatches() const { return false; }
 };
 
 }  // namespace transitions

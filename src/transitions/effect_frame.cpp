@@ -7,7 +7,23 @@
 
 namespace transitions {
 
+EffectFrame::EffectFrame(const Setup& s) : s_(s) {
+  // A work picture that is the screen itself would be read while being drawn.
+  if (s_.batch && s_.screen && s_.work && &s_.screen->Target() != s_.work &&
+      (!s_.sink || s_.sink->TakesBatches()))
+    batch_.emplace(*s_.screen, *s_.work, s_.sink, s_.x0, s_.y0);
+}
+
+EffectFrame::~EffectFrame() {
+  try {
+    Flush();
+  } catch (...) {  // NOLINT(bugprone-empty-catch): out of memory while unwinding
+  }
+}
+
 void EffectFrame::Copy(const gfx::Surface& src, int sx, int sy, int cw, int ch, int dx, int dy) {
+  // Other sources (snapshots) are drawn in order with the copies before them.
+  Flush();
   if (cw <= 0 || ch <= 0) return;
   // Clip to the source in 64 bits: edge strips may start far outside it.
   int64_t l = std::max<int64_t>(sx, 0), t = std::max<int64_t>(sy, 0);
@@ -28,7 +44,8 @@ void EffectFrame::Copy(const gfx::Surface& src, int sx, int sy, int cw, int ch, 
 
 bool EffectFrame::StopRequested() const { return s_.pacer->StopEvent().IsSet(); }
 
-gfx::Surface EffectFrame::SnapshotOldScreen() const {
+gfx::Surface EffectFrame::SnapshotOldScreen() {
+  Flush();
   gfx::Surface snap(std::max(s_.w, 0), std::max(s_.h, 0));
   gfx::Canvas c(snap);
   c.BitBlt(0, 0, s_.w, s_.h, s_.screen->Target(), s_.x0, s_.y0, gfx::SRCCOPY);

@@ -3,8 +3,10 @@
 // destination and size of the picture rectangle, the copy primitive and the pacing wait.
 
 #include <cstdint>
+#include <optional>
 
 #include "platform/gfx/canvas.h"
+#include "transitions/copy_batch.h"
 #include "transitions/copy_sink.h"
 #include "transitions/pacer.h"
 
@@ -24,8 +26,16 @@ class EffectFrame {
     int w = 0, h = 0;          // picture rectangle
     int32_t speed = 0;
     double paceScale = 1000.0;
+    // Hold back W copies while no pacing wait lets anyone see the screen, and draw them
+    // merged. Only without a sink, or with one that takes merged copies.
+    bool batch = false;
   };
-  explicit EffectFrame(const Setup& s) : s_(s) {}
+  explicit EffectFrame(const Setup& s);
+  // Draws what is held back; the engine flushes before, so this only covers an effect
+  // that ends by an exception.
+  ~EffectFrame();
+  EffectFrame(const EffectFrame&) = delete;
+  EffectFrame& operator=(const EffectFrame&) = delete;
 
   int Width() const { return s_.w; }
   int Height() const { return s_.h; }
@@ -34,26 +44,49 @@ class EffectFrame {
   int32_t Speed() const { return s_.speed; }
 
   // W(sx, sy, cw, ch): the work picture's rectangle to the same place of the destination.
-  void W(int sx, int sy, int cw, int ch) { Copy(*s_.work, sx, sy, cw, ch, sx, sy); }
+  void W(int sx, int sy, int cw, int ch) {
+    if (batch_)
+      batch_->Push(sx, sy, cw, ch);
+    else
+      Copy(*s_.work, sx, sy, cw, ch, sx, sy);
+  }
   // src (sx, sy, cw, ch) to (x0 + dx, y0 + dy). Only the part inside src is drawn, and
   // nothing when cw or ch is 0 or less.
   void Copy(const gfx::Surface& src, int sx, int sy, int cw, int ch, int dx, int dy);
 
   // One step's wait with the call's speed and the effect's scale.
-  void Pace() { s_.pacer->Pace(static_cast<uint32_t>(s_.speed), s_.paceScale); }
-  void Pace(uint32_t speed, double scale) { s_.pacer->Pace(speed, scale); }
+  void Pace() { Pace(static_cast<uint32_t>(s_.speed), s_.paceScale); }
+  void Pace(uint32_t speed, double scale) {
+    // A wait that really waits lets the screen be seen (presented, or a frame taken).
+    if (batch_ && scale - static_cast<double>(speed) > 0.0 && !StopRequested()) Flush();
+    s_.pacer->Pace(speed, scale);
+  }
   bool StopRequested() const;
-  sys::Clock& Clock() { return s_.pacer->Clock(); }
+  // Waits on the clock let the screen be seen too.
+  sys::Clock& Clock() {
+    Flush();
+    return s_.pacer->Clock();
+  }
+
+  // Draws every W copy held back.
+  void Flush() {
+    if (batch_) batch_->Flush();
+  }
 
   // The screen's picture rectangle as it is now, for effects that move the old picture.
-  gfx::Surface SnapshotOldScreen() const;
+  gfx::Surface SnapshotOldScreen();
 
-  gfx::Canvas& Screen() { return *s_.screen; }
+  // Direct drawing must come after the copies before it.
+  gfx::Canvas& Screen() {
+    Flush();
+    return *s_.screen;
+  }
   const gfx::Surface& Work() const { return *s_.work; }
   const gfx::Surface* Bitmap() const { return s_.bitmap; }
 
  private:
   Setup s_;
+  std::optional<CopyBatch> batch_;
 };
 
 }  // namespace transitions

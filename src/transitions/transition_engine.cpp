@@ -154,11 +154,13 @@ void TransitionEngine::Run(gfx::Canvas& screen, Pacer& pacer, Point& destination
   s.h = std::clamp(PictureHeight(), 0, gfx::Surface::kMaxDimension);
   s.speed = speed;
   s.paceScale = row->paceScale;
+  s.batch = batching_;
   EffectFrame frame(s);
   if (row->run)
     row->run(frame);
   else
     frame.W(0, 0, s.w, s.h);  // family not built yet: the picture at once
+  frame.Flush();
 }
 
 }  // namespace transitions

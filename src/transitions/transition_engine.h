@@ -57,6 +57,8 @@ class TransitionEngine {
   void SetBitmap(const gfx::Surface* bitmap) { bitmap_ = bitmap; }
   // Every copy of a transition goes to `sink` instead of straight onto the screen.
   void SetCopySink(CopySink* sink) { sink_ = sink; }
+  // Merge the copies that no wait separates (on by default; see EffectFrame::Setup).
+  void SetCopyBatching(bool on) { batching_ = on; }
 
   // Placements (effects 0, 1, 2): prepare `work` for a screen of the given size, then draw.
   void PreparePlacement(int screenWidth, int screenHeight);
@@ -93,6 +95,7 @@ class TransitionEngine {
   gfx::Surface* source_ = nullptr;
   const gfx::Surface* bitmap_ = nullptr;
   CopySink* sink_ = nullptr;
+  bool batching_ = true;
 };
 
 }  // namespace transitions
