@@ -1,7 +1,5 @@
 #include "transitions/copy_batch.h"
 
-#include <limits>
-
 namespace transitions {
 
 namespace {
@@ -24,6 +22,8 @@ CopyBatch::CopyBatch(gfx::Canvas& screen, const gfx::Surface& work, CopySink* si
       sink_(sink),
       x0_(x0),
       y0_(y0),
+      workW_(work.Width()),
+      workH_(work.Height()),
       headByTop_(static_cast<size_t>(std::max(work.Height(), 0)), -1) {}
 
 // A box that no longer continues the latest copies: merged with a box of the same band
@@ -80,6 +80,7 @@ void CopyBatch::Flush() {
       boxes_.push_back(open_);
     else
       Close(open_);
+    open_ = kNone;
     hasOpen_ = false;
   }
   if (boxes_.empty()) return;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 #include "platform/gfx/canvas.h"
@@ -24,13 +25,16 @@ class CopyBatch {
   void Push(int sx, int sy, int cw, int ch) {
     if (cw <= 0 || ch <= 0) return;
     const int64_t l = std::max(sx, 0), t = std::max(sy, 0);
-    const int64_t r = std::min<int64_t>(int64_t{sx} + cw, work_.Width());
-    const int64_t b = std::min<int64_t>(int64_t{sy} + ch, work_.Height());
+    const int64_t r = std::min<int64_t>(int64_t{sx} + cw, workW_);
+    const int64_t b = std::min<int64_t>(int64_t{sy} + ch, workH_);
     if (l >= r || t >= b) return;
     const Box n{static_cast<int>(l), static_cast<int>(t), static_cast<int>(r), static_cast<int>(b),
                 -1};
-    // Most copies continue the previous one: a line of a band, or the band's next part.
-    if (hasOpen_ && Extend(open_, n)) return;
+    // Most copies continue the previous one (a line of a band), or grow the latest box
+    // of their top row (the stairs' bands, each one pixel wider per step).
+    if (Extend(open_, n)) return;  // never true while no box is open
+    const int head = headByTop_[static_cast<size_t>(n.t)];
+    if (head >= 0 && Extend(boxes_[static_cast<size_t>(head)], n)) return;
     if (hasOpen_) Close(open_);
     open_ = n;
     hasOpen_ = true;
@@ -69,8 +73,11 @@ class CopyBatch {
   const gfx::Surface& work_;
   CopySink* sink_;
   int x0_, y0_;
+  int workW_, workH_;
 
-  Box open_{};
+  static constexpr Box kNone{std::numeric_limits<int>::max(), std::numeric_limits<int>::max(),
+                             std::numeric_limits<int>::min(), std::numeric_limits<int>::min(), -1};
+  Box open_ = kNone;
   bool hasOpen_ = false;
   std::vector<Box> boxes_;
   std::vector<int> headByTop_;  // first box of each top row, -1 for none
