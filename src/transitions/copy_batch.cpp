@@ -131,7 +131,8 @@ void CopyBatch::Draw() {
   } else {
     std::sort(clipped_.begin(), clipped_.end(),
               [](const Box& a, const Box& b) { return a.l < b.l; });
-    const int64_t rowBytes = int64_t{bounds.Width()} * 2 * int64_t{sizeof(gfx::Pixel)};
+    const int64_t rowBytes =
+        std::max<int64_t>(int64_t{bounds.Width()} * 2 * int64_t{sizeof(gfx::Pixel)}, 1);
     const int strip = static_cast<int>(std::clamp<int64_t>(kStripBytes / rowBytes, 4, 256));
     for (int s0 = bounds.top; s0 < bounds.bottom; s0 += strip) {
       const int s1 = std::min(s0 + strip, bounds.bottom);

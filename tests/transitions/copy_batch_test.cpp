@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "recorder.h"
@@ -156,6 +158,42 @@ TEST(CopyBatch, BandsAndStripsMergeIntoFewCopies) {
     EXPECT_LE(sink.copies, c.most) << c.effect;
     EXPECT_GT(sink.copies, 0) << c.effect;
     ExpectSame(Play(c.effect, 45, 40, 2, 0, 1000, false), merged, std::to_string(c.effect));
+  }
+}
+
+// Random rectangles, many touching or overlapping, some reaching outside the work
+// picture or the screen: merged, they draw what they draw one by one, and mark the same
+// dirty area.
+TEST(CopyBatch, RandomCopiesDrawAsOneByOne) {
+  std::mt19937 rng(11);
+  auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  // A wide picture is drawn in several row strips.
+  for (const auto& [ww, wh, rounds] : {std::tuple{37, 29, 300}, std::tuple{2100, 40, 60}}) {
+    const gfx::Surface work = MakePicture(ww, wh);
+    const int sw = ww + 3, sh = 90;
+    for (int round = 0; round < rounds; ++round) {
+      gfx::Surface a(sw, sh, kOld), b(sw, sh, kOld);
+      gfx::Canvas ca(a), cb(b);
+      const int x0 = pick(-20, sw - 10), y0 = pick(-20, 70);
+      CopyBatch batch(cb, work, nullptr, x0, y0);
+      const int n = pick(1, 60);
+      for (int i = 0; i < n; ++i) {
+        // Thin lines, bands and blocks.
+        const int kind = pick(0, 2);
+        const int w = kind == 0 ? 1 : pick(-1, kind == 1 ? 8 : ww + 3);
+        const int h = kind == 0 ? pick(-1, wh + 6) : kind == 1 ? 1 : pick(-1, wh + 6);
+        const int sx = pick(-5, ww + 3), sy = pick(-5, wh + 3);
+        const int l = std::max(sx, 0), t = std::max(sy, 0);
+        BlitCopy(ca, work, l, t, std::min(sx + w, ww) - l, std::min(sy + h, wh) - t, x0 + l,
+                 y0 + t);
+        batch.Push(sx, sy, w, h);
+        if (pick(0, 15) == 0) batch.Flush();
+      }
+      batch.Flush();
+      EXPECT_TRUE(batch.Empty());
+      ASSERT_EQ(ca.TakeDirty(), cb.TakeDirty()) << ww << " round " << round;
+      ASSERT_TRUE(std::equal(a.Data(), a.Data() + sw * sh, b.Data())) << ww << " round " << round;
+    }
   }
 }
 
