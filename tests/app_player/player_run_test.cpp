@@ -1,8 +1,9 @@
 // The player as users run it: shows built with scenepack, played headless to frames, ended
 // by signals, refused when broken.
 #include <gtest/gtest.h>
+
+#include "support/png_frame.h"
 #include <fcntl.h>
-#include <png.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -95,27 +96,8 @@ class PlayerRun : public ::testing::Test {
   fs::path dir_;
 };
 
-struct Image {
-  int width = 0, height = 0;
-  std::vector<uint8_t> rgb;
-  uint32_t At(int x, int y) const {
-    const uint8_t* p = &rgb[(static_cast<size_t>(y) * width + x) * 3];
-    return (p[0] << 16) | (p[1] << 8) | p[2];
-  }
-};
-
-Image ReadPng(const fs::path& path) {
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  Image out;
-  if (!png_image_begin_read_from_file(&image, path.c_str())) return out;
-  image.format = PNG_FORMAT_RGB;
-  out.width = static_cast<int>(image.width);
-  out.height = static_cast<int>(image.height);
-  out.rgb.resize(PNG_IMAGE_SIZE(image));
-  if (!png_image_finish_read(&image, nullptr, out.rgb.data(), 0, nullptr)) out = Image{};
-  return out;
-}
+using Image = testsupport::Frame;
+Image ReadPng(const fs::path& path) { return testsupport::ReadPngFrame(path.string()); }
 
 std::string Slurp(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);
