@@ -1,0 +1,285 @@
+#include "transitions/pattern_wipes.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+namespace transitions {
+
+namespace {
+
+constexpr int kSmallCell = 16;
+constexpr int kLargeCell = 40;
+
+// Truncation toward zero of a float product, kept inside the int range (the products
+// never leave the picture's few thousand pixels, but a NaN or an edge case must not be
+// undefined behaviour).
+int Trunc(float v) {
+  if (!(v == v)) return 0;
+  if (v >= 2147483520.0F) return 2147483520;
+  if (v <= -2147483520.0F) return -2147483520;
+  return static_cast<int>(v);
+}
+
+int CeilDiv(int v, int c) { return v <= 0 ? 0 : (v + c - 1) / c; }
+
+// Cells of the grid are numbered j = 0 ... rows x cols - 1. An odd count along the
+// numbering makes cells of even and odd j form a checkerboard; cells beyond the picture
+// still take part (and wait) but draw nothing.
+struct Grid {
+  int rows, cols;
+  int Cells() const { return rows * cols; }
+};
+Grid MakeGrid(const EffectFrame& f, int cell, bool oddOnRows) {
+  Grid g{CeilDiv(f.Height(), cell), CeilDiv(f.Width(), cell)};
+  if ((oddOnRows ? g.rows : g.cols) % 2 == 0) {
+    ++g.rows;
+    ++g.cols;
+  }
+  return g;
+}
+
+// Columns or rows of the 16-pixel cells filled from their left (top) edge, one line per
+// sub-step, first the cells of even j, then those of odd j.
+void Checker(EffectFrame& f, bool rowsFirst) {
+  const int w = f.Width(), h = f.Height();
+  const Grid g = MakeGrid(f, kSmallCell, rowsFirst);
+  for (int p = 0; p < 2; ++p)
+    for (int k = 0; k < kSmallCell; ++k)
+      for (int j = p; j < g.Cells(); j += 2) {
+        if (!rowsFirst) {
+          const int x = kSmallCell * (j % g.cols), y = kSmallCell * (j / g.cols);
+          if (x + k < w && y < h) f.W(x + k, y, 1, std::min(kSmallCell, h - y));
+        } else {
+          const int x = kSmallCell * (j / g.rows), y = kSmallCell * (j % g.rows);
+          if (y + k < h && x < w) f.W(x, y + k, std::min(kSmallCell, w - x), 1);
+        }
+        f.Pace();
+      }
+}
+
+// Every other line of every cell, the cells of neighbouring rows (or of a chessboard
+// colour) one line apart; the second pass fills the lines between.
+void Stagger(EffectFrame& f, bool rowLines) {
+  const int w = f.Width(), h = f.Height();
+  const Grid g = MakeGrid(f, kSmallCell, false);
+  for (int p = 0; p < 2; ++p)
+    for (int k = 0; k < kSmallCell; k += 2)
+      for (int j = 0; j < g.Cells(); ++j) {
+        const int col = j % g.cols, row = j / g.cols;
+        const int x = kSmallCell * col, y = kSmallCell * row;
+        if (!rowLines) {
+          const int e = row % 2 == 0 ? p : 1 - p;
+          if (x + k < w && y < h && x + k + e < w)
+            f.W(x + k + e, y, 1, std::min(kSmallCell, h - y));
+        } else {
+          const int e = (col + row) % 2 == 0 ? p : 1 - p;
+          if (x < w && y + k < h && y + k + e < h)
+            f.W(x, y + k + e, std::min(kSmallCell, w - x), 1);
+        }
+        f.Pace();
+      }
+}
+
+float Ratio(const EffectFrame& f) {
+  return static_cast<float>(f.Width()) / static_cast<float>(f.Height());
+}
+
+// Two triangles from opposite corners, each step redrawing them one row longer.
+void Triangles(EffectFrame& f, bool fromBottomLeft) {
+  const int w = f.Width(), h = f.Height();
+  if (w > 0 && h > 0) {
+    const float r = Ratio(f);
+    for (int i = 0; i <= h; ++i) {
+      for (int z = 0; z <= i && z < h; ++z) {
+        const int d = Trunc(static_cast<float>(i - z) * r);
+        if (fromBottomLeft) {
+          f.W(0, h - 1 - z, d, 1);
+          f.W(w - d, z, d, 1);
+        } else {
+          f.W(w - d, h - 1 - z, d, 1);
+          f.W(0, z, d, 1);
+        }
+      }
+      f.Pace();
+    }
+  }
+  // The rounded row lengths can leave pixels along the diagonal.
+  f.W(0, 0, w, h);
+}
+
+// A band along a diagonal that widens by one pixel a step; it waits every 15th step, at
+// half the speed.
+void Band(EffectFrame& f, bool anti) {
+  const int w = f.Width(), h = f.Height();
+  if (w <= 0 || h <= 0) return;
+  const float r = Ratio(f);
+  const float reach = static_cast<float>(h) * r;
+  for (int s = 0;; ++s) {
+    for (int y = anti ? 1 : 0; anti ? y <= h : y < h; ++y) {
+      const int left = Trunc(static_cast<float>(y) * r) - s / 2;
+      const int width = left + s > w ? w - left : s;
+      f.W(left, anti ? h - y : y, width, 1);
+    }
+    if (s % 15 == 0) f.Pace(static_cast<uint32_t>(f.Speed() / 2), 1000.0);
+    if (!(reach - static_cast<float>(s / 2) > 0.0F || w >= s)) return;
+  }
+}
+
+// Two wedges from opposite corners, each at last half the width.
+void Wedges(EffectFrame& f, bool fromTop) {
+  const int w = f.Width(), h = f.Height();
+  if (w <= 0 || h <= 0) return;
+  for (int i = 0; i <= w; ++i) {
+    const float q = static_cast<float>(i) / static_cast<float>(h);
+    for (int z = 0; z <= h; ++z) {
+      const int d = i == w ? w / 2 : Trunc(static_cast<float>(z) * q);
+      f.W(0, fromTop ? z : h - z, d, 1);
+      f.W(w - d, fromTop ? h - z : z, d, 1);
+    }
+    f.Pace();
+  }
+  if (w % 2 == 1 && h % 2 == 1) f.W(w / 2 - 1, h / 2 - 5, 3, 11);
+  // The slanted edges of the last full step miss pixels of an odd width's middle column
+  // (the patch covers only eleven rows of it, and only for odd heights).
+  if (w % 2 == 1) f.W(w / 2, 0, 1, h);
+}
+
+void PaceTwiceSpeed(EffectFrame& f, int times) {
+  for (int n = 0; n < times; ++n) f.Pace(static_cast<uint32_t>(f.Speed()) * 2U, 3000.0);
+}
+
+// Rolls: a band in which the picture stands mirrored travels along one axis and leaves
+// the picture in place behind it. Positions z count from the band's starting edge;
+// `reversed` starts at the far edge (z maps to n - z), `twoBands` adds the band from the
+// far edge that meets the first at the middle.
+struct Roll {
+  bool rows;  // rows travel (down or up); else columns
+  bool reversed;
+  bool twoBands;
+  int lastStep;     // steps l = 0 ... lastStep
+  int mirrorLimit;  // mirrored lines only for z below this
+  int endLine;      // the last z drawn in place
+  int paceEvery;    // wait every n-th line; 0: one wait per step with the rolls' scale
+};
+
+void RollLine(EffectFrame& f, const Roll& roll, int n, int z, int src, bool inPlace) {
+  const int w = f.Width(), h = f.Height();
+  auto draw = [&](int at, int from) {
+    if (inPlace) {
+      if (roll.rows)
+        f.W(0, at, w, 1);
+      else
+        f.W(at, 0, 1, h);
+    } else if (roll.rows) {
+      f.Copy(f.Work(), 0, from, w, 1, 0, at);
+    } else {
+      f.Copy(f.Work(), from, 0, 1, h, at, 0);
+    }
+  };
+  const int at = roll.reversed ? n - z : z, from = roll.reversed ? n - src : src;
+  draw(at, from);
+  if (roll.twoBands) draw(n - z, n - src);
+}
+
+void RunRoll(EffectFrame& f, const Roll& roll, int n) {
+  const int band = static_cast<int>(static_cast<double>(n) * 0.1);
+  const double stepScale = ((1100 - f.Speed()) / 1000 + 2) * 1000.0;
+  int last = 0, drawn = -1;
+  long long count = 0;
+  for (int l = 0; l <= roll.lastStep; ++l) {
+    const int s = std::max(l - band, 0);
+    for (int z = last; z < l; ++z) {
+      if (z <= s) {
+        RollLine(f, roll, n, z, z, true);
+        last = drawn = z;
+      } else if (z < roll.mirrorLimit) {
+        RollLine(f, roll, n, z, s + l - z, false);
+      }
+      ++count;
+      if (roll.paceEvery > 0 && count % roll.paceEvery == 0) f.Pace();
+    }
+    if (roll.paceEvery == 0) f.Pace(static_cast<uint32_t>(f.Speed()), stepScale);
+  }
+  // Without a band (fewer than 10 lines) the steps end one line short of the far edge.
+  for (int z = drawn + 1; z <= roll.endLine; ++z) RollLine(f, roll, n, z, z, true);
+}
+
+void RollAlong(EffectFrame& f, bool rows, bool reversed) {
+  const int n = rows ? f.Height() : f.Width();
+  if (f.Width() <= 0 || f.Height() <= 0) return;
+  const int band = static_cast<int>(static_cast<double>(n) * 0.1);
+  // Starting from the far edge, the first line is n itself, just outside: one more step.
+  const Roll roll{
+      rows,         reversed, false, band + n - 1 + (reversed ? 1 : 0), n, reversed ? n : n - 1,
+      rows ? 0 : 75};
+  RunRoll(f, roll, n);
+}
+
+void RollIn(EffectFrame& f, bool rows) {
+  const int n = rows ? f.Height() : f.Width();
+  if (f.Width() <= 0 || f.Height() <= 0) return;
+  const int band = static_cast<int>(static_cast<double>(n) * 0.1);
+  const Roll roll{rows, false, true, band + n / 2, n / 2, n / 2, rows ? 0 : 50};
+  RunRoll(f, roll, n);
+}
+
+}  // namespace
+
+void CheckerColumns(EffectFrame& f) { Checker(f, false); }
+void CheckerRows(EffectFrame& f) { Checker(f, true); }
+void StaggerColumns(EffectFrame& f) { Stagger(f, false); }
+void StaggerRows(EffectFrame& f) { Stagger(f, true); }
+
+void TrianglesBottomLeftTopRight(EffectFrame& f) { Triangles(f, true); }
+void TrianglesTopLeftBottomRight(EffectFrame& f) { Triangles(f, false); }
+void DiagonalBand(EffectFrame& f) { Band(f, false); }
+void AntiDiagonalBand(EffectFrame& f) { Band(f, true); }
+void WedgesFromTop(EffectFrame& f) { Wedges(f, true); }
+void WedgesFromBottom(EffectFrame& f) { Wedges(f, false); }
+
+void GrowingSquares(EffectFrame& f) {
+  const Grid g = MakeGrid(f, kLargeCell, false);
+  for (int t = 0; t <= kLargeCell / 2; ++t) {
+    for (int j = 0; j < g.Cells(); ++j) {
+      const int cx = kLargeCell * (j % g.cols), cy = kLargeCell * (j / g.cols);
+      f.W(cx + 20 - t, cy + 20 - t, 2 * t, 2 * t);
+    }
+    PaceTwiceSpeed(f, 5);
+  }
+}
+
+void ShrinkingFrames(EffectFrame& f) {
+  const Grid g = MakeGrid(f, kLargeCell, false);
+  for (int t = kLargeCell / 2; t >= 0; --t) {
+    for (int j = 0; j < g.Cells(); ++j) {
+      const int x = kLargeCell * (j % g.cols) + 20 - t, y = kLargeCell * (j / g.cols) + 20 - t;
+      f.W(x, y, 2 * t, 1);
+      f.W(x, y + 2 * t, 2 * t, 1);
+      f.W(x, y, 1, 2 * t);
+      f.W(x + 2 * t, y, 1, 2 * t + 1);
+    }
+    PaceTwiceSpeed(f, 5);
+  }
+}
+
+void CellDiagonals(EffectFrame& f) {
+  const Grid g = MakeGrid(f, kLargeCell, false);
+  for (int t = 0; t <= 2 * kLargeCell; ++t) {
+    for (int j = 0; j < g.Cells(); ++j) {
+      const int cx = kLargeCell * (j % g.cols), cy = kLargeCell * (j / g.cols);
+      for (int k = 0; k < t; ++k)
+        f.W(cx, cy + std::min(k, kLargeCell), std::min(kLargeCell, t - k), 1);
+    }
+    for (int n = 0; n < 3; ++n) f.Pace();
+  }
+}
+
+void RollRight(EffectFrame& f) { RollAlong(f, false, false); }
+void RollLeft(EffectFrame& f) { RollAlong(f, false, true); }
+void RollDown(EffectFrame& f) { RollAlong(f, true, false); }
+void RollUp(EffectFrame& f) { RollAlong(f, true, true); }
+void RollInHorizontal(EffectFrame& f) { RollIn(f, false); }
+void RollInVertical(EffectFrame& f) { RollIn(f, true); }
+
+}  // namespace transitions
