@@ -19,7 +19,7 @@ class CellPicker {
  public:
   // Null when the list cannot be held: the effect then draws nothing.
   static std::optional<CellPicker> Make(int64_t count, RandomRange& random) {
-    if (count <= 0 || count > INT32_MAX) return std::nullopt;
+    if (count <= 0 || count > (int64_t{1} << 30)) return std::nullopt;
     try {
       return CellPicker(static_cast<int32_t>(count), random);
     } catch (const std::bad_alloc&) {
@@ -35,38 +35,36 @@ class CellPicker {
     random_->SetRange(0, n - 1);  // (0, 0) with one cell left: any draw, replaced by 0
     uint32_t k = random_->Next();
     if (k > n - 1) k = 0;
-    // Walk down the tree to the cell with k remaining cells before it.
-    int32_t pos = 0;
+    // Walk down the tree to the cell with k remaining cells before it; the tree is padded
+    // to a power of two, so the walk needs no bounds test and no branch.
+    uint32_t pos = 0;
     auto rest = static_cast<int32_t>(k);
-    for (int32_t step = top_; step > 0; step >>= 1) {
-      const int32_t next = pos + step;
-      if (next <= size_ && tree_[static_cast<size_t>(next)] <= rest) {
-        pos = next;
-        rest -= tree_[static_cast<size_t>(next)];
-      }
+    for (uint32_t step = size_ / 2; step > 0; step >>= 1) {
+      const int32_t v = tree_[pos + step];
+      const bool right = v <= rest;
+      pos += right ? step : 0;
+      rest -= right ? v : 0;
     }
-    for (int32_t i = pos + 1; i <= size_; i += i & -i) --tree_[static_cast<size_t>(i)];
+    for (uint32_t i = pos + 1; i <= size_; i += i & (0U - i)) --tree_[i];
     --remaining_;
-    return pos;
+    return static_cast<int32_t>(pos);
   }
 
  private:
-  CellPicker(int32_t count, RandomRange& random)
-      : random_(&random), tree_(static_cast<size_t>(count) + 1), size_(count), remaining_(count) {
-    for (int32_t i = 1; i <= size_; ++i) {
-      tree_[static_cast<size_t>(i)] += 1;
-      const int32_t parent = i + (i & -i);
-      if (parent <= size_) tree_[static_cast<size_t>(parent)] += tree_[static_cast<size_t>(i)];
+  CellPicker(int32_t count, RandomRange& random) : random_(&random), remaining_(count) {
+    while (size_ < static_cast<uint32_t>(count)) size_ <<= 1;
+    tree_.assign(size_t{size_} + 1, 0);
+    for (uint32_t i = 1; i <= size_; ++i) {
+      if (i <= static_cast<uint32_t>(count)) tree_[i] += 1;
+      const uint32_t parent = i + (i & (0U - i));
+      if (parent <= size_) tree_[parent] += tree_[i];
     }
-    top_ = 1;
-    while (top_ <= size_ / 2) top_ <<= 1;
   }
 
   RandomRange* random_;
-  std::vector<int32_t> tree_;  // 1-based
-  int32_t size_;
+  std::vector<int32_t> tree_;  // 1-based; cells beyond the count hold 0
+  uint32_t size_ = 1;
   int32_t remaining_;
-  int32_t top_ = 1;
 };
 
 int CeilDiv(int v, int c) { return v <= 0 ? 0 : (v + c - 1) / c; }
@@ -84,7 +82,8 @@ void DissolveSmallBlocks(EffectFrame& f) {
   while (picker->Remaining() > 0) {
     const int32_t i = picker->Take();
     const int x = kBlock * (i / rows), y = kBlock * (i % rows);
-    f.W(x, y, std::min(kBlock, w - x), std::min(kBlock, h - y));
+    // Straight to the screen: scattered blocks gain nothing from being held back.
+    f.Copy(f.Work(), x, y, std::min(kBlock, w - x), std::min(kBlock, h - y), x, y);
     // No waits here, so the stop is looked at after every block.
     if (f.StopRequested()) return;
   }
@@ -100,7 +99,8 @@ void DissolveBlocks(EffectFrame& f) {
   while (picker->Remaining() > 0) {
     const int32_t i = picker->Take();
     const int x = kBlock * (i / rows), y = kBlock * (i % rows);
-    f.W(x, y, std::min(kBlock, w - x), std::min(kBlock, h - y));
+    // Straight to the screen: scattered blocks gain nothing from being held back.
+    f.Copy(f.Work(), x, y, std::min(kBlock, w - x), std::min(kBlock, h - y), x, y);
     f.Pace();
   }
 }
