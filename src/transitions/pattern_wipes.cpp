@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <exception>
 
 namespace transitions {
 
@@ -163,46 +164,108 @@ struct Roll {
   int paceEvery;    // wait every n-th line; 0: one wait per step with the rolls' scale
 };
 
-void RollLine(EffectFrame& f, const Roll& roll, int n, int z, int src, bool inPlace) {
-  const int w = f.Width(), h = f.Height();
-  auto draw = [&](int at, int from) {
-    if (inPlace) {
-      if (roll.rows)
-        f.W(0, at, w, 1);
-      else
-        f.W(at, 0, 1, h);
-    } else if (roll.rows) {
-      f.Copy(f.Work(), 0, from, w, 1, 0, at);
-    } else {
-      f.Copy(f.Work(), from, 0, 1, h, at, 0);
+// Mirrored columns of one band between two waits, drawn as one rectangle: a column
+// copied alone costs many times a row of the same size. Within a run the source column
+// falls by one as the screen column rises by one.
+class MirrorRun {
+ public:
+  explicit MirrorRun(EffectFrame& f, int band) : f_(f) {
+    try {
+      scratch_ = gfx::Surface(std::max(band, 1), f.Height());
+    } catch (const std::exception&) {  // too large: column by column
+      scratch_ = gfx::Surface();
     }
-  };
-  const int at = roll.reversed ? n - z : z, from = roll.reversed ? n - src : src;
-  draw(at, from);
-  if (roll.twoBands) draw(n - z, n - src);
-}
+  }
+  MirrorRun(const MirrorRun&) = delete;
+  MirrorRun& operator=(const MirrorRun&) = delete;
+
+  // The work picture's column `src` to column `at`.
+  void Add(int at, int src) {
+    if (src < 0 || src >= f_.Work().Width()) return;  // nothing to draw there
+    const bool joins =
+        count_ > 0 && at + src == sum_ && (at == first_ - 1 || at == first_ + count_);
+    if (!joins || count_ == scratch_.Width()) {
+      Flush();
+      first_ = at;
+      sum_ = at + src;
+    }
+    first_ = std::min(first_, at);
+    ++count_;
+  }
+
+  void Flush() {
+    if (count_ == 0) return;
+    const gfx::Surface& work = f_.Work();
+    if (scratch_.Width() < count_) {
+      for (int i = 0; i < count_; ++i)
+        f_.Copy(work, sum_ - first_ - i, 0, 1, f_.Height(), first_ + i, 0);
+    } else {
+      const int rows = std::min(scratch_.Height(), work.Height());
+      for (int y = 0; y < rows; ++y) {
+        const gfx::Pixel* from = work.Row(y) + (sum_ - first_);
+        gfx::Pixel* to = scratch_.Row(y);
+        for (int i = 0; i < count_; ++i) to[i] = from[-i];
+      }
+      f_.Copy(scratch_, 0, 0, count_, rows, first_, 0);
+    }
+    count_ = 0;
+  }
+
+ private:
+  EffectFrame& f_;
+  gfx::Surface scratch_;
+  int first_ = 0, count_ = 0, sum_ = 0;
+};
 
 void RunRoll(EffectFrame& f, const Roll& roll, int n) {
+  const int w = f.Width(), h = f.Height();
   const int band = static_cast<int>(static_cast<double>(n) * 0.1);
   const double stepScale = ((1100 - f.Speed()) / 1000 + 2) * 1000.0;
+  // One run per band; rows are copied as they come.
+  MirrorRun near(f, roll.rows ? 0 : band), far(f, roll.rows || !roll.twoBands ? 0 : band);
+  auto flush = [&] {
+    near.Flush();
+    far.Flush();
+  };
+  auto line = [&](int z, int src, bool inPlace) {
+    auto draw = [&](MirrorRun& run, int at, int from) {
+      if (inPlace) {
+        if (roll.rows)
+          f.W(0, at, w, 1);
+        else
+          f.W(at, 0, 1, h);
+      } else if (roll.rows) {
+        f.Copy(f.Work(), 0, from, w, 1, 0, at);
+      } else {
+        run.Add(at, from);
+      }
+    };
+    draw(near, roll.reversed ? n - z : z, roll.reversed ? n - src : src);
+    if (roll.twoBands) draw(far, n - z, n - src);
+  };
   int last = 0, drawn = -1;
   long long count = 0;
   for (int l = 0; l <= roll.lastStep; ++l) {
     const int s = std::max(l - band, 0);
     for (int z = last; z < l; ++z) {
       if (z <= s) {
-        RollLine(f, roll, n, z, z, true);
+        line(z, z, true);
         last = drawn = z;
       } else if (z < roll.mirrorLimit) {
-        RollLine(f, roll, n, z, s + l - z, false);
+        line(z, s + l - z, false);
       }
       ++count;
-      if (roll.paceEvery > 0 && count % roll.paceEvery == 0) f.Pace();
+      if (roll.paceEvery > 0 && count % roll.paceEvery == 0) {
+        flush();
+        f.Pace();
+      }
     }
+    // The next step draws over this one's band.
+    flush();
     if (roll.paceEvery == 0) f.Pace(static_cast<uint32_t>(f.Speed()), stepScale);
   }
   // Without a band (fewer than 10 lines) the steps end one line short of the far edge.
-  for (int z = drawn + 1; z <= roll.endLine; ++z) RollLine(f, roll, n, z, z, true);
+  for (int z = drawn + 1; z <= roll.endLine; ++z) line(z, z, true);
 }
 
 void RollAlong(EffectFrame& f, bool rows, bool reversed) {
