@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <exception>
+#include <vector>
 
 namespace transitions {
 
@@ -164,84 +165,103 @@ struct Roll {
   int paceEvery;    // wait every n-th line; 0: one wait per step with the rolls' scale
 };
 
-// Mirrored columns of one band between two waits, drawn as one rectangle: a column
-// copied alone costs many times a row of the same size. Within a run the source column
-// falls by one as the screen column rises by one.
-class MirrorRun {
+// What a roll has drawn since the last wait that lets the screen be seen: for each line,
+// the work picture's line it shows last. Every copy of a roll is a whole line, so the
+// screen at a wait depends only on that; drawing it then spares the band's lines that the
+// next steps draw over before anyone sees them. Runs of lines in place, and mirrored runs
+// (source falling by one as the line rises by one), are drawn as one rectangle each.
+class RollLines {
  public:
-  explicit MirrorRun(EffectFrame& f, int band) : f_(f) {
+  RollLines(EffectFrame& f, bool rows, int band)
+      : f_(f),
+        rows_(rows),
+        n_(rows ? f.Height() : f.Width()),
+        latest_(static_cast<size_t>(n_), -1) {
+    if (rows) return;  // rows copy fast one by one
     try {
       scratch_ = gfx::Surface(std::max(band, 1), f.Height());
     } catch (const std::exception&) {  // too large: column by column
       scratch_ = gfx::Surface();
     }
   }
-  MirrorRun(const MirrorRun&) = delete;
-  MirrorRun& operator=(const MirrorRun&) = delete;
 
-  // The work picture's column `src` to column `at`.
-  void Add(int at, int src) {
-    if (src < 0 || src >= f_.Work().Width()) return;  // nothing to draw there
-    const bool joins =
-        count_ > 0 && at + src == sum_ && (at == first_ - 1 || at == first_ + count_);
-    if (!joins || count_ == scratch_.Width()) {
-      Flush();
-      first_ = at;
-      sum_ = at + src;
-    }
-    first_ = std::min(first_, at);
-    ++count_;
+  // Line `at` shows the work picture's line `src` (nothing happens for a line outside).
+  void Set(int at, int src) {
+    if (at < 0 || at >= n_ || src < 0 || src >= n_) return;
+    latest_[static_cast<size_t>(at)] = src;
+    lo_ = std::min(lo_, at);
+    hi_ = std::max(hi_, at);
   }
 
-  void Flush() {
-    if (count_ == 0) return;
-    const gfx::Surface& work = f_.Work();
-    if (scratch_.Width() < count_) {
-      for (int i = 0; i < count_; ++i)
-        f_.Copy(work, sum_ - first_ - i, 0, 1, f_.Height(), first_ + i, 0);
-    } else {
-      const int rows = std::min(scratch_.Height(), work.Height());
-      for (int y = 0; y < rows; ++y) {
-        const gfx::Pixel* from = work.Row(y) + (sum_ - first_);
-        gfx::Pixel* to = scratch_.Row(y);
-        for (int i = 0; i < count_; ++i) to[i] = from[-i];
+  void Wait(uint32_t speed, double scale) {
+    // Only a wait that really waits shows the screen.
+    if (scale - static_cast<double>(speed) > 0.0 && !f_.StopRequested()) Draw();
+    f_.Pace(speed, scale);
+  }
+
+  void Draw() {
+    for (int at = lo_; at <= hi_;) {
+      const int src = latest_[static_cast<size_t>(at)];
+      if (src < 0) {
+        ++at;
+        continue;
       }
-      f_.Copy(scratch_, 0, 0, count_, rows, first_, 0);
+      // The longest run from here: in place, or mirrored.
+      int len = 1;
+      const bool inPlace = src == at;
+      while (at + len <= hi_) {
+        const int next = latest_[static_cast<size_t>(at + len)];
+        if (next < 0 || (inPlace ? next != at + len : next != src - len)) break;
+        ++len;
+      }
+      if (!inPlace && !rows_ && len > scratch_.Width()) len = std::max(scratch_.Width(), 1);
+      Line(at, src, len, inPlace);
+      for (int i = 0; i < len; ++i) latest_[static_cast<size_t>(at + i)] = -1;
+      at += len;
     }
-    count_ = 0;
+    lo_ = n_;
+    hi_ = -1;
   }
 
  private:
+  void Line(int at, int src, int len, bool inPlace) {
+    const int w = f_.Width(), h = f_.Height();
+    if (inPlace) {
+      if (rows_)
+        f_.W(0, at, w, len);
+      else
+        f_.W(at, 0, len, h);
+    } else if (rows_) {
+      for (int i = 0; i < len; ++i) f_.Copy(f_.Work(), 0, src - i, w, 1, 0, at + i);
+    } else if (scratch_.Width() < len) {
+      for (int i = 0; i < len; ++i) f_.Copy(f_.Work(), src - i, 0, 1, h, at + i, 0);
+    } else {
+      const gfx::Surface& work = f_.Work();
+      const int height = std::min(scratch_.Height(), work.Height());
+      for (int y = 0; y < height; ++y) {
+        const gfx::Pixel* from = work.Row(y) + src;
+        gfx::Pixel* to = scratch_.Row(y);
+        for (int i = 0; i < len; ++i) to[i] = from[-i];
+      }
+      f_.Copy(scratch_, 0, 0, len, height, at, 0);
+    }
+  }
+
   EffectFrame& f_;
+  bool rows_;
+  int n_;
+  std::vector<int> latest_;  // -1: nothing new
+  int lo_ = INT32_MAX, hi_ = -1;
   gfx::Surface scratch_;
-  int first_ = 0, count_ = 0, sum_ = 0;
 };
 
 void RunRoll(EffectFrame& f, const Roll& roll, int n) {
-  const int w = f.Width(), h = f.Height();
   const int band = static_cast<int>(static_cast<double>(n) * 0.1);
   const double stepScale = ((1100 - f.Speed()) / 1000 + 2) * 1000.0;
-  // One run per band; rows are copied as they come.
-  MirrorRun near(f, roll.rows ? 0 : band), far(f, roll.rows || !roll.twoBands ? 0 : band);
-  auto flush = [&] {
-    near.Flush();
-    far.Flush();
-  };
-  auto line = [&](int z, int src, bool inPlace) {
-    auto draw = [&](MirrorRun& run, int at, int from) {
-      if (inPlace) {
-        if (roll.rows)
-          f.W(0, at, w, 1);
-        else
-          f.W(at, 0, 1, h);
-      } else if (roll.rows) {
-        f.Copy(f.Work(), 0, from, w, 1, 0, at);
-      } else {
-        run.Add(at, from);
-      }
-    };
-    draw(near, roll.reversed ? n - z : z, roll.reversed ? n - src : src);
-    if (roll.twoBands) draw(far, n - z, n - src);
+  RollLines lines(f, roll.rows, band);
+  auto line = [&](int z, int src) {
+    lines.Set(roll.reversed ? n - z : z, roll.reversed ? n - src : src);
+    if (roll.twoBands) lines.Set(n - z, n - src);
   };
   int last = 0, drawn = -1;
   long long count = 0;
@@ -249,23 +269,20 @@ void RunRoll(EffectFrame& f, const Roll& roll, int n) {
     const int s = std::max(l - band, 0);
     for (int z = last; z < l; ++z) {
       if (z <= s) {
-        line(z, z, true);
+        line(z, z);
         last = drawn = z;
       } else if (z < roll.mirrorLimit) {
-        line(z, s + l - z, false);
+        line(z, s + l - z);
       }
       ++count;
-      if (roll.paceEvery > 0 && count % roll.paceEvery == 0) {
-        flush();
-        f.Pace();
-      }
+      if (roll.paceEvery > 0 && count % roll.paceEvery == 0)
+        lines.Wait(static_cast<uint32_t>(f.Speed()), 1000.0);
     }
-    // The next step draws over this one's band.
-    flush();
-    if (roll.paceEvery == 0) f.Pace(static_cast<uint32_t>(f.Speed()), stepScale);
+    if (roll.paceEvery == 0) lines.Wait(static_cast<uint32_t>(f.Speed()), stepScale);
   }
   // Without a band (fewer than 10 lines) the steps end one line short of the far edge.
-  for (int z = drawn + 1; z <= roll.endLine; ++z) line(z, z, true);
+  for (int z = drawn + 1; z <= roll.endLine; ++z) line(z, z);
+  lines.Draw();
 }
 
 void RollAlong(EffectFrame& f, bool rows, bool reversed) {

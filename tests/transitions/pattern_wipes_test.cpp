@@ -311,10 +311,11 @@ TEST(PatternWipes, EveryMemberDrawsTheWholePicture) {
                           {3, 40},  {64, 48}, {65, 47}, {24, 100}, {100, 24}, {81, 41},
                           {9, 8},   {11, 10}, {13, 6},  {99, 7},   {7, 99},   {121, 63}};
   for (int32_t effect : kFamily)
-    for (const auto& size : sizes) {
-      Recorder rec;
-      Play(effect, size[0], size[1], rec);
-    }
+    for (const auto& size : sizes)
+      for (int32_t speed : {0, 1000}) {  // every wait shows the screen, or none
+        Recorder rec;
+        Play(effect, size[0], size[1], rec, speed);
+      }
 }
 
 TEST(PatternWipes, PicturesLargerThanTheScreenAreClipped) {
