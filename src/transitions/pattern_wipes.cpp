@@ -17,7 +17,7 @@ constexpr int kLargeCell = 40;
 // never leave the picture's few thousand pixels, but a NaN or an edge case must not be
 // undefined behaviour).
 int Trunc(float v) {
-  if (!(v == v)) return 0;
+  if (std::isnan(v)) return 0;
   if (v >= 2147483520.0F) return 2147483520;
   if (v <= -2147483520.0F) return -2147483520;
   return static_cast<int>(v);
@@ -290,9 +290,13 @@ void RollAlong(EffectFrame& f, bool rows, bool reversed) {
   if (f.Width() <= 0 || f.Height() <= 0) return;
   const int band = static_cast<int>(static_cast<double>(n) * 0.1);
   // Starting from the far edge, the first line is n itself, just outside: one more step.
-  const Roll roll{
-      rows,         reversed, false, band + n - 1 + (reversed ? 1 : 0), n, reversed ? n : n - 1,
-      rows ? 0 : 75};
+  const Roll roll{.rows = rows,
+                  .reversed = reversed,
+                  .twoBands = false,
+                  .lastStep = band + n - 1 + (reversed ? 1 : 0),
+                  .mirrorLimit = n,
+                  .endLine = reversed ? n : n - 1,
+                  .paceEvery = rows ? 0 : 75};
   RunRoll(f, roll, n);
 }
 
@@ -300,7 +304,13 @@ void RollIn(EffectFrame& f, bool rows) {
   const int n = rows ? f.Height() : f.Width();
   if (f.Width() <= 0 || f.Height() <= 0) return;
   const int band = static_cast<int>(static_cast<double>(n) * 0.1);
-  const Roll roll{rows, false, true, band + n / 2, n / 2, n / 2, rows ? 0 : 50};
+  const Roll roll{.rows = rows,
+                  .reversed = false,
+                  .twoBands = true,
+                  .lastStep = band + n / 2,
+                  .mirrorLimit = n / 2,
+                  .endLine = n / 2,
+                  .paceEvery = rows ? 0 : 50};
   RunRoll(f, roll, n);
 }
 
