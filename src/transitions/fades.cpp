@@ -114,24 +114,28 @@ void DrawLevel(EffectFrame& f, FadeImage& img, const std::array<uint8_t, 256>& r
 
 // Levels 0 to 255 at `perLevel` ms each by the clock; levels are skipped, not delayed,
 // when drawing falls behind. `down` runs the table rows from 255 to 0.
-bool Fade(EffectFrame& f, int32_t perLevel, bool down) {
-  auto table = std::make_unique<BrightnessTable>();
+bool Fade(EffectFrame& f, int32_t perLevel, int32_t slowest, bool down) {
+  const std::unique_ptr<BrightnessTable> table(new (std::nothrow) BrightnessTable);
+  if (!table) return false;
   BuildBrightnessTable(*table);
   const std::unique_ptr<FadeImage> img = ReadBitmap(f.Bitmap());
   if (!img) return false;
   if (perLevel <= 0) return true;
+  // A speed below 0 (from a damaged show) would stretch the fade, which no stop event
+  // ends, to hours: it fades as slowly as speed 0.
+  const uint32_t L = static_cast<uint32_t>(std::min(perLevel, slowest));
   sys::Clock& clock = f.Clock();
   const uint32_t start = clock.TickCount();
-  const uint32_t L = static_cast<uint32_t>(perLevel);
   uint32_t v = 0;
   while (v < 256) {
     DrawLevel(f, *img, (*table)[down ? 255 - v : v]);
-    const uint32_t now = clock.TickCount();
-    const uint32_t due = start + v * L;
-    if (due < now) {
-      v = (now - start) / L;
+    // Measured from the start, so that the tick count may wrap during the fade.
+    const uint32_t elapsed = clock.TickCount() - start;
+    const uint32_t due = v * L;
+    if (due < elapsed) {
+      v = elapsed / L;
     } else {
-      clock.Sleep(std::chrono::milliseconds(due - now));
+      clock.Sleep(std::chrono::milliseconds(due - elapsed));
       ++v;
     }
   }
@@ -141,12 +145,12 @@ bool Fade(EffectFrame& f, int32_t perLevel, bool down) {
 }  // namespace
 
 void FadeInFromBlack(EffectFrame& f) {
-  if (!Fade(f, 11 - f.Speed() / 100, false)) return;
+  if (!Fade(f, 11 - f.Speed() / 100, 11, false)) return;
   f.W(0, 0, f.Width(), f.Height());
 }
 
 void FadeOutToBlack(EffectFrame& f) {
-  if (!Fade(f, 12 - f.Speed() / 100, true)) return;
+  if (!Fade(f, 12 - f.Speed() / 100, 12, true)) return;
   const int64_t x0 = f.X0(), y0 = f.Y0();
   auto clampInt = [](int64_t v) {
     return static_cast<int>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <vector>
 
 #include "imaging/image_decoder.h"
@@ -127,6 +128,23 @@ TEST(FadeIn, SlowSpeedTakesElevenMillisecondsALevel) {
   s.Run(4, 0, 0, 0);
   EXPECT_EQ(s.ElapsedMs(), 255 * 11);
   EXPECT_EQ(s.pacer.clock.shots.size(), 256u);
+}
+
+TEST(FadeIn, TickCountWrappingMidwayKeepsTheLevels) {
+  FadeStage s(3, 3, 3, 3);
+  s.pacer.clock.inner.Advance(std::chrono::milliseconds((int64_t{1} << 32) - 100));
+  s.Run(4, 0, 0, 1000);
+  EXPECT_EQ(s.pacer.clock.shots.size(), 256u);
+  EXPECT_EQ(s.ElapsedMs(), (int64_t{1} << 32) - 100 + 255);
+}
+
+TEST(FadeIn, SpeedsBelowZeroFadeAsSlowlyAsZero) {
+  FadeStage s(3, 3, 3, 3);
+  s.Run(4, 0, 0, -100000);
+  EXPECT_EQ(s.ElapsedMs(), 255 * 11);
+  FadeStage out(3, 3, 3, 3);
+  out.Run(65, 0, 0, INT32_MIN);
+  EXPECT_EQ(out.ElapsedMs(), 255 * 12);
 }
 
 TEST(FadeIn, SlowDrawingSkipsLevels) {
