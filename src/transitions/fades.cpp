@@ -108,8 +108,8 @@ void DrawLevel(EffectFrame& f, FadeImage& img, const std::array<uint8_t, 256>& r
     }
     for (size_t i = 3 * last; i < img.stride; ++i) b[i] = table[a[i]];
   }
-  screen.MarkDirty(gfx::Rect{static_cast<int>(left), static_cast<int>(top),
-                             static_cast<int>(right), static_cast<int>(bottom)});
+  screen.MarkDirty(gfx::Rect{static_cast<int>(left), static_cast<int>(top), static_cast<int>(right),
+                             static_cast<int>(bottom)});
 }
 
 // Levels 0 to 255 at `perLevel` ms each by the clock; levels are skipped, not delayed,
@@ -155,14 +155,16 @@ void FadeOutToBlack(EffectFrame& f) {
   auto clampInt = [](int64_t v) {
     return static_cast<int>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
   };
-  f.Screen().FillRect(gfx::Rect{f.X0(), f.Y0(), clampInt(x0 + f.Width()), clampInt(y0 + f.Height())},
-                      gfx::RGB(0, 0, 0));
+  f.Screen().FillRect(
+      gfx::Rect{f.X0(), f.Y0(), clampInt(x0 + f.Width()), clampInt(y0 + f.Height())},
+      gfx::RGB(0, 0, 0));
 }
 
 void ColourMorph(EffectFrame& f) {
   const int w = f.Width(), h = f.Height();
   if (w <= 0 || h <= 0) return;
-  imaging::PixelBuffer oldPixels = imaging::CaptureFromDC(&f.Screen().Target(), f.X0(), f.Y0(), w, h);
+  imaging::PixelBuffer oldPixels =
+      imaging::CaptureFromDC(&f.Screen().Target(), f.X0(), f.Y0(), w, h);
   imaging::PixelBuffer newPixels = imaging::CaptureFromDC(&f.Work(), 0, 0, w, h);
   if (!oldPixels || !newPixels) return;
   const size_t pixels = static_cast<size_t>(w) * static_cast<size_t>(h);

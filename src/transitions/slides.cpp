@@ -248,8 +248,7 @@ void SlideInFromBottomRight(EffectFrame& f) {
 }
 void SlideInFromTopLeft(EffectFrame& f) {
   const int w = f.Width(), h = f.Height();
-  Diagonal(f, true, true, Ending::Overrun,
-           [&](int a, int b) { Wto(f, w - a, h - b, a, b, 0, 0); });
+  Diagonal(f, true, true, Ending::Overrun, [&](int a, int b) { Wto(f, w - a, h - b, a, b, 0, 0); });
 }
 void SlideInFromBottomLeft(EffectFrame& f) {
   const int w = f.Width(), h = f.Height();

@@ -1,6 +1,8 @@
 // The fades' levels, timing in virtual time and what they leave on screen; the colour
 // morph's passes, its end rule and its stop.
 
+#include "transitions/fades.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -9,7 +11,6 @@
 
 #include "imaging/image_decoder.h"
 #include "recorder.h"
-#include "transitions/fades.h"
 
 namespace transitions {
 namespace {
@@ -244,8 +245,7 @@ struct MorphStage {
   void Run(int32_t speed = 0) {
     gfx::Canvas canvas(screen);
     TransitionEngine engine(66);
-    engine.SetPicture(gfx::Rect{0, 0, picture.Width(), picture.Height()}, 0, gfx::SRCCOPY,
-                      nullptr);
+    engine.SetPicture(gfx::Rect{0, 0, picture.Width(), picture.Height()}, 0, gfx::SRCCOPY, nullptr);
     engine.SetWork(&work);
     engine.SetSource(&picture);
     engine.SetCopySink(&rec);

@@ -17,9 +17,9 @@ using testing::PicturePixel;
 using testing::Recorder;
 using testing::Stage;
 
-constexpr int32_t kFamily[] = {9,  10, 15, 16, 21, 22, 23, 24, 25, 26, 27, 28, 29,
-                               30, 31, 32, 33, 34, 35, 36, 41, 42, 43, 44, 45, 46,
-                               47, 48, 53, 54, 55, 56, 71, 72, 73, 74};
+constexpr int32_t kFamily[] = {9,  10, 15, 16, 21, 22, 23, 24, 25, 26, 27, 28,
+                               29, 30, 31, 32, 33, 34, 35, 36, 41, 42, 43, 44,
+                               45, 46, 47, 48, 53, 54, 55, 56, 71, 72, 73, 74};
 
 std::string Play(int32_t effect, int w, int h, Recorder& rec) {
   Stage stage(w + 20, h + 20);
@@ -80,7 +80,8 @@ TEST(Pushes, PushDownThreeRowsTakesFourSteps) {
       for (int x = 0; x < 5; ++x) {
         // New rows h - j .. h - 1 on top, the old picture moved down by j.
         const gfx::Pixel want = y < j ? PicturePixel(x, 3 - j + y) : m.Old(x, y - j);
-        EXPECT_EQ(m.At(static_cast<size_t>(j), x, y), want) << "step " << j << " at " << x << "," << y;
+        EXPECT_EQ(m.At(static_cast<size_t>(j), x, y), want)
+            << "step " << j << " at " << x << "," << y;
       }
 }
 
@@ -217,6 +218,20 @@ TEST(Diagonals, PushFromTopRightEndsWithTheWholePicture) {
   EXPECT_EQ(log.rfind("C(0,0,9,4) P", 0), 0u) << log;
 }
 
+TEST(Diagonals, SecondStepMovesBothPicturesByTheProgress) {
+  // 9 x 4: sx = 2.25, sy = 1, so the second step has a = 2, b = 1.
+  Moves push(47, 9, 4);
+  ASSERT_GE(push.rec.shots.size(), 2u);
+  EXPECT_EQ(push.At(1, 0, 0), PicturePixel(7, 3));  // the new corner enters at the top left
+  EXPECT_EQ(push.At(1, 1, 0), PicturePixel(8, 3));
+  EXPECT_EQ(push.At(1, 2 + 3, 1 + 2), push.Old(3, 2));  // the old picture moved by (2, 1)
+  Moves uncover(35, 9, 4);
+  ASSERT_GE(uncover.rec.shots.size(), 2u);
+  EXPECT_EQ(uncover.At(1, 8, 0), PicturePixel(8, 0));  // the new top row in place
+  EXPECT_EQ(uncover.At(1, 1, 3), PicturePixel(1, 3));  // and the new left columns
+  EXPECT_EQ(uncover.At(1, 2 + 4, 1 + 1), uncover.Old(4, 1));
+}
+
 TEST(Diagonals, NoStepDrawsOutsideTheRectangle) {
   // Thin and skewed pictures make the float progress overshoot its ends.
   for (int32_t effect : kFamily)
@@ -259,8 +274,8 @@ TEST(Snakes, PushRowsFromTopAlternateSides) {
 }
 
 TEST(SlidesAndPushes, EveryMemberDrawsTheWholePicture) {
-  const int sizes[][2] = {{1, 1},   {1, 7},   {7, 1},   {2, 2},   {6, 4},   {5, 5},
-                          {16, 16}, {17, 9},  {8, 8},   {9, 33},  {40, 3},  {33, 40},
+  const int sizes[][2] = {{1, 1},   {1, 7},   {7, 1},   {2, 2},    {6, 4},   {5, 5},
+                          {16, 16}, {17, 9},  {8, 8},   {9, 33},   {40, 3},  {33, 40},
                           {3, 40},  {64, 48}, {65, 47}, {24, 100}, {100, 24}};
   for (int32_t effect : kFamily)
     for (const auto& size : sizes) {
