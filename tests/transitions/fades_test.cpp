@@ -1,0 +1,324 @@
+// The fades' levels, timing in virtual time and what they leave on screen; the colour
+// morph's passes, its end rule and its stop.
+
+#include "transitions/fades.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <vector>
+
+#include "imaging/image_decoder.h"
+#include "recorder.h"
+
+namespace transitions {
+namespace {
+
+using testing::kOld;
+using testing::MakePicture;
+using testing::PicturePixel;
+using testing::Recorder;
+
+gfx::Pixel Level(gfx::Pixel p, unsigned v) {
+  auto c = [&](int shift) { return static_cast<uint8_t>((((p >> shift) & 0xFF) * v) >> 8); };
+  return gfx::MakePixel(c(16), c(8), c(0));
+}
+
+// Virtual time that keeps the screen at every sleep; `drawCost` ms pass at every look at
+// the tick count, as on a machine that draws slowly.
+class FadeClock : public sys::Clock {
+ public:
+  explicit FadeClock(const gfx::Surface& screen) : screen_(screen) {}
+  uint32_t TickCount() override {
+    inner.Advance(std::chrono::milliseconds(drawCost));
+    return inner.TickCount();
+  }
+  std::chrono::nanoseconds Elapsed() override { return inner.Elapsed(); }
+  sys::SystemTime Now() override { return inner.Now(); }
+  int64_t CalendarSeconds() override { return inner.CalendarSeconds(); }
+  void Sleep(std::chrono::nanoseconds d) override {
+    shots.push_back(screen_);
+    inner.Sleep(d);
+  }
+  bool WaitFor(const sys::Event& e, std::chrono::nanoseconds t) override {
+    return inner.WaitFor(e, t);
+  }
+
+  sys::VirtualClock inner;
+  std::vector<gfx::Surface> shots;
+  int drawCost = 0;
+
+ private:
+  const gfx::Surface& screen_;
+};
+
+class FadePacer : public Pacer {
+ public:
+  explicit FadePacer(const gfx::Surface& screen) : clock(screen) {}
+  const sys::Event& StopEvent() const override { return stop; }
+  sys::Clock& Clock() override { return clock; }
+  void Pace(uint32_t, double) override { ++paces; }
+  sys::Event stop;
+  FadeClock clock;
+  int paces = 0;
+};
+
+// A bitmap of bw x bh shown through a rectangle of w x h at (x, y) on a 30 x 20 screen.
+struct FadeStage {
+  FadeStage(int bw, int bh, int w, int h) : bitmap(MakePicture(bw, bh)), work(w, h), w(w), h(h) {}
+
+  void Run(int32_t effect, int x, int y, int32_t speed, bool withBitmap = true) {
+    gfx::Canvas canvas(screen);
+    TransitionEngine engine(effect);
+    engine.SetPicture(gfx::Rect{0, 0, w, h}, 0, gfx::SRCCOPY, nullptr);
+    engine.SetWork(&work);
+    engine.SetSource(&bitmap);
+    if (withBitmap) engine.SetBitmap(&bitmap);
+    Point dest{x, y};
+    engine.Run(canvas, pacer, dest, speed, 0, 0);
+  }
+  int64_t ElapsedMs() const {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               const_cast<FadeClock&>(pacer.clock).inner.Elapsed())
+        .count();
+  }
+
+  gfx::Surface screen{30, 20, kOld};
+  gfx::Surface bitmap;
+  gfx::Surface work;
+  int w, h;
+  FadePacer pacer{screen};
+};
+
+TEST(Brightness, TableAndStride) {
+  BrightnessTable t;
+  BuildBrightnessTable(t);
+  for (int c = 0; c < 256; ++c) EXPECT_EQ(t[0][c], 0);
+  EXPECT_EQ(t[255][255], 254);
+  EXPECT_EQ(t[128][200], 100);
+  EXPECT_EQ(t[1][255], 0);
+  EXPECT_EQ(FadeStride(1), 4u);
+  EXPECT_EQ(FadeStride(4), 12u);
+  EXPECT_EQ(FadeStride(5), 16u);  // 15 bytes padded
+  EXPECT_EQ(FadeStride(0), 0u);
+}
+
+TEST(FadeIn, FullSpeedRunsEveryLevelAMillisecondApart) {
+  FadeStage s(9, 7, 9, 7);
+  s.Run(4, 4, 3, 1000);
+  // L = 1: level v is drawn, then the clock waits for level v + 1.
+  ASSERT_EQ(s.pacer.clock.shots.size(), 256u);
+  EXPECT_EQ(s.ElapsedMs(), 255);
+  EXPECT_EQ(s.pacer.paces, 0);
+  for (unsigned v : {0u, 1u, 100u, 255u}) {
+    const gfx::Surface& shot = s.pacer.clock.shots[v];
+    for (int y = 0; y < 7; ++y)
+      for (int x = 0; x < 9; ++x)
+        ASSERT_EQ(shot.At(x + 4, y + 3), Level(PicturePixel(x, y), v)) << "level " << v;
+    EXPECT_EQ(shot.At(3, 3), kOld);
+  }
+  // The end: the picture itself.
+  for (int y = 0; y < 7; ++y)
+    for (int x = 0; x < 9; ++x) EXPECT_EQ(s.screen.At(x + 4, y + 3), PicturePixel(x, y));
+  EXPECT_EQ(s.screen.At(13, 3), kOld);
+}
+
+TEST(FadeIn, SlowSpeedTakesElevenMillisecondsALevel) {
+  FadeStage s(3, 2, 3, 2);
+  s.Run(4, 0, 0, 0);
+  EXPECT_EQ(s.ElapsedMs(), 255 * 11);
+  EXPECT_EQ(s.pacer.clock.shots.size(), 256u);
+}
+
+TEST(FadeIn, TickCountWrappingMidwayKeepsTheLevels) {
+  FadeStage s(3, 3, 3, 3);
+  s.pacer.clock.inner.Advance(std::chrono::milliseconds((int64_t{1} << 32) - 100));
+  s.Run(4, 0, 0, 1000);
+  EXPECT_EQ(s.pacer.clock.shots.size(), 256u);
+  EXPECT_EQ(s.ElapsedMs(), (int64_t{1} << 32) - 100 + 255);
+}
+
+TEST(FadeIn, SpeedsBelowZeroFadeAsSlowlyAsZero) {
+  FadeStage s(3, 3, 3, 3);
+  s.Run(4, 0, 0, -100000);
+  EXPECT_EQ(s.ElapsedMs(), 255 * 11);
+  FadeStage out(3, 3, 3, 3);
+  out.Run(65, 0, 0, INT32_MIN);
+  EXPECT_EQ(out.ElapsedMs(), 255 * 12);
+}
+
+TEST(FadeIn, SlowDrawingSkipsLevels) {
+  FadeStage s(5, 5, 5, 5);
+  s.pacer.clock.drawCost = 3;
+  s.Run(4, 2, 2, 1000);
+  EXPECT_LT(s.pacer.clock.shots.size(), 100u);
+  for (int y = 0; y < 5; ++y)
+    for (int x = 0; x < 5; ++x) EXPECT_EQ(s.screen.At(x + 2, y + 2), PicturePixel(x, y));
+}
+
+TEST(FadeIn, BitmapBeyondTheRectangleKeepsTheLastLevel) {
+  FadeStage s(12, 8, 10, 6);
+  s.Run(4, 1, 1, 1000);
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 12; ++x) {
+      const gfx::Pixel want = x < 10 && y < 6 ? PicturePixel(x, y) : Level(PicturePixel(x, y), 255);
+      EXPECT_EQ(s.screen.At(x + 1, y + 1), want) << x << "," << y;
+    }
+}
+
+TEST(FadeIn, StopEventDoesNotShortenIt) {
+  FadeStage s(4, 4, 4, 4);
+  s.pacer.stop.Set();
+  s.Run(4, 0, 0, 1000);
+  EXPECT_EQ(s.pacer.clock.shots.size(), 256u);
+  EXPECT_EQ(s.screen.At(3, 3), PicturePixel(3, 3));
+}
+
+TEST(FadeOut, FullSpeedTakesTwoMillisecondsALevelAndLeavesBlack) {
+  FadeStage s(6, 5, 6, 5);
+  s.Run(65, 3, 3, 1000);
+  ASSERT_EQ(s.pacer.clock.shots.size(), 256u);
+  EXPECT_EQ(s.ElapsedMs(), 255 * 2);
+  EXPECT_EQ(s.pacer.clock.shots[0].At(3, 3), Level(PicturePixel(0, 0), 255));
+  EXPECT_EQ(s.pacer.clock.shots[255].At(5, 4), 0u);
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < 30; ++x) {
+      const bool inside = x >= 3 && x < 9 && y >= 3 && y < 8;
+      EXPECT_EQ(s.screen.At(x, y), inside ? 0u : kOld) << x << "," << y;
+    }
+}
+
+TEST(FadeOut, BlackFillCoversTheRectangleNotTheBitmap) {
+  FadeStage s(6, 4, 10, 6);
+  s.Run(65, 2, 2, 1000);
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < 30; ++x) {
+      const bool inside = x >= 2 && x < 12 && y >= 2 && y < 8;
+      EXPECT_EQ(s.screen.At(x, y), inside ? 0u : kOld) << x << "," << y;
+    }
+}
+
+TEST(Fades, WithoutABitmapNothingIsDrawn) {
+  for (int32_t effect : {4, 65}) {
+    FadeStage s(5, 5, 5, 5);
+    s.Run(effect, 2, 2, 1000, false);
+    EXPECT_TRUE(s.pacer.clock.shots.empty()) << effect;
+    for (int y = 0; y < 20; ++y)
+      for (int x = 0; x < 30; ++x) ASSERT_EQ(s.screen.At(x, y), kOld) << effect;
+  }
+}
+
+TEST(Fades, NoLevelTimeSkipsStraightToTheEnd) {
+  // L = 0 at speed 1100 (fade in) and 1200 (fade out); below 0 further up.
+  for (int32_t speed : {1100, 5000}) {
+    FadeStage in(5, 5, 5, 5);
+    in.Run(4, 2, 2, speed);
+    EXPECT_TRUE(in.pacer.clock.shots.empty());
+    EXPECT_EQ(in.screen.At(6, 6), PicturePixel(4, 4));
+  }
+  for (int32_t speed : {1200, 5000}) {
+    FadeStage out(5, 5, 5, 5);
+    out.Run(65, 2, 2, speed);
+    EXPECT_TRUE(out.pacer.clock.shots.empty());
+    EXPECT_EQ(out.screen.At(6, 6), 0u);
+    EXPECT_EQ(out.screen.At(7, 7), kOld);
+  }
+}
+
+TEST(Fades, PartlyOffScreenIsClipped) {
+  FadeStage s(8, 8, 8, 8);
+  s.Run(4, -3, 15, 1000);
+  EXPECT_EQ(s.screen.At(0, 15), PicturePixel(3, 0));
+  EXPECT_EQ(s.screen.At(4, 19), PicturePixel(7, 4));
+  EXPECT_EQ(s.screen.At(5, 15), kOld);
+  FadeStage out(8, 8, 8, 8);
+  out.Run(65, 25, -2, 1000);
+  EXPECT_EQ(out.screen.At(29, 0), 0u);
+  EXPECT_EQ(out.screen.At(29, 6), kOld);
+}
+
+// The morph of a w x h picture of colour `to` over an old screen of colour `from`.
+struct MorphStage {
+  MorphStage(gfx::Pixel from, gfx::Pixel to, int w, int h)
+      : screen(20, 20, from), picture(w, h, to), work(w, h) {}
+  void Run(int32_t speed = 0) {
+    gfx::Canvas canvas(screen);
+    TransitionEngine engine(66);
+    engine.SetPicture(gfx::Rect{0, 0, picture.Width(), picture.Height()}, 0, gfx::SRCCOPY, nullptr);
+    engine.SetWork(&work);
+    engine.SetSource(&picture);
+    engine.SetCopySink(&rec);
+    Point dest{3, 4};
+    engine.Run(canvas, rec, dest, speed, 0, 0);
+    dirty = canvas.TakeDirty();
+  }
+  gfx::Surface screen, picture, work;
+  Recorder rec;
+  gfx::Rect dirty;
+};
+
+TEST(Morph, PassStepsEveryByteAndEndsOnOneMatchingByte) {
+  uint8_t from[6] = {5, 5, 5, 0, 0, 0};
+  const uint8_t to[6] = {5, 6, 7, 2, 2, 2};
+  EXPECT_FALSE(MorphPass(from, to, 2));
+  EXPECT_EQ(from[2], 6);
+  EXPECT_EQ(from[3], 1);
+  EXPECT_TRUE(MorphPass(from, to, 2));
+  uint8_t down[3] = {9, 9, 9};
+  const uint8_t zero[3] = {0, 0, 8};
+  EXPECT_TRUE(MorphPass(down, zero, 1));
+  EXPECT_EQ(down[0], 8);
+  EXPECT_EQ(down[2], 8);
+}
+
+TEST(Morph, IdenticalPicturesTakeOnePassAndOnePace) {
+  MorphStage m(gfx::MakePixel(1, 2, 3), gfx::MakePixel(1, 2, 3), 6, 5);
+  m.Run();
+  EXPECT_EQ(m.rec.Paces(), 1);
+  EXPECT_EQ(m.rec.Copies(), 0);
+  EXPECT_EQ(m.screen.At(3, 4), gfx::MakePixel(1, 2, 3));
+  EXPECT_EQ(m.dirty, (gfx::Rect{3, 4, 9, 9}));
+}
+
+TEST(Morph, OneFarByteIsLeftWhereTheFirstPassPutIt) {
+  MorphStage m(gfx::MakePixel(220, 50, 60), gfx::MakePixel(220, 50, 60), 4, 4);
+  m.screen.At(3 + 1, 4 + 2) = gfx::MakePixel(20, 50, 60);
+  m.Run();
+  EXPECT_EQ(m.rec.Paces(), 1);
+  EXPECT_EQ(m.screen.At(4, 6), gfx::MakePixel(21, 50, 60));
+}
+
+TEST(Morph, RunsUntilEveryPixelHasOneByteInPlace) {
+  MorphStage m(0, gfx::MakePixel(10, 20, 30), 7, 3);
+  m.Run(1000);
+  EXPECT_EQ(m.rec.Paces(), 10);
+  EXPECT_EQ(m.rec.Waits(), 0);
+  for (const testing::Step& s : m.rec.steps) EXPECT_EQ(s.scale, 1000.0);
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < 20; ++x) {
+      const bool inside = x >= 3 && x < 10 && y >= 4 && y < 7;
+      EXPECT_EQ(m.screen.At(x, y), inside ? gfx::MakePixel(10, 10, 10) : 0u) << x << "," << y;
+    }
+}
+
+TEST(Morph, StopEndsAfterThePassWithoutAWait) {
+  MorphStage m(0, gfx::MakePixel(10, 20, 30), 5, 5);
+  m.rec.stop.Set();
+  m.Run();
+  EXPECT_EQ(m.rec.Paces(), 0);
+  EXPECT_EQ(m.screen.At(3, 4), gfx::MakePixel(1, 1, 1));
+}
+
+TEST(Morph, NoBufferMeansNothingDrawn) {
+  imaging::SetBufferLimit(16);
+  MorphStage m(0, gfx::MakePixel(10, 20, 30), 5, 5);
+  m.Run();
+  imaging::SetBufferLimit(0);
+  EXPECT_EQ(m.rec.Paces(), 0);
+  EXPECT_EQ(m.screen.At(3, 4), 0u);
+  EXPECT_TRUE(m.dirty.IsEmpty());
+}
+
+}  // namespace
+}  // namespace transitions
