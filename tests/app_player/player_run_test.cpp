@@ -172,14 +172,19 @@ TEST_F(PlayerRun, SigtermEndsARealTimeShowCleanly) {
     {"class": "LoopEndItem", "endless": 1})");
   fs::path err = dir_ / "err.txt";
   pid_t pid = Spawn({SP_PLAYER, "--headless", "--archive", arc, "/s"}, err);
-  std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // past calibration
+  // Wait until the player has measured and stored its calibration (about a second, longer on
+  // a loaded machine), so the signal lands in the show itself.
+  const fs::path settings = dir_ / "config" / "sceneplayer" / "HKEY_CURRENT_USER.reg";
+  for (int i = 0; i < 600 && Slurp(settings).find("Times") == std::string::npos; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
   ASSERT_EQ(kill(pid, SIGTERM), 0);
   RunResult r = Wait(pid, err);
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(fs::is_empty(dir_ / "tmp"));
   // The calibration was stored in the shared key.
-  EXPECT_NE(Slurp(dir_ / "config" / "sceneplayer" / "HKEY_CURRENT_USER.reg").find("Times"),
-            std::string::npos);
+  EXPECT_NE(Slurp(settings).find("Times"), std::string::npos);
 }
 
 TEST_F(PlayerRun, BrokenOrMissingShowsAreRefusedWithOneLine) {
