@@ -96,7 +96,9 @@ TEST(Run, NumbersOutsideTheTableDrawNothing) {
   }
 }
 
-TEST(Run, FamiliesNotBuiltYetShowThePictureInOneCopy) {
+// The placements and the random number (resolved before the engine runs) have no effect
+// function of their own: Run shows the prepared picture in one copy.
+TEST(Run, RowsWithoutAnEffectShowThePictureInOneCopy) {
   for (int32_t effect = 0; effect < kEffectCount; ++effect) {
     if (FindEffect(effect)->run && effect > 2) continue;
     Stage stage(30, 30);
@@ -350,6 +352,29 @@ TEST(Pacing, CountFollowsSpeedAndScale) {
   EXPECT_EQ(PaceCount(1100, 1000.0, 100'000), 0u);  // above the scale: no wait
   EXPECT_EQ(PaceCount(0, 0.0, 100'000), 0u);
   EXPECT_EQ(PaceCount(0, 1e300, 0xFFFFFFFF), 0xFFFFFFFFu);
+}
+
+TEST(Run, EveryTransitionClipsAPictureLargerThanTheScreen) {
+  for (int32_t effect = 4; effect < kEffectCount; ++effect) {
+    // The fades read the picture's bitmap, which the stage does not give; the morph stops
+    // once every pixel has one colour byte in place.
+    if (effect == 4 || effect == 65 || effect == 66) continue;
+    // Beyond the left and top edges, the right and bottom ones, and the left and bottom.
+    for (auto [x, y] : {std::pair{-7, -5}, std::pair{30, 20}, std::pair{-3, 25}}) {
+      Stage stage(50, 40);
+      Recorder rec;
+      const Point dest = stage.Show(effect, 71, 53, x, y, 0, rec);
+      EXPECT_EQ(dest, (Point{x < 0 ? 0 : x, y < 0 ? 0 : y}));
+      EXPECT_EQ(stage.Mismatches(x, y), 0) << "effect " << effect << " at " << x << "," << y;
+    }
+  }
+}
+
+TEST(EffectTable, EveryTransitionNumberHasItsFunction) {
+  for (int32_t effect = 4; effect < kEffectCount; ++effect) {
+    EXPECT_NE(FindEffect(effect)->run, nullptr) << FindEffect(effect)->name;
+  }
+  EXPECT_EQ(FindEffect(3)->run, nullptr);  // resolved by the caller
 }
 
 TEST(EffectTable, HoldsEveryNumberOnceWithItsName) {

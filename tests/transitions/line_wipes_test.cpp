@@ -185,19 +185,6 @@ TEST(LineWipes, EveryMemberDrawsTheWholePicture) {
   }
 }
 
-TEST(LineWipes, PicturesLargerThanTheScreenAreClipped) {
-  for (int32_t effect : kFamily) {
-    // Beyond the left and top edges, and beyond the right and bottom ones.
-    for (auto [x, y] : {std::pair{-7, -5}, std::pair{30, 20}, std::pair{-3, 25}}) {
-      Stage stage(50, 40);
-      Recorder rec;
-      const Point dest = stage.Show(effect, 71, 53, x, y, 0, rec);
-      EXPECT_EQ(dest, (Point{x < 0 ? 0 : x, y < 0 ? 0 : y}));
-      EXPECT_EQ(stage.Mismatches(x, y), 0) << "effect " << effect << " at " << x << "," << y;
-    }
-  }
-}
-
 TEST(LineWipes, SpeedDecidesWhetherPacesWait) {
   for (int32_t effect : kFamily) {
     Stage fast(40, 30);
@@ -216,14 +203,6 @@ TEST(LineWipes, SpeedDecidesWhetherPacesWait) {
     slow.Show(effect, 21, 13, 3, 4, 0, slowRec);
     EXPECT_EQ(slowRec.Waits(), slowRec.Paces()) << effect;
     EXPECT_EQ(slowRec.Log(), fastRec.Log()) << effect;
-  }
-}
-
-TEST(LineWipes, EveryMemberHasItsTableRow) {
-  for (int32_t effect : kFamily) {
-    const EffectInfo* row = FindEffect(effect);
-    ASSERT_NE(row, nullptr);
-    EXPECT_NE(row->run, nullptr) << row->name;
   }
 }
 

@@ -318,17 +318,6 @@ TEST(PatternWipes, EveryMemberDrawsTheWholePicture) {
       }
 }
 
-TEST(PatternWipes, PicturesLargerThanTheScreenAreClipped) {
-  for (int32_t effect : kFamily)
-    for (auto [x, y] : {std::pair{-7, -5}, std::pair{30, 20}, std::pair{-3, 25}}) {
-      Stage stage(50, 40);
-      Recorder rec;
-      const Point dest = stage.Show(effect, 71, 53, x, y, 0, rec);
-      EXPECT_EQ(dest, (Point{x < 0 ? 0 : x, y < 0 ? 0 : y}));
-      EXPECT_EQ(stage.Mismatches(x, y), 0) << "effect " << effect << " at " << x << "," << y;
-    }
-}
-
 TEST(PatternWipes, StopMakesTheRestRunWithoutWaitsAndComplete) {
   for (int32_t effect : kFamily) {
     Stage stage(60, 50);
@@ -337,14 +326,6 @@ TEST(PatternWipes, StopMakesTheRestRunWithoutWaitsAndComplete) {
     stage.Show(effect, 45, 33, 4, 6, 0, rec);
     EXPECT_EQ(stage.Mismatches(4, 6), 0) << effect;
     EXPECT_LT(rec.Waits(), rec.Paces()) << effect;
-  }
-}
-
-TEST(PatternWipes, EveryMemberHasItsTableRow) {
-  for (int32_t effect : kFamily) {
-    const EffectInfo* row = FindEffect(effect);
-    ASSERT_NE(row, nullptr);
-    EXPECT_NE(row->run, nullptr) << row->name;
   }
 }
 

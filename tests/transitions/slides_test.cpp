@@ -284,17 +284,6 @@ TEST(SlidesAndPushes, EveryMemberDrawsTheWholePicture) {
     }
 }
 
-TEST(SlidesAndPushes, PicturesLargerThanTheScreenAreClipped) {
-  for (int32_t effect : kFamily)
-    for (auto [x, y] : {std::pair{-7, -5}, std::pair{30, 20}, std::pair{-3, 25}}) {
-      Stage stage(50, 40);
-      Recorder rec;
-      const Point dest = stage.Show(effect, 71, 53, x, y, 0, rec);
-      EXPECT_EQ(dest, (Point{x < 0 ? 0 : x, y < 0 ? 0 : y}));
-      EXPECT_EQ(stage.Mismatches(x, y), 0) << "effect " << effect << " at " << x << "," << y;
-    }
-}
-
 TEST(SlidesAndPushes, SpeedDecidesWhetherPacesWait) {
   for (int32_t effect : kFamily) {
     Stage fast(40, 30);
