@@ -2,6 +2,7 @@
 // by signals, refused when broken.
 #include <gtest/gtest.h>
 
+#include "support/player_process.h"
 #include "support/png_frame.h"
 #include <fcntl.h>
 #include <signal.h>
@@ -41,25 +42,8 @@ class PlayerRun : public ::testing::Test {
 
   // Runs a program with a private config and temp folder; stderr is captured.
   pid_t Spawn(const std::vector<std::string>& args, const fs::path& errFile) {
-    std::vector<std::string> env = {"XDG_CONFIG_HOME=" + (dir_ / "config").string(),
-                                    "TMPDIR=" + (dir_ / "tmp").string(), "HOME=" + dir_.string(),
-                                    "PATH=/usr/bin:/bin"};
-    for (char** e = environ; *e; ++e) {
-      std::string s = *e;
-      if (s.rfind("ASAN_", 0) == 0 || s.rfind("UBSAN_", 0) == 0) env.push_back(s);
-    }
-    std::vector<char*> argv, envp;
-    for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    for (auto& e : env) envp.push_back(const_cast<char*>(e.c_str()));
-    envp.push_back(nullptr);
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_addopen(&fa, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    EXPECT_EQ(posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), envp.data()), 0);
-    posix_spawn_file_actions_destroy(&fa);
+    pid_t pid = testsupport::SpawnInHome(args, dir_.string(), errFile.string());
+    EXPECT_GT(pid, 0) << args[0];
     return pid;
   }
   RunResult Wait(pid_t pid, const fs::path& errFile) {

@@ -186,24 +186,7 @@ TEST(LineWipes, EveryMemberDrawsTheWholePicture) {
 }
 
 TEST(LineWipes, SpeedDecidesWhetherPacesWait) {
-  for (int32_t effect : kFamily) {
-    Stage fast(40, 30);
-    Recorder fastRec;
-    fast.Show(effect, 21, 13, 3, 4, 1000, fastRec);
-    EXPECT_GT(fastRec.Paces(), 0) << effect;
-    EXPECT_EQ(fastRec.Waits(), 0) << effect;
-    for (const auto& s : fastRec.steps) {
-      if (s.pace) {
-        EXPECT_EQ(s.scale, 1000.0);
-      }
-    }
-
-    Stage slow(40, 30);
-    Recorder slowRec;
-    slow.Show(effect, 21, 13, 3, 4, 0, slowRec);
-    EXPECT_EQ(slowRec.Waits(), slowRec.Paces()) << effect;
-    EXPECT_EQ(slowRec.Log(), fastRec.Log()) << effect;
-  }
+  for (int32_t effect : kFamily) testing::ExpectSpeedDecidesWaits(effect);
 }
 
 }  // namespace

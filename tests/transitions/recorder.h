@@ -2,7 +2,10 @@
 // A pacer and copy sink that log every step of a transition, and a small stage (old
 // screen, picture, work surface) to run effects on.
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -134,5 +137,45 @@ struct Stage {
   gfx::Surface picture;
   gfx::Surface work;
 };
+
+// Speed 1000 paces without waiting, speed 0 waits at every pace, and the steps are the
+// same; `scale` is the pacing scale every pace of the effect uses (0: not checked).
+inline void ExpectSpeedDecidesWaits(int32_t effect, double scale = 1000.0) {
+  Stage fast(40, 30);
+  Recorder fastRec;
+  fast.Show(effect, 21, 13, 3, 4, 1000, fastRec);
+  EXPECT_GT(fastRec.Paces(), 0) << effect;
+  EXPECT_EQ(fastRec.Waits(), 0) << effect;
+  for (const auto& s : fastRec.steps) {
+    if (s.pace && scale > 0) {
+      EXPECT_EQ(s.scale, scale) << effect;
+    }
+  }
+  Stage slow(40, 30);
+  Recorder slowRec;
+  slow.Show(effect, 21, 13, 3, 4, 0, slowRec);
+  EXPECT_EQ(slowRec.Waits(), slowRec.Paces()) << effect;
+  EXPECT_EQ(slowRec.Log(), fastRec.Log()) << effect;
+}
+
+// A picture of width or height 0 makes no copy (and, when `noWaits`, no pace either).
+inline void ExpectEmptyPictureDrawsNothing(int32_t effect, bool noWaits) {
+  for (auto [w, h] : {std::pair{0, 6}, std::pair{6, 0}}) {
+    gfx::Surface screen(10, 10), source(6, 6), work(6, 6);
+    gfx::Canvas canvas(screen);
+    TransitionEngine engine(effect);
+    engine.SetPicture(gfx::Rect{0, 0, w, h}, 0, gfx::SRCCOPY, nullptr);
+    engine.SetWork(&work);
+    engine.SetSource(&source);
+    Recorder rec;
+    engine.SetCopySink(&rec);
+    Point dest{1, 1};
+    engine.Run(canvas, rec, dest, 0, 0, 0);
+    EXPECT_EQ(rec.Copies(), 0) << effect << " " << w << "x" << h;
+    if (noWaits) {
+      EXPECT_TRUE(rec.steps.empty()) << effect << " " << w << "x" << h;
+    }
+  }
+}
 
 }  // namespace transitions::testing

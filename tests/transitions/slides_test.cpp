@@ -285,23 +285,7 @@ TEST(SlidesAndPushes, EveryMemberDrawsTheWholePicture) {
 }
 
 TEST(SlidesAndPushes, SpeedDecidesWhetherPacesWait) {
-  for (int32_t effect : kFamily) {
-    Stage fast(40, 30);
-    Recorder fastRec;
-    fast.Show(effect, 21, 13, 3, 4, 1000, fastRec);
-    EXPECT_GT(fastRec.Paces(), 0) << effect;
-    EXPECT_EQ(fastRec.Waits(), 0) << effect;
-    for (const auto& s : fastRec.steps) {
-      if (s.pace) {
-        EXPECT_EQ(s.scale, 1000.0);
-      }
-    }
-    Stage slow(40, 30);
-    Recorder slowRec;
-    slow.Show(effect, 21, 13, 3, 4, 0, slowRec);
-    EXPECT_EQ(slowRec.Waits(), slowRec.Paces()) << effect;
-    EXPECT_EQ(slowRec.Log(), fastRec.Log()) << effect;
-  }
+  for (int32_t effect : kFamily) testing::ExpectSpeedDecidesWaits(effect);
 }
 
 TEST(SlidesAndPushes, StopMidwayStillEndsWithThePicture) {
@@ -316,20 +300,7 @@ TEST(SlidesAndPushes, StopMidwayStillEndsWithThePicture) {
 }
 
 TEST(SlidesAndPushes, EmptyPicturesNeitherCopyNorWait) {
-  for (int32_t effect : kFamily)
-    for (auto [w, h] : {std::pair{0, 6}, std::pair{6, 0}}) {
-      gfx::Surface screen(10, 10), source(6, 6), work(6, 6);
-      gfx::Canvas canvas(screen);
-      TransitionEngine engine(effect);
-      engine.SetPicture(gfx::Rect{0, 0, w, h}, 0, gfx::SRCCOPY, nullptr);
-      engine.SetWork(&work);
-      engine.SetSource(&source);
-      Recorder rec;
-      engine.SetCopySink(&rec);
-      Point dest{1, 1};
-      engine.Run(canvas, rec, dest, 0, 0, 0);
-      EXPECT_TRUE(rec.steps.empty()) << effect << " " << w << "x" << h;
-    }
+  for (int32_t effect : kFamily) testing::ExpectEmptyPictureDrawsNothing(effect, /*noWaits=*/true);
 }
 
 TEST(SlidesAndPushes, EveryMemberHasItsTableRow) {

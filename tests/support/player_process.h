@@ -1,0 +1,40 @@
+#pragma once
+// Runs a program the way a user would, inside a private home: its own config folder, temp
+// folder and HOME, the sanitizer settings passed on, stdout dropped and stderr kept in a file.
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace testsupport {
+
+// Starts args[0] (an absolute path); returns its pid, or -1 when it could not start.
+inline pid_t SpawnInHome(const std::vector<std::string>& args, const std::string& home,
+                         const std::string& errFile) {
+  std::vector<std::string> env = {"XDG_CONFIG_HOME=" + home + "/config", "TMPDIR=" + home + "/tmp",
+                                  "HOME=" + home, "PATH=/usr/bin:/bin"};
+  for (char** e = environ; *e; ++e) {
+    std::string s = *e;
+    if (s.rfind("ASAN_", 0) == 0 || s.rfind("UBSAN_", 0) == 0) env.push_back(s);
+  }
+  std::vector<char*> argv, envp;
+  for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  for (auto& e : env) envp.push_back(const_cast<char*>(e.c_str()));
+  envp.push_back(nullptr);
+  posix_spawn_file_actions_t fa;
+  posix_spawn_file_actions_init(&fa);
+  posix_spawn_file_actions_addopen(&fa, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
+  pid_t pid = -1;
+  if (posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), envp.data()) != 0) pid = -1;
+  posix_spawn_file_actions_destroy(&fa);
+  return pid;
+}
+
+}  // namespace testsupport
