@@ -25,6 +25,7 @@ void MP3Thread::Run() {
     }
   } while (loop && !stop_.IsSet());
   finished_.Set();
+  pass.ReleaseHold();
   stop_.Wait();
 }
 

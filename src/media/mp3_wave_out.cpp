@@ -21,8 +21,13 @@ bool MP3WaveOut::PlayFile(const std::string& fileName) {
 
 void MP3WaveOut::DeviceCallback(uint32_t message) {
   if (message != audio::WOM_DONE) return;
-  queued_.fetch_sub(1);
+  // With nothing left to play, show time waits until this pass has reacted (virtual time).
+  if (queued_.fetch_sub(1) == 1 && !holding_.exchange(true)) device_->Hold();
   bufferDone_.Set();
+}
+
+void MP3WaveOut::ReleaseHold() {
+  if (holding_.exchange(false)) device_->Release();
 }
 
 bool MP3WaveOut::Play(bool) {
@@ -58,31 +63,32 @@ bool MP3WaveOut::Play(bool) {
     return false;
   }
   started_.Set();
-  while (true) {
-    if (!endOfData_ && !FillAndWrite()) {  // (A)
-      conversion_.Close();
-      CloseOutput();
-      return false;
-    }
-    bool more = true;
-    while (more) {
-      more = false;
+  auto fail = [this] {
+    conversion_.Close();
+    CloseOutput();
+    return false;
+  };
+  while (!stop_.IsSet()) {
+    // (A) Both buffers may be out: then only a returned one is filled.
+    if (!endOfData_ && queued_.load() < 2 && !FillAndWrite()) return fail();
+    bool refill = false;
+    while (!refill) {
       // (B) Whoever sets the stop event wakes this wait too (Wake).
+      if (queued_.load() > 0) ReleaseHold();
       while (!bufferDone_.IsSet() && !stop_.IsSet()) bufferDone_.Wait();
       if (stop_.IsSet()) break;
-      if (queued_.load() != 0) break;  // back to (A)
-      if (!endOfData_) {
-        if (!FillAndWrite()) {
-          conversion_.Close();
-          CloseOutput();
-          return false;
-        }
-        more = true;  // back to (B)
-        continue;
+      // Cleared before the count is read, so a buffer that comes back later sets it again
+      // and the wait cannot spin on a stale signal while the last buffer plays.
+      bufferDone_.Reset();
+      if (queued_.load() != 0) {
+        refill = true;
+      } else if (!endOfData_) {
+        if (!FillAndWrite()) return fail();
+      } else {
+        break;
       }
     }
-    if (stop_.IsSet()) break;
-    if (queued_.load() == 0 && endOfData_) break;
+    if (!refill) break;
   }
   conversion_.Close();
   if (!CloseOutput()) return false;
@@ -117,10 +123,8 @@ bool MP3WaveOut::FillAndWrite() {
   header.lpData = buffers_[bufferIndex_].data();
   header.dwBufferLength = n;
   if (device_out_->PrepareHeader(header) != audio::MMSYSERR_NOERROR) return false;
-  // Counted and the done event cleared before the write, so a buffer that comes back at
-  // once is not missed.
+  // Counted before the write, so a buffer that comes back at once is not counted twice.
   queued_.fetch_add(1);
-  bufferDone_.Reset();
   if (device_out_->Write(header) != audio::MMSYSERR_NOERROR) {
     queued_.fetch_sub(1);
     return false;

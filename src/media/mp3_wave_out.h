@@ -41,6 +41,8 @@ class MP3WaveOut {
 
   // Ends the pass's wait for the device; called after the stop event was set.
   void Wake() { bufferDone_.Set(); }
+  // Lets show time go on after the pass's last buffer came back (see AudioDevice::Hold).
+  void ReleaseHold();
 
   // The formats of the last pass.
   const audio::WAVEFORMATEX& TargetFormat() const { return target_; }
@@ -56,6 +58,7 @@ class MP3WaveOut {
   audio::AudioDevice* device_;
   SoundQuality quality_;
   std::atomic<int> queued_{0};
+  std::atomic<bool> holding_{false};
   bool endOfData_ = false;
   sys::Event bufferDone_;
   sys::Event& finished_;

@@ -162,9 +162,31 @@ void VirtualAudioDevice::WaitForSound(sys::Clock& clock, const sys::Event& event
   while (!event.IsSet()) clock.WaitFor(event, kVirtualWaitStep);
 }
 
+void VirtualAudioDevice::Hold() {
+  std::lock_guard lock(holdMutex_);
+  ++holds_;
+}
+
+void VirtualAudioDevice::Release() {
+  {
+    std::lock_guard lock(holdMutex_);
+    if (holds_ > 0) --holds_;
+  }
+  holdCv_.notify_all();
+}
+
+void VirtualAudioDevice::Settle() {
+  // A streaming owner gets to queue its next buffer, or finish, at the instant its last
+  // one ended.
+  if (mixer_.Dry()) mixer_.WaitNotDry(kSettleLimit);
+  std::unique_lock lock(holdMutex_);
+  holdCv_.wait_for(lock, kSettleLimit, [&] { return holds_ == 0; });
+}
+
 void VirtualAudioDevice::OnAdvance(std::chrono::nanoseconds, std::chrono::nanoseconds to) {
   const int64_t target = TrackFrameAt(to);
   std::vector<int16_t> block;
+  Settle();
   while (position_ < target) {
     int64_t boundary = mixer_.FramesToNextBoundary();
     if (boundary < 0) {
@@ -176,8 +198,7 @@ void VirtualAudioDevice::OnAdvance(std::chrono::nanoseconds, std::chrono::nanose
     mixer_.Pull(n, block.data());
     if (track_) track_->Push(position_, block);
     position_ += n;
-    // A streaming owner gets to queue its next buffer at the instant the last one ended.
-    if (mixer_.Dry()) mixer_.WaitNotDry(kSettleLimit);
+    Settle();
   }
 }
 

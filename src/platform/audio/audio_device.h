@@ -6,7 +6,9 @@
 // and, when given a SoundTrack, pushes what it played there in show time.
 
 #include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "platform/audio/mixer.h"
@@ -31,6 +33,11 @@ class AudioDevice {
   // In virtual time a started piece must have its first buffer queued before show time
   // moves on, or it would start late.
   virtual bool Virtual() const { return false; }
+  // A streaming owner holds the device while it works at one instant of show time (its
+  // last buffer came back; it closes, reopens or reports the end). A virtual-time device
+  // does not move show time on while held; real devices ignore it.
+  virtual void Hold() {}
+  virtual void Release() {}
 
  protected:
   Mixer mixer_;
@@ -48,11 +55,17 @@ class VirtualAudioDevice final : public AudioDevice {
   explicit VirtualAudioDevice(SoundTrack* track) : track_(track) {}
   void WaitForSound(sys::Clock& clock, const sys::Event& event) override;
   bool Virtual() const override { return true; }
+  void Hold() override;
+  void Release() override;
   // Plays [from, to) of show time.
   void OnAdvance(std::chrono::nanoseconds from, std::chrono::nanoseconds to);
 
  private:
+  void Settle();
   SoundTrack* track_;
+  std::mutex holdMutex_;
+  std::condition_variable holdCv_;
+  int holds_ = 0;
   int64_t position_ = 0;  // track frames played
 };
 
