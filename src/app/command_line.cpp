@@ -86,17 +86,18 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
       return true;
     };
     if (name == "--dump" || name == "--headless" || name == "--window" || name == "--help" ||
-        name == "--version") {
+        name == "--version" || name == "--full-quality-sound") {
       bool& field = name == "--dump"       ? o.dump
                     : name == "--headless" ? o.headless
                     : name == "--window"   ? o.window
                     : name == "--help"     ? o.help
-                                           : o.version;
+                    : name == "--version"  ? o.version
+                                           : o.fullQualitySound;
       if (!flag(field)) return fail("option " + name + " takes no value");
       continue;
     }
     if (name != "--archive" && name != "--size" && name != "--frames" && name != "--fps" &&
-        name != "--seconds") {
+        name != "--seconds" && name != "--audio-out") {
       return fail("unknown option " + name + " (see --help)");
     }
     if (!value) {
@@ -119,6 +120,9 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     } else if (name == "--frames") {
       if (value->empty()) return fail("--frames: the directory name is empty");
       o.framesDir = *value;
+    } else if (name == "--audio-out") {
+      if (value->empty()) return fail("--audio-out: the file name is empty");
+      o.audioOut = *value;
     } else if (name == "--fps") {
       int fps = 0;
       if (!ParseInt(*value, 1, 1000, fps)) {
@@ -215,6 +219,8 @@ std::string UsageText() {
          "  --fps N                  frames per second for --frames\n"
          "  --seconds S              stop after S seconds of show time\n"
          "  --window                 play in a window instead of full screen\n"
+         "  --audio-out FILE.wav     write the show's sound, mixed, as a 16-bit WAV file\n"
+         "  --full-quality-sound     play MP3 music at its full rate in 16 bits\n"
          "  --help                   show this text\n"
          "  --version                show the version\n";
 }

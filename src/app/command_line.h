@@ -26,6 +26,8 @@ struct Options {
   std::optional<std::string> framesDir;
   std::optional<int> fps;
   std::optional<double> seconds;
+  std::optional<std::string> audioOut;  // --audio-out FILE.wav
+  bool fullQualitySound = false;
   // The arguments left for the Windows switch, in order.
   std::vector<std::string> rest;
 };

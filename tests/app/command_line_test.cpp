@@ -36,7 +36,8 @@ TEST(ChooseMode, HandleIsDecimalLikeAtoi) {
 TEST(ParseCommandLine, LongOptionsAreTakenOutFirst) {
   auto p =
       ParseCommandLine({"--headless", "/s", "--size", "800x600", "--fps=25", "--frames", "out",
-                        "--seconds", "2.5", "--window", "--archive", "show.bin@0x100", "--dump"});
+                        "--seconds", "2.5", "--window", "--archive", "show.bin@0x100", "--dump",
+                        "--audio-out=show.wav", "--full-quality-sound"});
   ASSERT_TRUE(p.ok()) << p.error;
   const auto& o = p.options;
   EXPECT_TRUE(o.headless);
@@ -47,6 +48,8 @@ TEST(ParseCommandLine, LongOptionsAreTakenOutFirst) {
   EXPECT_EQ(o.fps, 25);
   EXPECT_EQ(o.framesDir, "out");
   EXPECT_EQ(o.seconds, 2.5);
+  EXPECT_EQ(o.audioOut, "show.wav");
+  EXPECT_TRUE(o.fullQualitySound);
   ASSERT_TRUE(o.archive);
   EXPECT_EQ(o.archive->path, "show.bin");
   EXPECT_EQ(o.archive->offset, 256u);
@@ -84,6 +87,9 @@ TEST(ParseCommandLine, BadValuesAreNamed) {
       {{"--seconds", "nan"}, "--seconds"},
       {{"--seconds"}, "--seconds"},
       {{"--frames="}, "--frames"},
+      {{"--audio-out="}, "--audio-out"},
+      {{"--audio-out"}, "--audio-out"},
+      {{"--full-quality-sound=1"}, "--full-quality-sound"},
       {{"--bogus"}, "--bogus"},
       {{"--dump=1"}, "--dump"},
       {{"--archive", "x@99999999999999999999999"}, "--archive"},
