@@ -74,7 +74,8 @@ void BM_Mp3PlaybackCpu(benchmark::State& state) {
     player.Start(mp3.data(), static_cast<int>(mp3.size()), false, false);
     std::this_thread::sleep_for(std::chrono::seconds(3));
     player.Stop();
-    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    const double wall =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     playPerSecond = (ProcessCpuSeconds() - cpu0) / wall;
   }
   state.counters["play_cpu_share_%"] = playPerSecond * 100;

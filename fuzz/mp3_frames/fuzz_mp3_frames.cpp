@@ -1,5 +1,6 @@
 // The frame search and the formats it yields, then the codec over the start of the data
 // with those formats, in small chunks as the playing pass feeds it.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>

@@ -12,6 +12,8 @@
 #include "app/scene_thread.h"
 #include "app/signals.h"
 #include "imaging/image_decoder.h"
+#include "platform/audio/audio_device.h"
+#include "platform/audio/sound_track.h"
 #include "platform/gfx/png_writer.h"
 #include "platform/shell/shell.h"
 #include "platform/shell/url_launcher.h"
@@ -147,10 +149,10 @@ class WindowHost final : public SaverWindowHost {
 std::unique_ptr<ui::Display> OpenDisplay(const Options& options, ui::DisplayMode wanted,
                                          uint64_t parent) {
   ui::DisplayOptions d;
-  d.mode = options.headless ? ui::DisplayMode::Headless
-                            : (options.window && wanted == ui::DisplayMode::FullScreen
-                                   ? ui::DisplayMode::Window
-                                   : wanted);
+  d.mode = options.headless
+               ? ui::DisplayMode::Headless
+               : (options.window && wanted == ui::DisplayMode::FullScreen ? ui::DisplayMode::Window
+                                                                          : wanted);
   if (options.width) d.width = *options.width;
   if (options.height) d.height = *options.height;
   d.parentWindow = parent;
@@ -234,7 +236,6 @@ int SaverApp::RunShow(const Options& options) {
     ui::SetMessagePresenter(&*presenter);
   }
 
-
   WindowHost host(*display, *store_, *profile_, *this);
   SaverWindow window(host);
   host.SetWindow(&window);
@@ -246,6 +247,35 @@ int SaverApp::RunShow(const Options& options) {
     calibration = Calibrate(cache, MachineText(), MeasurePollRate);
   }
 
+  // The sound goes to the virtual-time device for frames, a null device that keeps real
+  // time when headless, else to SDL audio (or the null device when there is no output).
+  std::optional<audio::WavFileSink> audioFile;
+  std::optional<audio::SoundTrack> track;
+  if (options.audioOut) {
+    std::string error;
+    audioFile.emplace();
+    if (!audioFile->Open(*options.audioOut, &error)) {
+      std::fprintf(stderr, "sceneplayer: cannot write the sound file %s\n", error.c_str());
+      return 1;
+    }
+    track.emplace(*audioFile);
+  }
+  audio::SoundTrack* trackPtr = track ? &*track : nullptr;
+  std::unique_ptr<audio::AudioDevice> audioDevice;
+  audio::VirtualAudioDevice* virtualAudio = nullptr;
+  if (recording) {
+    auto v = std::make_unique<audio::VirtualAudioDevice>(trackPtr);
+    virtualAudio = v.get();
+    audioDevice = std::move(v);
+  } else if (!options.headless) {
+    std::string error;
+    audioDevice = audio::OpenSdlAudioDevice(*clock, trackPtr, &error);
+  }
+  if (!audioDevice) audioDevice = audio::OpenNullAudioDevice(*clock, trackPtr);
+  const media::SoundQuality quality{
+      options.fullQualitySound ||
+      host.ProfileInt(res::LoadString(res::IDS_SECTION_SETTINGS), "FullQualitySound", 0) != 0};
+
   DisplayScreen screen(*display);
   auto profileInt = [&host](const std::string& s, const std::string& e, int32_t d) {
     return host.ProfileInt(s, e, d);
@@ -253,6 +283,7 @@ int SaverApp::RunShow(const Options& options) {
   SceneThread thread(sceneList_, window, screen, *clock, profileInt);
   host.SetSceneThread(&thread);
   thread.SetPicturePaths(desktopPath, wallpaperPath);
+  thread.SetAudio(audioDevice.get(), quality);
   thread.SetOnFinished([&] { display->PostMessage({WM_APP_SCENE_FINISHED, 0, 0, 0}); });
 
   std::optional<FrameRecorder> recorder;
@@ -279,6 +310,7 @@ int SaverApp::RunShow(const Options& options) {
           display->PostMessage({WM_APP_END_SHOW, 0, 0, 0});
         });
     virtualClock->SetObserver([&](auto from, auto to) {
+      virtualAudio->OnAdvance(from, to);
       recorder->OnAdvance(from, to);
       if (recorder->Failed()) {
         thread.RequestStop();
@@ -332,6 +364,20 @@ int SaverApp::RunShow(const Options& options) {
     }
   }
   thread.Stop();
+  if (track) {
+    // The track ends with the show (the last frame, or --seconds).
+    auto end = clock->Elapsed();
+    if (options.seconds && recording) {
+      end = std::min(end, std::chrono::nanoseconds(static_cast<int64_t>(*options.seconds * 1e9)));
+    }
+    if (virtualClock) virtualClock->SetObserver(nullptr);
+    audioDevice.reset();
+    track->PadTo(audio::TrackFrameAt(end));
+    std::string error;
+    if (!audioFile->Close(&error)) {
+      std::fprintf(stderr, "sceneplayer: %s %s\n", error.c_str(), options.audioOut->c_str());
+    }
+  }
   if (recorder) {
     virtualClock->SetObserver(nullptr);
     recorder->Finish(virtualClock->Elapsed());
@@ -359,7 +405,8 @@ int SaverApp::RunPreview(const Options& options, uint64_t parent) {
                   gfx::SRCCOPY);
   }
   bool quit = false;
-  if (signals_) signals_->SetHandler([d = display.get()] { d->PostMessage({ui::WM_QUIT, 0, 0, 0}); });
+  if (signals_)
+    signals_->SetHandler([d = display.get()] { d->PostMessage({ui::WM_QUIT, 0, 0, 0}); });
   if (SignalWatcher::Requested()) quit = true;
   std::optional<std::chrono::steady_clock::time_point> deadline;
   if (options.seconds) {

@@ -4,8 +4,8 @@
 
 #include <chrono>
 
-#include "app/saver_window.h"
 #include "app/background.h"
+#include "app/saver_window.h"
 #include "platform/gfx/canvas.h"
 #include "scene/scene_list.h"
 
@@ -30,8 +30,18 @@ void SceneThread::Start() {
   });
 }
 
+void SceneThread::SetAudio(audio::AudioDevice* device, media::SoundQuality quality) {
+  mp3Player_ = std::make_unique<media::MP3Player>(device, waitClock_, quality);
+  waveSound_ = std::make_unique<audio::WaveSound>(device);
+}
+
 void SceneThread::Stop() {
   stopEvent_.Set();
+  // The stop reaches a sound the walk waits for, and no sound starts after it: set first,
+  // a waiting play started between a stop of the player and the stop event would hold the
+  // walk (and this wait) for the length of the piece, or for ever when it loops.
+  if (mp3Player_) mp3Player_->Close();
+  if (waveSound_) waveSound_->Close();
   if (thread_.joinable()) {
     finishedEvent_.Wait();
     thread_.join();
@@ -41,14 +51,15 @@ void SceneThread::Stop() {
 void SceneThread::Run() {
   AcquireScreen();
   Repaint(0, gfx::SRCCOPY);  // the screen turns black
-  for (int32_t i = 0; i >= 0 && static_cast<size_t>(i) < list_.size() && !stopEvent_.IsSet();
-       ++i) {
+  for (int32_t i = 0; i >= 0 && static_cast<size_t>(i) < list_.size() && !stopEvent_.IsSet(); ++i) {
     scene::SceneItem& item = list_.at(static_cast<size_t>(i));
     if (!item.isDisabled() && item.play(*this, i) != 0) PauseCheck();
     // Give the display a chance between items even when nothing waits.
     ReleaseScreen();
     AcquireScreen();
   }
+  if (waveSound_) waveSound_->Stop();
+  if (mp3Player_) mp3Player_->Stop();
   ReleaseScreen();
   if (onFinished_) onFinished_();
   finishedEvent_.Set();

@@ -34,10 +34,9 @@ TEST(ChooseMode, HandleIsDecimalLikeAtoi) {
 }
 
 TEST(ParseCommandLine, LongOptionsAreTakenOutFirst) {
-  auto p =
-      ParseCommandLine({"--headless", "/s", "--size", "800x600", "--fps=25", "--frames", "out",
-                        "--seconds", "2.5", "--window", "--archive", "show.bin@0x100", "--dump",
-                        "--audio-out=show.wav", "--full-quality-sound"});
+  auto p = ParseCommandLine({"--headless", "/s", "--size", "800x600", "--fps=25", "--frames", "out",
+                             "--seconds", "2.5", "--window", "--archive", "show.bin@0x100",
+                             "--dump", "--audio-out=show.wav", "--full-quality-sound"});
   ASSERT_TRUE(p.ok()) << p.error;
   const auto& o = p.options;
   EXPECT_TRUE(o.headless);

@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "platform/audio/audio_device.h"
 #include "platform/audio/sound_track.h"
@@ -31,6 +32,7 @@ std::vector<int16_t> ConvertSdl(const SDL_AudioSpec& spec, const Uint8* data, Ui
 // for gigabytes.
 std::vector<uint8_t> BoundChunkSizes(std::span<const uint8_t> wav) {
   std::vector<uint8_t> copy;
+  if (wav.size() < 12) return copy;
   size_t at = 12;
   while (at + 8 <= wav.size()) {
     const uint64_t size = static_cast<uint64_t>(wav[at + 4]) | wav[at + 5] << 8 |
@@ -49,7 +51,12 @@ std::vector<uint8_t> BoundChunkSizes(std::span<const uint8_t> wav) {
 }  // namespace
 
 std::vector<int16_t> WaveSound::Decode(std::span<const uint8_t> wav) {
-  if (wav.empty() || wav.size() > 0x7FFFFFFF) return {};
+  // A RIFF WAVE image and nothing else (SDL would also take data without the RIFF header,
+  // and size its buffers from whatever it finds there).
+  if (wav.size() < 12 || wav.size() > 0x7FFFFFFF || std::memcmp(wav.data(), "RIFF", 4) != 0 ||
+      std::memcmp(wav.data() + 8, "WAVE", 4) != 0) {
+    return {};
+  }
   const std::vector<uint8_t> bounded = BoundChunkSizes(wav);
   if (!bounded.empty()) wav = bounded;
   SDL_RWops* rw = SDL_RWFromConstMem(wav.data(), static_cast<int>(wav.size()));
@@ -74,6 +81,7 @@ bool WaveSound::Play(std::span<const uint8_t> wav, uint32_t flags, sys::Clock& c
   auto ended = std::make_shared<sys::Event>();
   {
     std::lock_guard lock(mutex_);
+    if (closed_) return false;
     voice_ = device_->Voices().Open([ended](void*) { ended->Set(); }, /*streaming=*/false);
     ended_ = ended;
     device_->Voices().Queue(voice_, std::move(frames), nullptr, async && (flags & SND_LOOP));
@@ -90,6 +98,14 @@ void WaveSound::Stop() {
   }
   if (ended_) ended_->Set();
   ended_.reset();
+}
+
+void WaveSound::Close() {
+  {
+    std::lock_guard lock(mutex_);
+    closed_ = true;
+  }
+  Stop();
 }
 
 bool WaveSound::Playing() {

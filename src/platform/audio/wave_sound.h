@@ -35,6 +35,9 @@ class WaveSound {
   bool Play(std::span<const uint8_t> wav, uint32_t flags, sys::Clock& clock);
   // PlaySound(NULL): any thread; also ends a synchronous Play.
   void Stop();
+  // Stop, and play nothing from now on (the show is ending: a sound started after its
+  // last stop would outlive it).
+  void Close();
   // Whether a sound is queued now.
   bool Playing();
 
@@ -48,6 +51,7 @@ class WaveSound {
   std::mutex mutex_;
   Mixer::VoiceRef voice_;
   std::shared_ptr<sys::Event> ended_;
+  bool closed_ = false;
 };
 
 }  // namespace audio

@@ -287,6 +287,10 @@ TEST(WaveSoundDecode, RefusesMalformedData) {
       {"no channels", noChannels},
       {"rate 0", zeroRate},
       {"rate 1 Hz", slowRate},
+      // Found by fuzzing: MS ADPCM without the RIFF header made SDL allocate 1.8 GB.
+      {"no RIFF header",
+       testsupport::ReadFileBytes(std::string(SP_SOURCE_DIR) +
+                                  "/tests/platform/audio/data/no-riff-adpcm.bin")},
   };
   for (auto& [name, wav] : cases) {
     SCOPED_TRACE(name);
