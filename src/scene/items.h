@@ -200,6 +200,10 @@ class MediaItem final : public ItemOf<MediaItem, kMediaItem> {
   bool prepare(const SceneList& list) override;
   int play(PlayHost&, int32_t&) override { return 0; }
   void addReference(SceneItem* holder) override { references.push_back(holder); }
+  // Plays the embedded file: wave sounds and MP3 pieces (video clips are the video
+  // window's). Returns false when nothing was started (muted, no sound, unusable data).
+  bool playMedia(bool wait, bool loop, PlayHost& host, int32_t x, int32_t y);
+  void stopMedia(PlayHost& host);
 
   DataBlock data;
   int32_t dataSize = 0;
@@ -213,7 +217,7 @@ class PlayMediaItem final : public ItemOf<PlayMediaItem, kPlayMediaItem> {
   void assign(const SceneItem& other) override;
   void load(ProjectArchive& archive) override;
   bool prepare(const SceneList& list) override;
-  int play(PlayHost&, int32_t&) override { return 1; }
+  int play(PlayHost& host, int32_t& index) override;
   void setLink(SceneItem* resource) override { link.media = resource; }
 
   MediaLink link;
@@ -224,7 +228,7 @@ class StopMediaItem final : public ItemOf<StopMediaItem, kStopMediaItem> {
   void assign(const SceneItem& other) override;
   void load(ProjectArchive& archive) override;
   bool prepare(const SceneList& list) override;
-  int play(PlayHost&, int32_t&) override { return 1; }
+  int play(PlayHost& host, int32_t& index) override;
   void setLink(SceneItem* resource) override { link.media = resource; }
 
   MediaStopLink link;
