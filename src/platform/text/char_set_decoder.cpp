@@ -202,4 +202,89 @@ std::u32string CharSetDecoder::DecodeDoubleByte(std::string_view bytes) const {
   return out;
 }
 
+namespace {
+
+// Code points of UTF-8 text; a malformed sequence is one U+FFFD per byte.
+std::u32string DecodeUtf8(std::string_view s) {
+  std::u32string out;
+  for (size_t i = 0; i < s.size();) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    const int n = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
+    char32_t cp = n == 1 ? b : n == 2 ? (b & 0x1F) : n == 3 ? (b & 0x0F) : (b & 0x07);
+    bool ok = n > 0 && i + n <= s.size();
+    for (int k = 1; ok && k < n; ++k) {
+      const auto c = static_cast<unsigned char>(s[i + k]);
+      ok = (c & 0xC0) == 0x80;
+      cp = (cp << 6) | (c & 0x3F);
+    }
+    if (!ok) {
+      out += U'\uFFFD';
+      ++i;
+      continue;
+    }
+    out += cp;
+    i += n;
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string EncodeUtf8(std::string_view utf8, int codePage, bool* exact) {
+  if (exact) *exact = true;
+  std::string out;
+  if (IsDoubleByte(codePage)) {
+    iconv_t cd = iconv_open(IconvName(codePage), "UTF-8");
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+      if (exact) *exact = false;
+      return out;
+    }
+    for (char32_t cp : DecodeUtf8(utf8)) {
+      // One character at a time, so a character the page lacks is just one '?'.
+      char in[4], buffer[8];
+      size_t n = 0;
+      if (cp < 0x80) {
+        in[n++] = static_cast<char>(cp);
+      } else if (cp < 0x800) {
+        in[n++] = static_cast<char>(0xC0 | (cp >> 6));
+        in[n++] = static_cast<char>(0x80 | (cp & 0x3F));
+      } else if (cp < 0x10000) {
+        in[n++] = static_cast<char>(0xE0 | (cp >> 12));
+        in[n++] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        in[n++] = static_cast<char>(0x80 | (cp & 0x3F));
+      } else {
+        in[n++] = static_cast<char>(0xF0 | (cp >> 18));
+        in[n++] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        in[n++] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        in[n++] = static_cast<char>(0x80 | (cp & 0x3F));
+      }
+      char* inPtr = in;
+      char* outPtr = buffer;
+      size_t inLeft = n, outLeft = sizeof buffer;
+      iconv(cd, nullptr, nullptr, nullptr, nullptr);
+      if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<size_t>(-1)) {
+        out += '?';
+        if (exact) *exact = false;
+      } else {
+        out.append(buffer, sizeof buffer - outLeft);
+      }
+    }
+    iconv_close(cd);
+    return out;
+  }
+  const char32_t* table = TableFor(codePage);
+  for (char32_t cp : DecodeUtf8(utf8)) {
+    int byte = -1;
+    for (int b = 0; b < 256 && byte < 0; ++b)
+      if (table[b] == cp) byte = b;
+    if (byte < 0) {
+      out += '?';
+      if (exact) *exact = false;
+    } else {
+      out += static_cast<char>(byte);
+    }
+  }
+  return out;
+}
+
 }  // namespace text

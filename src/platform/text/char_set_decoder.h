@@ -52,6 +52,10 @@ class CharSetDecoder {
   const char32_t* table_ = nullptr;  // 256 entries for single-byte pages
 };
 
+// UTF-8 text in a code page: the way text typed on this system is stored for a font of
+// that page. A character the page lacks becomes '?' and clears *exact.
+std::string EncodeUtf8(std::string_view utf8, int codePage, bool* exact = nullptr);
+
 // A code page's name for iconv.
 const char* IconvName(int codePage);
 

@@ -245,13 +245,10 @@ std::shared_ptr<const Font> Font::Create(const LOGFONT& lf) {
         std::lround(std::abs(static_cast<double>(lf.lfWidth)) * t.unitsPerEm / t.averageWidth), 1,
         kMaxPixelSize);
 
-  FaceKey key{choice.file,
-              choice.index,
-              static_cast<int>(xppem),
-              static_cast<int>(ppem),
-              lf.lfWeight >= 600 && !choice.bold,
-              lf.lfItalic != 0 && !choice.italic,
-              lf.lfQuality == NONANTIALIASED_QUALITY};
+  FaceKey key{choice.file, choice.index, static_cast<int>(xppem), static_cast<int>(ppem),
+              lf.lfWeight >= 600 && !choice.bold, lf.lfItalic != 0 && !choice.italic,
+              // 3, or a smoothing quality with 3 OR-ed in, as text bitmaps ask for it.
+              (lf.lfQuality & NONANTIALIASED_QUALITY) == NONANTIALIASED_QUALITY};
 
   std::shared_ptr<SizedFace> sized;
   {
