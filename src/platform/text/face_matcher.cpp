@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <map>
 #include <mutex>
 
 namespace text {
@@ -171,6 +172,8 @@ const char* GenericFamily(uint8_t pitchAndFamily) {
   return "sans-serif";
 }
 
+FaceChoice MatchUncached(const LOGFONT& lf, const char* language);
+
 }  // namespace
 
 std::string SubstituteFamily(std::string_view faceName) {
@@ -185,6 +188,20 @@ std::string SubstituteFamily(std::string_view faceName) {
 FaceChoice MatchFace(const LOGFONT& lf) {
   std::lock_guard lock(FontconfigMutex());
   const char* language = LanguageOf(lf.lfCharSet);
+  // Matching takes far longer than rendering a line; sizes and the other styles do not
+  // change the answer.
+  static std::map<std::string, FaceChoice> matches;
+  const std::string key = Lower(lf.lfFaceName) + "|" + std::to_string(lf.lfWeight) + "|" +
+                          (lf.lfItalic ? "i" : "") + "|" + (language ? language : "") + "|" +
+                          std::to_string(lf.lfPitchAndFamily);
+  if (auto it = matches.find(key); it != matches.end()) return it->second;
+  if (matches.size() >= 256) matches.clear();
+  return matches[key] = MatchUncached(lf, language);
+}
+
+namespace {
+
+FaceChoice MatchUncached(const LOGFONT& lf, const char* language) {
   // The named face, its stand-in, the family's fallback, then whatever fontconfig offers.
   const std::string named = SubstituteFamily(lf.lfFaceName);
   std::unique_ptr<Match> found;
@@ -206,5 +223,7 @@ FaceChoice MatchFace(const LOGFONT& lf) {
   if (!found->pattern) return {};
   return ChoiceOf(found->pattern);
 }
+
+}  // namespace
 
 }  // namespace text

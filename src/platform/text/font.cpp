@@ -228,7 +228,20 @@ std::shared_ptr<const Font> Font::Create(const LOGFONT& lf) {
   }
 
   const FaceChoice choice = MatchFace(lf);
-  const FaceTables t = ReadTables(choice.file, choice.index);
+  static std::map<std::pair<std::string, int>, FaceTables> tables;
+  FaceTables t;
+  {
+    std::unique_lock lock(CacheMutex());
+    const auto file = std::make_pair(choice.file, choice.index);
+    if (auto it = tables.find(file); it != tables.end()) {
+      t = it->second;
+    } else {
+      lock.unlock();
+      t = ReadTables(choice.file, choice.index);
+      lock.lock();
+      tables.emplace(file, t);
+    }
+  }
   const long cellUnits = std::max<long>(1, t.ascent + t.descent);
 
   // Height: negative is the em (character) height, positive the cell height.
