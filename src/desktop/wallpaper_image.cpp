@@ -90,7 +90,11 @@ imaging::PixelBuffer Decode(const std::string& name, int& w, int& h) {
   } else if (format == imaging::kFormatJpeg) {
     pixels = imaging::ReadJpeg(source, &w, &h, 24);
   }
+  // A file cut short still gives the rows it holds; a wallpaper of mostly nothing is not
+  // shown. (Closing the stream resets the code.)
+  const bool complete = imaging::GetLastErrorCode() == imaging::kOk;
   imaging::CloseSource(source);
+  if (!complete) return {};
   return pixels;
 }
 

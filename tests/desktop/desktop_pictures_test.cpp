@@ -96,11 +96,24 @@ TEST_F(DesktopTest, WallpapersThatCannotBeShownGiveThePlainColourAsAProgressiveJ
   }
   const std::string notAPicture = scratch_.File("text.bmp");
   std::ofstream(notAPicture) << "plain text, not a picture";
+  // A 54-byte BMP that declares 8000 x 6000 pixels and holds none.
+  const std::string huge = scratch_.File("huge.bmp");
+  {
+    std::vector<uint8_t> b(54, 0);
+    auto put32 = [&b](size_t at, uint32_t v) {
+      for (int i = 0; i < 4; ++i) b[at + i] = uint8_t(v >> (8 * i));
+    };
+    b[0] = 'B', b[1] = 'M';
+    put32(2, 54), put32(10, 54), put32(14, 40), put32(18, 8000), put32(22, 6000);
+    b[26] = 1, b[28] = 24;
+    std::ofstream(huge, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), 54);
+  }
   struct Row {
     const char* what;
     std::string wallpaper;  // empty: nothing stored
     const char* style;
   } rows[] = {
+      {"a tiny file declaring a huge picture", huge, "0"},
       {"nothing stored", "", "0"},
       {"Wallpaper without WallpaperStyle", bmp, nullptr},
       {".html", scratch_.File("wall.bmp.html"), "0"},
