@@ -65,10 +65,11 @@ TEST_F(SoundRun, TonesAppearAtTheirShowTimeAndStopWithTheStopItem) {
   const auto wav = testsupport::SineWav(1000, 0.5, 22050, 1, 16);
   std::ofstream(dir_ / "beep.wav", std::ios::binary)
       .write(reinterpret_cast<const char*>(wav.data()), static_cast<std::streamsize>(wav.size()));
-  const std::string archive = Pack(
-      R"({"class": "MediaItem", "name": "music", "file": ")" + mp3 + R"(", "mediaType": 2},
-         {"class": "MediaItem", "name": "beep", "file": ")" + (dir_ / "beep.wav").string() +
-      R"(", "mediaType": 0},
+  const std::string archive =
+      Pack(R"({"class": "MediaItem", "name": "music", "file": ")" + mp3 + R"(", "mediaType": 2},
+         {"class": "MediaItem", "name": "beep", "file": ")" +
+           (dir_ / "beep.wav").string() +
+           R"(", "mediaType": 0},
          {"class": "PauseItem", "name": "quiet", "pauseMs": 1000},
          {"class": "PlayMediaItem", "name": "music", "media": "music", "loopInBackground": 1},
          {"class": "PauseItem", "name": "listen", "pauseMs": 2000},
@@ -104,8 +105,8 @@ TEST_F(SoundRun, TonesAppearAtTheirShowTimeAndStopWithTheStopItem) {
 // a second.
 TEST_F(SoundRun, SigtermEndsAWaitingPieceAtOnce) {
   const std::string mp3 = std::string(SP_SOURCE_DIR) + "/tests/media/data/tone440-44k-stereo.mp3";
-  const std::string archive = Pack(
-      R"({"class": "MediaItem", "name": "music", "file": ")" + mp3 + R"(", "mediaType": 2},
+  const std::string archive =
+      Pack(R"({"class": "MediaItem", "name": "music", "file": ")" + mp3 + R"(", "mediaType": 2},
          {"class": "PlayMediaItem", "name": "music", "media": "music", "waitUntilDone": 1,
           "endless": 1})");
   const fs::path errFile = dir_ / "stderr.txt";
@@ -118,7 +119,8 @@ TEST_F(SoundRun, SigtermEndsAWaitingPieceAtOnce) {
   kill(pid, SIGTERM);
   int st = 0;
   waitpid(pid, &st, 0);
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   ASSERT_TRUE(WIFEXITED(st)) << st;
   EXPECT_EQ(WEXITSTATUS(st), 0);
   // A player that ignored the stop would play on for ever (ctest's time-out tells); the time
