@@ -18,6 +18,7 @@
 #include "platform/store/profile.h"
 #include "platform/store/registry.h"
 #include "platform/sys/clock.h"
+#include "platform/sys/printable.h"
 #include "platform/sys/temp_file.h"
 #include "platform/ui/display.h"
 #include "platform/ui/message_box.h"
@@ -147,10 +148,10 @@ class WindowHost final : public SaverWindowHost {
 std::unique_ptr<ui::Display> OpenDisplay(const Options& options, ui::DisplayMode wanted,
                                          uint64_t parent) {
   ui::DisplayOptions d;
-  d.mode = options.headless ? ui::DisplayMode::Headless
-                            : (options.window && wanted == ui::DisplayMode::FullScreen
-                                   ? ui::DisplayMode::Window
-                                   : wanted);
+  d.mode = options.headless
+               ? ui::DisplayMode::Headless
+               : (options.window && wanted == ui::DisplayMode::FullScreen ? ui::DisplayMode::Window
+                                                                          : wanted);
   if (options.width) d.width = *options.width;
   if (options.height) d.height = *options.height;
   d.parentWindow = parent;
@@ -172,7 +173,8 @@ SaverApp::~SaverApp() { ExitActions(); }
 int SaverApp::Run(const Options& options) {
   imaging::InitDecoder();
   // The desktop snapshot and the wallpaper picture are made by the desktop module; their
-  // paths are fixed here so the picture item and the exit actions agree on them.
+  // paths are fixed here so the picture item and the exit actions agree on them. They sit
+  // in the process's own temporary folder, so two savers at once never share them.
   desktopPath = sys::TempFilePath("desktop.bmp");
   wallpaperPath = sys::TempFilePath("wallpaper.bmp");
 
@@ -218,7 +220,7 @@ int SaverApp::RunShow(const Options& options) {
   if (!LoadProjectArchive(options.archive, sceneList_, /*prepare=*/true, &failure)) {
     std::string line = "sceneplayer: cannot load the show: " + failure.what;
     if (failure.offset) line += " at byte " + std::to_string(*failure.offset);
-    std::fprintf(stderr, "%s\n", line.c_str());
+    std::fprintf(stderr, "%s\n", sys::EscapeControls(line).c_str());
     return 1;
   }
 
@@ -233,7 +235,6 @@ int SaverApp::RunShow(const Options& options) {
     presenter.emplace(appName_);
     ui::SetMessagePresenter(&*presenter);
   }
-
 
   WindowHost host(*display, *store_, *profile_, *this);
   SaverWindow window(host);
@@ -269,7 +270,7 @@ int SaverApp::RunShow(const Options& options) {
           std::string error;
           if (!gfx::WritePng(lock.Surface(), dir + "/" + FrameRecorder::FrameName(k), &error)) {
             std::fprintf(stderr, "sceneplayer: cannot write frame %lld: %s\n",
-                         static_cast<long long>(k), error.c_str());
+                         static_cast<long long>(k), sys::EscapeControls(error).c_str());
             return false;
           }
           return true;
@@ -336,7 +337,8 @@ int SaverApp::RunShow(const Options& options) {
     virtualClock->SetObserver(nullptr);
     recorder->Finish(virtualClock->Elapsed());
     std::fprintf(stderr, "sceneplayer: wrote %lld frames to %s\n",
-                 static_cast<long long>(recorder->FramesWritten()), options.framesDir->c_str());
+                 static_cast<long long>(recorder->FramesWritten()),
+                 sys::EscapeControls(*options.framesDir).c_str());
     if (recorder->Failed()) {
       if (signals_) signals_->SetHandler(nullptr);
       return 1;
@@ -359,7 +361,8 @@ int SaverApp::RunPreview(const Options& options, uint64_t parent) {
                   gfx::SRCCOPY);
   }
   bool quit = false;
-  if (signals_) signals_->SetHandler([d = display.get()] { d->PostMessage({ui::WM_QUIT, 0, 0, 0}); });
+  if (signals_)
+    signals_->SetHandler([d = display.get()] { d->PostMessage({ui::WM_QUIT, 0, 0, 0}); });
   if (SignalWatcher::Requested()) quit = true;
   std::optional<std::chrono::steady_clock::time_point> deadline;
   if (options.seconds) {
@@ -386,13 +389,16 @@ void SaverApp::ExitActions() {
   if (exitActionsDone_) return;
   exitActionsDone_ = true;
   sceneList_.Clear();
+  // Both live in the process's own folder: whatever is there, the process made.
   if (!desktopPath.empty()) sys::RemoveFile(desktopPath);
   if (!wallpaperPath.empty()) sys::RemoveFile(wallpaperPath);
+  sys::RemoveOwnTempFiles();
   // This platform is class 0: the address goes to the desktop's opener, not waited for.
   // Only web and mail addresses are opened; anything else from an archive is refused.
   if (!pendingUrl.empty() && shell::GetPlatformClass() == 0) {
     if (!shell::OpenUrl(pendingUrl)) {
-      std::fprintf(stderr, "sceneplayer: not opening the link address %s\n", pendingUrl.c_str());
+      std::fprintf(stderr, "sceneplayer: not opening the link address %s\n",
+                   sys::EscapeControls(pendingUrl).c_str());
     }
   }
 }

@@ -14,6 +14,7 @@
 #include "scene/fake_play_host.h"
 #include "scene/items.h"
 #include "scene/scene_list.h"
+#include "support/no_files.h"
 #include "transitions/transition_engine.h"
 
 namespace {
@@ -152,7 +153,7 @@ TEST_F(Picture, PreparingDecodesTheEmbeddedFileAndRemovesIt) {
       for (int y = 0; y < 7; ++y)
         for (int x = 0; x < 13; ++x) ASSERT_EQ(p.bitmap->At(x, y), Pat(x, y));
     }
-    EXPECT_TRUE(fs::is_empty(dir_ / "tmp"));
+    EXPECT_TRUE(testsupport::HoldsNoFiles(dir_ / "tmp"));
   }
   EXPECT_TRUE(messages_.shown.empty());
 
@@ -160,7 +161,7 @@ TEST_F(Picture, PreparingDecodesTheEmbeddedFileAndRemovesIt) {
   PictureItem bad;
   SetData(bad, std::vector<uint8_t>(60, 0x47));
   EXPECT_FALSE(bad.prepare(list_));
-  EXPECT_TRUE(fs::is_empty(dir_ / "tmp"));
+  EXPECT_TRUE(testsupport::HoldsNoFiles(dir_ / "tmp"));
 }
 
 TEST_F(Picture, LoadMessagesHaveTheirExactTexts) {
