@@ -6,6 +6,7 @@
 
 #include "app/background.h"
 #include "app/calibration.h"
+#include "app/caption_scroller.h"
 #include "app/frame_recorder.h"
 #include "app/project_loader.h"
 #include "app/saver_window.h"
@@ -360,6 +361,9 @@ int SaverApp::RunPreview(const Options& options, uint64_t parent) {
     canvas.BitBlt(0, 0, res::kPreviewLogoWidth + 1, res::kPreviewLogoHeight, logo, 0, 0,
                   gfx::SRCCOPY);
   }
+  sys::RealClock clock;
+  CaptionScroller scroller(*display, res::kPreviewLogoWidth + 1, appName_, clock);
+  scroller.Start();
   bool quit = false;
   if (signals_)
     signals_->SetHandler([d = display.get()] { d->PostMessage({ui::WM_QUIT, 0, 0, 0}); });
@@ -381,6 +385,7 @@ int SaverApp::RunPreview(const Options& options, uint64_t parent) {
     if (!display->GetMessage(m, timeout)) continue;
     quit = m.message == ui::WM_CLOSE || m.message == ui::WM_QUIT;
   }
+  scroller.Stop();
   if (signals_) signals_->SetHandler(nullptr);
   return 0;
 }
