@@ -334,4 +334,35 @@ TEST_F(PlayerRun, TheUsersFilesInTheTemporaryFolderSurvive) {
   EXPECT_EQ(count, 3u);
 }
 
+TEST_F(PlayerRun, ShowsThatSpendNoTimeStillEndWithTheirSeconds) {
+  // Each spins without ever waiting; --seconds must end each, at the same frames every run.
+  const char* shows[] = {
+      R"({"class": "LoopStartItem"}, {"class": "CommentItem"},
+         {"class": "LoopEndItem", "endless": 1})",
+      R"({"class": "LoopStartItem"}, {"class": "CommentItem"},
+         {"class": "LoopEndItem", "repeatCount": 2147483647})",
+      R"({"class": "LoopStartItem"}, {"class": "BackgroundItem", "color": {"color": "#00FF00"}},
+         {"class": "LoopEndItem", "endless": 1})",
+  };
+  std::ofstream(dir_ / "pic.bmp", std::ios::binary) << BmpFile(8, 8);
+  // A free move that never arrives: its comparison kinds are unknown.
+  const std::string move = R"({"class": "PictureItem", "name": "p", "file": "pic.bmp"},
+      {"class": "MovePictureItem", "picture": "p", "path": {"freeMotion": 1, "dx": 1, "dy": 1,
+       "compareX": 7, "compareY": 7, "modeX1": 5, "modeY1": 5, "modeX2": 5, "modeY2": 5}})";
+  int n = 0;
+  for (const std::string& items :
+       {std::string(shows[0]), std::string(shows[1]), std::string(shows[2]), move}) {
+    std::string arc = Pack(items, "spin" + std::to_string(n));
+    const fs::path a = dir_ / ("a" + std::to_string(n)), b = dir_ / ("b" + std::to_string(n));
+    RunResult r = Frames(arc, a, "10", "0.5");
+    ASSERT_EQ(r.status, 0) << items << r.err;
+    std::vector<fs::path> frames;
+    for (auto& e : fs::directory_iterator(a)) frames.push_back(e.path());
+    EXPECT_EQ(frames.size(), 5u) << items;
+    ASSERT_EQ(Frames(arc, b, "10", "0.5").status, 0);
+    for (auto& f : frames) EXPECT_EQ(Slurp(f), Slurp(b / f.filename())) << items << f;
+    ++n;
+  }
+}
+
 }  // namespace

@@ -192,6 +192,43 @@ TEST_F(Picture, LoadMessagesHaveTheirExactTexts) {
   EXPECT_EQ(messages_.shown[0].second, ui::MessageIcon::Stop);
 }
 
+TEST_F(Picture, AShowsPicturesShareOneBudget) {
+  // Room for three pictures of 40 x 30; the fourth is refused before its bitmap is made.
+  list_.pictureBudgetPixels = 3 * 40 * 30;
+  const auto bytes = Encoded(40, 30, false);
+  PictureItem p[4];
+  for (int i = 0; i < 3; ++i) {
+    SetData(p[i], bytes);
+    ASSERT_TRUE(p[i].prepare(list_)) << i;
+  }
+  EXPECT_EQ(list_.decodedPixels, 3 * 40 * 30);
+  SetData(p[3], bytes);
+  EXPECT_FALSE(p[3].prepare(list_));
+  EXPECT_FALSE(p[3].bitmap);
+  ASSERT_EQ(messages_.shown.size(), 1u);
+  EXPECT_EQ(messages_.shown[0].first, "Memory allocation problem during image conversion");
+  EXPECT_TRUE(testsupport::HoldsNoFiles(dir_ / "tmp"));
+  list_.Clear();
+  EXPECT_EQ(list_.decodedPixels, 0);
+}
+
+TEST_F(Picture, AStoredSizeBeyondThePictureLimitDrawsNothing) {
+  // A 1 x 1 picture whose item asks for 32767 x 21000: no gigabyte-sized scaling.
+  PictureItem p;
+  SetData(p, Encoded(1, 1, false));
+  ASSERT_TRUE(p.prepare(list_));
+  p.width = 32767;
+  p.height = 21000;
+  auto show = Link<ShowPictureItem>(p, 0, 0, 0);
+  EXPECT_EQ(Play(*show), 1);
+  EXPECT_TRUE(ScreenIs([](int, int) { return kOld; }));
+  // Within the limit the same picture is scaled and drawn.
+  p.width = 8;
+  p.height = 4;
+  EXPECT_EQ(Play(*show), 1);
+  EXPECT_EQ(host_.surface.At(7, 3), Pat(0, 0));
+}
+
 TEST_F(Picture, UnrecognisedFilesFailSilently) {
   PictureItem p;
   p.bitmap = Pattern(3, 3);
