@@ -44,7 +44,7 @@ void SceneThread::Run() {
   for (int32_t i = 0; i >= 0 && static_cast<size_t>(i) < list_.size() && !stopEvent_.IsSet(); ++i) {
     scene::SceneItem& item = list_.at(static_cast<size_t>(i));
     if (!item.isDisabled() && item.play(*this, i) != 0) PauseCheck();
-    NoteStep();
+    NoteStep(kItemStepCost);
     // Give the display a chance between items even when nothing waits.
     ReleaseScreen();
     AcquireScreen();
@@ -54,20 +54,23 @@ void SceneThread::Run() {
   finishedEvent_.Set();
 }
 
-// A show that spends no show time (an endless loop around a comment, a move that never
-// arrives at its stop) would never reach the next frame or the end of --seconds. So every
-// kNoTimeSteps steps in a row without show time passing cost a millisecond of it: a rule
-// of counting alone, so the frames of a show stay the same from run to run.
+// A show that spends no show time (an endless loop around a comment or of background
+// colours, a move that never arrives at its stop) would never reach the next frame or the
+// end of --seconds. So steps in a row without show time passing cost a millisecond of it
+// per kNoTimeSteps: a rule of counting alone, so the frames of a show stay the same from
+// run to run. A pace that waits nothing counts 1; an item played counts 125 (eight items
+// to the millisecond), since an item may draw the whole screen.
 constexpr uint32_t kNoTimeSteps = 1000;
 
-void SceneThread::NoteStep() {
+void SceneThread::NoteStep(uint32_t cost) {
   const std::chrono::nanoseconds now = clock_.Elapsed();
   if (now != lastElapsed_) {
     lastElapsed_ = now;
     noTimeSteps_ = 0;
     return;
   }
-  if (++noTimeSteps_ < kNoTimeSteps) return;
+  noTimeSteps_ += cost;
+  if (noTimeSteps_ < kNoTimeSteps) return;
   noTimeSteps_ = 0;
   if (!stopEvent_.IsSet()) waitClock_.WaitFor(stopEvent_, std::chrono::milliseconds(1));
   lastElapsed_ = clock_.Elapsed();
@@ -105,7 +108,7 @@ void SceneThread::Pace(uint32_t speed, double scale) {
   // calibrated busy poll, ended at once by the stop event.
   double units = scale - static_cast<double>(speed);
   if (!(units > 0)) {
-    NoteStep();
+    NoteStep(1);
     return;
   }
   auto wait = std::chrono::nanoseconds(static_cast<int64_t>(units * 10'000.0));

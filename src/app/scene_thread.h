@@ -107,7 +107,8 @@ class SceneThread final : public scene::PlayHost {
   void ReleaseScreen();
   void AcquireScreen();
   // Counts a step (an item played, a pace that waits nothing) for the no-time rule.
-  void NoteStep();
+  void NoteStep(uint32_t cost);
+  static constexpr uint32_t kItemStepCost = 125;
 
   scene::SceneList& list_;
   SaverWindow& window_;
