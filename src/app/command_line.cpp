@@ -29,11 +29,16 @@ bool ParseInt(const std::string& text, int lo, int hi, int& out) {
   return true;
 }
 
+// --seconds means the same in real and in show time; the bound keeps nanosecond counts of
+// show time far from overflow.
+constexpr double kMaxSeconds = 1e6;
+
 bool ParseSeconds(const std::string& text, double& out) {
   if (text.empty()) return false;
   char* end = nullptr;
   const double v = std::strtod(text.c_str(), &end);
-  if (end != text.c_str() + text.size() || !std::isfinite(v) || v < 0) return false;
+  if (end != text.c_str() + text.size() || !std::isfinite(v) || !(v > 0) || v > kMaxSeconds)
+    return false;
   out = v;
   return true;
 }
@@ -132,7 +137,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     } else {
       double s = 0;
       if (!ParseSeconds(*value, s)) {
-        return fail("--seconds: expected a non-negative number, got '" + *value + "'");
+        return fail("--seconds: expected a number of seconds above 0 and at most 1000000, got '" +
+                    *value + "'");
       }
       o.seconds = s;
     }
@@ -217,7 +223,8 @@ std::string UsageText() {
          "  --size WxH               screen size (headless)\n"
          "  --frames DIR             write frames as pictures into DIR (headless)\n"
          "  --fps N                  frames per second for --frames\n"
-         "  --seconds S              stop after S seconds of show time\n"
+         "  --seconds S              stop after S seconds (of show time with --frames;\n"
+         "                           above 0, at most 1000000)\n"
          "  --window                 play in a window instead of full screen\n"
          "  --audio-out FILE.wav     write the show's sound, mixed, as a 16-bit WAV file\n"
          "  --full-quality-sound     play MP3 music at its full rate in 16 bits\n"

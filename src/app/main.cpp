@@ -11,6 +11,7 @@
 #include "app/saver_app.h"
 #include "app/scene_dump.h"
 #include "app/signals.h"
+#include "platform/sys/printable.h"
 #include "scene/scene_list.h"
 
 #ifndef SP_VERSION
@@ -25,7 +26,7 @@ int Dump(const app::Options& options) {
   if (!app::LoadProjectArchive(options.archive, list, /*prepare=*/false, &failure)) {
     std::string line = "sceneplayer: " + failure.what;
     if (failure.offset) line += " at byte " + std::to_string(*failure.offset);
-    std::cerr << line << '\n';
+    std::cerr << sys::EscapeControls(line) << '\n';
     return 1;
   }
   std::cout << app::DumpScene(list);
@@ -41,7 +42,7 @@ int main(int argc, char** argv) {
   std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
   const app::ParsedCommandLine parsed = app::ParseCommandLine(args);
   if (!parsed.ok()) {
-    std::cerr << "sceneplayer: " << parsed.error << '\n';
+    std::cerr << "sceneplayer: " << sys::EscapeControls(parsed.error) << '\n';
     return 2;
   }
   const app::Options& options = parsed.options;
@@ -53,9 +54,10 @@ int main(int argc, char** argv) {
     std::cout << "sceneplayer " << SP_VERSION << '\n';
     return 0;
   }
+  // Every mode, --dump included, ends on the exit signals.
+  app::SignalWatcher signals(nullptr);
   if (options.dump) return Dump(options);
 
-  app::SignalWatcher signals(nullptr);
   int status;
   {
     std::error_code ec;

@@ -22,6 +22,7 @@
 #include "platform/store/profile.h"
 #include "platform/store/registry.h"
 #include "platform/sys/clock.h"
+#include "platform/sys/printable.h"
 #include "platform/sys/temp_file.h"
 #include "platform/ui/display.h"
 #include "platform/ui/message_box.h"
@@ -243,7 +244,7 @@ int SaverApp::RunShow(const Options& options) {
   if (!LoadProjectArchive(options.archive, sceneList_, /*prepare=*/true, &failure)) {
     std::string line = "sceneplayer: cannot load the show: " + failure.what;
     if (failure.offset) line += " at byte " + std::to_string(*failure.offset);
-    std::fprintf(stderr, "%s\n", line.c_str());
+    std::fprintf(stderr, "%s\n", sys::EscapeControls(line).c_str());
     return 1;
   }
 
@@ -323,7 +324,7 @@ int SaverApp::RunShow(const Options& options) {
           std::string error;
           if (!gfx::WritePng(lock.Surface(), dir + "/" + FrameRecorder::FrameName(k), &error)) {
             std::fprintf(stderr, "sceneplayer: cannot write frame %lld: %s\n",
-                         static_cast<long long>(k), error.c_str());
+                         static_cast<long long>(k), sys::EscapeControls(error).c_str());
             return false;
           }
           return true;
@@ -405,7 +406,8 @@ int SaverApp::RunShow(const Options& options) {
     virtualClock->SetObserver(nullptr);
     recorder->Finish(virtualClock->Elapsed());
     std::fprintf(stderr, "sceneplayer: wrote %lld frames to %s\n",
-                 static_cast<long long>(recorder->FramesWritten()), options.framesDir->c_str());
+                 static_cast<long long>(recorder->FramesWritten()),
+                 sys::EscapeControls(*options.framesDir).c_str());
     if (recorder->Failed()) {
       if (signals_) signals_->SetHandler(nullptr);
       return 1;
@@ -460,13 +462,16 @@ void SaverApp::ExitActions() {
   if (exitActionsDone_) return;
   exitActionsDone_ = true;
   sceneList_.Clear();
+  // Both live in the process's own folder: whatever is there, the process made.
   if (!desktopPath.empty()) sys::RemoveFile(desktopPath);
   if (!wallpaperPath.empty()) sys::RemoveFile(wallpaperPath);
+  sys::RemoveOwnTempFiles();
   // This platform is class 0: the address goes to the desktop's opener, not waited for.
   // Only web and mail addresses are opened; anything else from an archive is refused.
   if (!pendingUrl.empty() && shell::GetPlatformClass() == 0) {
     if (!shell::OpenUrl(pendingUrl)) {
-      std::fprintf(stderr, "sceneplayer: not opening the link address %s\n", pendingUrl.c_str());
+      std::fprintf(stderr, "sceneplayer: not opening the link address %s\n",
+                   sys::EscapeControls(pendingUrl).c_str());
     }
   }
 }

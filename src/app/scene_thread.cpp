@@ -54,6 +54,7 @@ void SceneThread::Run() {
   for (int32_t i = 0; i >= 0 && static_cast<size_t>(i) < list_.size() && !stopEvent_.IsSet(); ++i) {
     scene::SceneItem& item = list_.at(static_cast<size_t>(i));
     if (!item.isDisabled() && item.play(*this, i) != 0) PauseCheck();
+    NoteStep(kItemStepCost);
     // Give the display a chance between items even when nothing waits.
     ReleaseScreen();
     AcquireScreen();
@@ -63,6 +64,28 @@ void SceneThread::Run() {
   ReleaseScreen();
   if (onFinished_) onFinished_();
   finishedEvent_.Set();
+}
+
+// A show that spends no show time (an endless loop around a comment or of background
+// colours, a move that never arrives at its stop) would never reach the next frame or the
+// end of --seconds. So steps in a row without show time passing cost a millisecond of it
+// per kNoTimeSteps: a rule of counting alone, so the frames of a show stay the same from
+// run to run. A pace that waits nothing counts 1; an item played counts 125 (eight items
+// to the millisecond), since an item may draw the whole screen.
+constexpr uint32_t kNoTimeSteps = 1000;
+
+void SceneThread::NoteStep(uint32_t cost) {
+  const std::chrono::nanoseconds now = clock_.Elapsed();
+  if (now != lastElapsed_) {
+    lastElapsed_ = now;
+    noTimeSteps_ = 0;
+    return;
+  }
+  noTimeSteps_ += cost;
+  if (noTimeSteps_ < kNoTimeSteps) return;
+  noTimeSteps_ = 0;
+  if (!stopEvent_.IsSet()) waitClock_.WaitFor(stopEvent_, std::chrono::milliseconds(1));
+  lastElapsed_ = clock_.Elapsed();
 }
 
 void SceneThread::AcquireScreen() {
@@ -96,7 +119,10 @@ void SceneThread::Pace(uint32_t speed, double scale) {
   // (scale - speed) hundred-thousandths of a second; a precise timed wait instead of the
   // calibrated busy poll, ended at once by the stop event.
   double units = scale - static_cast<double>(speed);
-  if (!(units > 0)) return;
+  if (!(units > 0)) {
+    NoteStep(1);
+    return;
+  }
   auto wait = std::chrono::nanoseconds(static_cast<int64_t>(units * 10'000.0));
   if (stopEvent_.IsSet()) return;
   waitClock_.WaitFor(stopEvent_, wait);

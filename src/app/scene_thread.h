@@ -113,6 +113,9 @@ class SceneThread final : public scene::PlayHost {
   };
   void ReleaseScreen();
   void AcquireScreen();
+  // Counts a step (an item played, a pace that waits nothing) for the no-time rule.
+  void NoteStep(uint32_t cost);
+  static constexpr uint32_t kItemStepCost = 125;
 
   scene::SceneList& list_;
   SaverWindow& window_;
@@ -121,6 +124,8 @@ class SceneThread final : public scene::PlayHost {
   sys::Clock& clock_;
   WaitClock waitClock_{*this};
   bool holding_ = false;
+  std::chrono::nanoseconds lastElapsed_{-1};
+  uint32_t noTimeSteps_ = 0;
   std::function<void()> onFinished_;
   ProfileIntFn profileInt_;
   std::string desktopPath_, wallpaperPath_;

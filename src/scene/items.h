@@ -50,7 +50,8 @@ class PictureItem final : public ItemOf<PictureItem, kPictureItem> {
   ~PictureItem() override;
 
   // Decodes a picture file (BMP, JPEG, icon, cursor) into `bitmap`; messages on failure.
-  bool loadFile(const std::string& file);
+  // budgetLeft: pixels the show may still decode; lowered by the picture's own.
+  bool loadFile(const std::string& file, int64_t* budgetLeft = nullptr);
   // Brings the picture onto dc: at currentPath's point through its effect, or into the
   // explicit target rectangle. Returns 0 when nothing could be drawn.
   int show(gfx::Canvas& dc, PlayHost& host, const gfx::Rect* target);
@@ -90,7 +91,7 @@ class PictureItem final : public ItemOf<PictureItem, kPictureItem> {
 
   // Run-time pictures, all screen-compatible surfaces.
   std::unique_ptr<gfx::Surface> bitmap;
-  std::unique_ptr<transitions::Icon> icon;  // set when the file was an icon or cursor
+  std::unique_ptr<transitions::Icon> icon;        // set when the file was an icon or cursor
   std::unique_ptr<gfx::Surface> screenCopy;       // only while a move runs
   std::unique_ptr<gfx::Surface> savedBackground;  // the screen under the picture
 };

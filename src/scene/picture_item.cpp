@@ -9,6 +9,7 @@
 #include "platform/ui/message_box.h"
 #include "resources/string_table.h"
 #include "scene/items.h"
+#include "scene/scene_list.h"
 #include "scene/temp_data_file.h"
 #include "scene/text_bitmap.h"
 #include "transitions/transition_engine.h"
@@ -46,7 +47,7 @@ bool StartsLikeBitmap(const std::string& file) {
 PictureItem::PictureItem() = default;
 PictureItem::~PictureItem() = default;
 
-bool PictureItem::prepare(const SceneList&) {
+bool PictureItem::prepare(const SceneList& list) {
   shown = 0;
   if (Unused(*this)) return true;
   if (source == 1) {
@@ -60,12 +61,14 @@ bool PictureItem::prepare(const SceneList&) {
   }
   std::string file;
   if (!WriteTempFile(data.data(), data.size, file)) return false;
-  const bool loaded = loadFile(file);
+  int64_t budgetLeft = list.pictureBudgetPixels - list.decodedPixels;
+  const bool loaded = loadFile(file, &budgetLeft);
+  list.decodedPixels = list.pictureBudgetPixels - budgetLeft;
   sys::RemoveFile(file);
   return loaded;
 }
 
-bool PictureItem::loadFile(const std::string& file) {
+bool PictureItem::loadFile(const std::string& file, int64_t* budgetLeft) {
   const imaging::StreamHandle stream = imaging::OpenSource(file);
   if (stream == imaging::kNoStream) {
     ui::ShowMessage(
@@ -103,6 +106,12 @@ bool PictureItem::loadFile(const std::string& file) {
                            readError));
     return false;
   }
+  // The show's pictures together stay within its budget.
+  const int64_t area = int64_t{w} * h;
+  if (budgetLeft && area > *budgetLeft) {
+    ui::ShowMessage("Memory allocation problem during image conversion");
+    return false;
+  }
   std::unique_ptr<gfx::Surface> converted = imaging::PixelsToBitmap(pixels.span(), w, h);
   if (!converted) {
     ui::ShowMessage("Memory allocation problem during image conversion");
@@ -110,6 +119,7 @@ bool PictureItem::loadFile(const std::string& file) {
   }
   bitmap = std::move(converted);
   icon.reset();
+  if (budgetLeft) *budgetLeft -= area;
   return true;
 }
 

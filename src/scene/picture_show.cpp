@@ -17,8 +17,8 @@
 namespace scene {
 namespace {
 
-// A surface of this many pixels or more is not attempted (stored sizes are untrusted).
-constexpr int64_t kMaxSurfacePixels = int64_t{1} << 27;
+// A surface larger than a picture may be is not attempted (stored sizes are untrusted).
+constexpr int64_t kMaxSurfacePixels = imaging::kMaxPicturePixels;
 
 // A bitmap that cannot be made is a failed GDI call: the caller draws nothing.
 std::unique_ptr<gfx::Surface> NewSurface(int64_t w, int64_t h) {
@@ -59,6 +59,8 @@ enum class Rescaled { Ok, SizeZero, ConversionFailed };
 // The bitmap scaled to w x h through 24-bit pixels, as the decoder scales.
 Rescaled Rescale(const gfx::Surface& bitmap, int32_t w, int32_t h,
                  std::unique_ptr<gfx::Surface>& out) {
+  // The stored width and height come from the archive: held to the picture limit.
+  if (!imaging::PictureSizeAllowed(w, h)) return Rescaled::SizeZero;
   int sw = 0, sh = 0;
   imaging::PixelBuffer pixels = imaging::BitmapToPixels(&bitmap, &sw, &sh);
   const size_t size = imaging::BufferSize(w, h, 3);

@@ -84,6 +84,12 @@ TEST(ParseCommandLine, BadValuesAreNamed) {
       {{"--fps", "abc"}, "--fps"},
       {{"--seconds", "-1"}, "--seconds"},
       {{"--seconds", "nan"}, "--seconds"},
+      // One range in real and in show time: nothing that means "never" or overflows.
+      {{"--seconds", "0"}, "--seconds"},
+      {{"--seconds", "1000000.5"}, "--seconds"},
+      {{"--seconds", "1e12"}, "--seconds"},
+      {{"--seconds", "1e300"}, "--seconds"},
+      {{"--seconds", "inf"}, "--seconds"},
       {{"--seconds"}, "--seconds"},
       {{"--frames="}, "--frames"},
       {{"--audio-out="}, "--audio-out"},
@@ -93,6 +99,8 @@ TEST(ParseCommandLine, BadValuesAreNamed) {
       {{"--dump=1"}, "--dump"},
       {{"--archive", "x@99999999999999999999999"}, "--archive"},
   };
+  for (const char* ok : {"0.001", "1e6"})
+    EXPECT_TRUE(ParseCommandLine({"--seconds", ok}).ok()) << ok;
   for (const auto& c : cases) {
     auto p = ParseCommandLine(c.args);
     EXPECT_FALSE(p.ok()) << c.args[0];

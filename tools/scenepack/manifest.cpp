@@ -12,10 +12,14 @@
 
 #include "platform/text/char_set_decoder.h"
 #include "scenepack/archive_writer.h"
+#include "scenepack/saver_file.h"
 
 namespace scenepack {
 
 namespace {
+
+// A manifest is a short text; anything far larger is a mistake.
+constexpr uint64_t kMaxManifestBytes = uint64_t{64} << 20;
 
 using nlohmann::json;
 
@@ -317,13 +321,14 @@ Show ParseManifest(const json& doc, const std::filesystem::path& baseDir) {
         if (!f.is_string() || f.get<std::string>().empty()) r.Fail("file", "must be a file name");
         const std::filesystem::path rel = std::filesystem::path(f.get<std::string>());
         const std::filesystem::path full = rel.is_absolute() ? rel : baseDir / rel;
-        std::ifstream in(full, std::ios::binary);
-        if (!in) r.Fail("file", "cannot read " + full.string() + ": " + std::strerror(errno));
-        it.data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        if (in.bad()) r.Fail("file", "cannot read " + full.string());
+        try {
+          // An archive stores a block's length as a signed 32-bit count.
+          it.data =
+              ReadRegularFile(full, static_cast<uint64_t>(std::numeric_limits<int32_t>::max()));
+        } catch (const std::exception& e) {
+          r.Fail("file", e.what());
+        }
         if (it.data.empty()) r.Fail("file", full.string() + " is empty");
-        if (it.data.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max()))
-          r.Fail("file", full.string() + " is larger than 2 GiB");
         auto base = Utf8ToCp1252(rel.filename().string());
         if (!base && !r.Has("fileName"))
           r.Fail("file",
@@ -408,13 +413,15 @@ Show ParseManifest(const json& doc, const std::filesystem::path& baseDir) {
 }
 
 Show LoadManifest(const std::filesystem::path& manifestPath) {
-  std::ifstream in(manifestPath, std::ios::binary);
-  if (!in)
-    throw ShowError(-1, "", "",
-                    "cannot read " + manifestPath.string() + ": " + std::strerror(errno));
+  std::vector<uint8_t> text;
+  try {
+    text = ReadRegularFile(manifestPath, kMaxManifestBytes);
+  } catch (const std::exception& e) {
+    throw ShowError(-1, "", "", e.what());
+  }
   json doc;
   try {
-    doc = json::parse(in);
+    doc = json::parse(text.begin(), text.end());
   } catch (const json::exception& e) {
     throw ShowError(-1, "", "", manifestPath.string() + " is not valid JSON: " + e.what());
   }

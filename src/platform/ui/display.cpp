@@ -234,7 +234,7 @@ std::optional<ScreenSize> ParseSize(const std::string& text) {
     if (first == last || *first == '+' || *first == '-') return std::nullopt;
     auto [ptr, ec] = std::from_chars(first, last, value);
     if (ec != std::errc() || ptr != last) return std::nullopt;
-    if (value < 1 || value > gfx::Surface::kMaxDimension) return std::nullopt;
+    if (value < 1 || value > gfx::Surface::kMaxScreenDimension) return std::nullopt;
     return value;
   };
   const char* begin = text.data();

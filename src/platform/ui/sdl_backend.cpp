@@ -81,8 +81,8 @@ class SdlBackend final : public DisplayBackend {
         [[fallthrough]];
       default:
         if (options.width <= 0 || options.height <= 0 ||
-            options.width > gfx::Surface::kMaxDimension ||
-            options.height > gfx::Surface::kMaxDimension) {
+            options.width > gfx::Surface::kMaxScreenDimension ||
+            options.height > gfx::Surface::kMaxScreenDimension) {
           if (error) *error = "invalid window size";
           return false;
         }
@@ -93,8 +93,8 @@ class SdlBackend final : public DisplayBackend {
     }
     if (!window_) return Fail(error);
     SDL_GetWindowSize(window_, width, height);
-    *width = std::clamp(*width, 0, gfx::Surface::kMaxDimension);
-    *height = std::clamp(*height, 0, gfx::Surface::kMaxDimension);
+    *width = std::clamp(*width, 0, gfx::Surface::kMaxScreenDimension);
+    *height = std::clamp(*height, 0, gfx::Surface::kMaxScreenDimension);
 
     if (!software) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_ACCELERATED);
     if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
@@ -218,8 +218,8 @@ std::optional<ScreenSize> QueryDesktopSize() {
   SDL_DisplayMode mode;
   std::optional<ScreenSize> size;
   if (SDL_GetDesktopDisplayMode(0, &mode) == 0 && mode.w > 0 && mode.h > 0) {
-    size = ScreenSize{std::min(mode.w, gfx::Surface::kMaxDimension),
-                      std::min(mode.h, gfx::Surface::kMaxDimension)};
+    size = ScreenSize{std::min(mode.w, gfx::Surface::kMaxScreenDimension),
+                      std::min(mode.h, gfx::Surface::kMaxScreenDimension)};
   }
   SDL_QuitSubSystem(SDL_INIT_VIDEO);
   return size;

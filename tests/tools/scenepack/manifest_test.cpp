@@ -293,4 +293,37 @@ TEST_F(ManifestTest, CommandFaultWritesNothing) {
     EXPECT_EQ(e.path().filename().string().find("out."), std::string::npos) << e.path();
 }
 
+TEST_F(ManifestTest, OnlyRegularFilesAreReadOrReplaced) {
+  // Non-regular picture files: a device that never ends, a FIFO nobody writes to, a folder.
+  ASSERT_EQ(mkfifo((dir_ / "fifo").c_str(), 0600), 0);
+  fs::create_directory(dir_ / "folder");
+  for (const std::string file :
+       {std::string("/dev/zero"), (dir_ / "fifo").string(), (dir_ / "folder").string()}) {
+    json d = GoodShow();
+    d["items"][0]["file"] = file;
+    EXPECT_EQ(Fault(d), "0:file") << file;
+  }
+  WriteFile("good.json", GoodShow().dump());
+  EXPECT_EQ(RunScenepack({(dir_ / "fifo").string(), "-o", (dir_ / "out").string()}), 1);
+
+  // Targets that are not regular files stay what they are; nothing is written beside them.
+  // (The link stands for a device node: replacing it would be replacing the device.)
+  fs::create_symlink("/dev/zero", dir_ / "zero-link");
+  for (const char* target : {"fifo", "folder", "zero-link"}) {
+    EXPECT_EQ(RunScenepack({(dir_ / "good.json").string(), "-o", (dir_ / target).string(),
+                            "--archive-only"}),
+              1)
+        << target;
+  }
+  EXPECT_TRUE(fs::is_fifo(dir_ / "fifo"));
+  EXPECT_TRUE(fs::is_directory(dir_ / "folder"));
+  EXPECT_TRUE(fs::is_symlink(dir_ / "zero-link"));
+  for (const auto& e : fs::directory_iterator(dir_)) {
+    const std::string name = e.path().filename().string();
+    EXPECT_TRUE(name.find('.') == std::string::npos || name.ends_with(".json") ||
+                name.ends_with(".jpg") || name.ends_with(".mp3"))
+        << "left behind: " << name;
+  }
+}
+
 }  // namespace
