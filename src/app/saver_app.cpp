@@ -1,6 +1,7 @@
 #include "app/saver_app.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 
@@ -145,16 +146,21 @@ class WindowHost final : public SaverWindowHost {
 };
 
 std::unique_ptr<ui::Display> OpenDisplay(const Options& options, ui::DisplayMode wanted,
-                                         uint64_t parent) {
+                                         uint64_t parent, const std::string& title) {
   ui::DisplayOptions d;
-  d.mode = options.headless ? ui::DisplayMode::Headless
-                            : (options.window && wanted == ui::DisplayMode::FullScreen
-                                   ? ui::DisplayMode::Window
-                                   : wanted);
+  d.title = title;
+  d.mode = options.headless
+               ? ui::DisplayMode::Headless
+               : (options.window && wanted == ui::DisplayMode::FullScreen ? ui::DisplayMode::Window
+                                                                          : wanted);
   if (options.width) d.width = *options.width;
   if (options.height) d.height = *options.height;
   d.parentWindow = parent;
   std::string error;
+  if (d.mode != ui::DisplayMode::Headless && !ui::WindowSystemReachable(&error)) {
+    std::fprintf(stderr, "sceneplayer: %s\n", error.c_str());
+    return nullptr;
+  }
   auto display = ui::Display::Create(d, &error);
   if (!display) std::fprintf(stderr, "sceneplayer: cannot open the display: %s\n", error.c_str());
   return display;
@@ -180,10 +186,24 @@ int SaverApp::Run(const Options& options) {
   store_ = store::Store::OpenDefault();
   profile_ = std::make_unique<store::Profile>(*store_, RegistryKeyName(), appName_);
 
+  // A screen-saver host runs its hacks with -root or -window-id and whatever switch: that
+  // always means the show, on the host's window.
+  if (options.windowId) return RunShow(options, *options.windowId);
+  if (options.root) {
+    const char* named = std::getenv("XSCREENSAVER_WINDOW");
+    if (named == nullptr || *named == '\0') return RunShow(options, 0);
+    auto id = ParseWindowId(named);
+    if (!id) {
+      std::fprintf(stderr, "sceneplayer: XSCREENSAVER_WINDOW is not a window id: '%s'\n", named);
+      return 1;
+    }
+    return RunShow(options, *id);
+  }
+
   const ModeChoice choice = ChooseMode(options.rest);
   switch (choice.mode) {
     case RunMode::Show:
-      return RunShow(options);
+      return RunShow(options, std::nullopt);
     case RunMode::Preview:
       return RunPreview(options, choice.handle);
     case RunMode::ConfigureNoOwner:
@@ -197,7 +217,7 @@ int SaverApp::Run(const Options& options) {
   return 0;
 }
 
-int SaverApp::RunShow(const Options& options) {
+int SaverApp::RunShow(const Options& options, std::optional<uint64_t> hostWindow) {
   const bool recording = options.framesDir.has_value();
   std::unique_ptr<sys::Clock> clock;
   sys::VirtualClock* virtualClock = nullptr;
@@ -222,7 +242,8 @@ int SaverApp::RunShow(const Options& options) {
     return 1;
   }
 
-  auto display = OpenDisplay(options, ui::DisplayMode::FullScreen, 0);
+  auto display = hostWindow ? OpenDisplay(options, ui::DisplayMode::Host, *hostWindow, appName_)
+                            : OpenDisplay(options, ui::DisplayMode::FullScreen, 0, appName_);
   if (!display) return 1;
   ui::SetScreenSize({display->Width(), display->Height()});
   std::optional<ui::SdlMessagePresenter> presenter;
@@ -233,7 +254,6 @@ int SaverApp::RunShow(const Options& options) {
     presenter.emplace(appName_);
     ui::SetMessagePresenter(&*presenter);
   }
-
 
   WindowHost host(*display, *store_, *profile_, *this);
   SaverWindow window(host);
@@ -347,7 +367,7 @@ int SaverApp::RunShow(const Options& options) {
 }
 
 int SaverApp::RunPreview(const Options& options, uint64_t parent) {
-  auto display = OpenDisplay(options, ui::DisplayMode::Embedded, parent);
+  auto display = OpenDisplay(options, ui::DisplayMode::Embedded, parent, appName_);
   if (!display) return 1;
   {
     auto lock = display->LockScreen();
@@ -359,7 +379,8 @@ int SaverApp::RunPreview(const Options& options, uint64_t parent) {
                   gfx::SRCCOPY);
   }
   bool quit = false;
-  if (signals_) signals_->SetHandler([d = display.get()] { d->PostMessage({ui::WM_QUIT, 0, 0, 0}); });
+  if (signals_)
+    signals_->SetHandler([d = display.get()] { d->PostMessage({ui::WM_QUIT, 0, 0, 0}); });
   if (SignalWatcher::Requested()) quit = true;
   std::optional<std::chrono::steady_clock::time_point> deadline;
   if (options.seconds) {

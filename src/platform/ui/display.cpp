@@ -17,9 +17,8 @@ struct BackendEntry {
 
 // Which backend serves which mode; the SDL one handles its three window kinds itself.
 constexpr BackendEntry kBackends[] = {
-    {DisplayMode::FullScreen, &OpenSdlBackend},
-    {DisplayMode::Window, &OpenSdlBackend},
-    {DisplayMode::Embedded, &OpenSdlBackend},
+    {DisplayMode::FullScreen, &OpenSdlBackend},    {DisplayMode::Window, &OpenSdlBackend},
+    {DisplayMode::Embedded, &OpenSdlBackend},      {DisplayMode::Host, &OpenX11HostBackend},
     {DisplayMode::Headless, &OpenHeadlessBackend},
 };
 

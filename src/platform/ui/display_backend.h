@@ -37,6 +37,8 @@ using BackendOpener = std::unique_ptr<DisplayBackend> (*)(const DisplayOptions& 
 
 std::unique_ptr<DisplayBackend> OpenHeadlessBackend(const DisplayOptions& options, int* width,
                                                     int* height, std::string* error);
+std::unique_ptr<DisplayBackend> OpenX11HostBackend(const DisplayOptions& options, int* width,
+                                                   int* height, std::string* error);
 std::unique_ptr<DisplayBackend> OpenSdlBackend(const DisplayOptions& options, int* width,
                                                int* height, std::string* error);
 

@@ -47,7 +47,7 @@ class SdlBackend final : public DisplayBackend {
   }
 
   bool Open(const DisplayOptions& options, int* width, int* height, std::string* error) {
-    ConfigureSdlHints();
+    ConfigureSdlHints(options.videoDriver.c_str());
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return Fail(error);
     videoStarted_ = true;
     wakeEvent_ = SDL_RegisterEvents(1);
@@ -86,9 +86,11 @@ class SdlBackend final : public DisplayBackend {
           if (error) *error = "invalid window size";
           return false;
         }
-        window_ =
-            SDL_CreateWindow(options.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                             options.width, options.height, SDL_WINDOW_SHOWN);
+        // The show keeps its size; a resized window shows it scaled.
+        window_ = SDL_CreateWindow(
+            options.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, options.width,
+            options.height,
+            SDL_WINDOW_SHOWN | (options.mode == DisplayMode::Window ? SDL_WINDOW_RESIZABLE : 0));
         break;
     }
     if (!window_) return Fail(error);
@@ -194,7 +196,7 @@ class SdlBackend final : public DisplayBackend {
 
 }  // namespace
 
-void ConfigureSdlHints() {
+void ConfigureSdlHints(const char* videoDriver) {
   // The player is the screen saver: it must not keep the desktop's saver or power
   // management from running, and it handles SIGTERM, SIGINT and SIGHUP itself.
   SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
@@ -203,6 +205,9 @@ void ConfigureSdlHints() {
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
   // Closing the window is a WM_CLOSE for the window to decide on, not a quit.
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+  // Windows are X11 windows (the host windows we embed in are); SDL must not wander off to
+  // its offscreen or dummy drivers and play where nobody sees it.
+  SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, videoDriver, SDL_HINT_OVERRIDE);
 }
 
 std::unique_ptr<DisplayBackend> OpenSdlBackend(const DisplayOptions& options, int* width,

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "platform/ui/display.h"
-#include "x11_host.h"
+#include "support/x11_host.h"
 
 extern char** environ;
 
