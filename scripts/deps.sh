@@ -8,7 +8,7 @@ packages=(
   libsdl2-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
   libjpeg62-turbo-dev libpng-dev libmpg123-dev
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
-  libjpeg-turbo-progs imagemagick xvfb xauth libx11-dev libxtst-dev
+  libjpeg-turbo-progs imagemagick xvfb xauth libx11-dev libxtst-dev libxrandr-dev
 )
 
 missing=()

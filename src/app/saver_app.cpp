@@ -121,6 +121,8 @@ class WindowHost final : public SaverWindowHost {
     if (window_) window_->HandleMessage({ui::WM_DESTROY, 0, 0, 0});
   }
   void WindowDestroyed() override {
+    // Gone from the screen first: what the scene thread still draws nobody sees.
+    display_.Hide();
     if (thread_) thread_->Stop();
   }
   void SetPendingUrl(const std::string& url) override { app_.pendingUrl = url; }
@@ -156,6 +158,7 @@ std::unique_ptr<ui::Display> OpenDisplay(const Options& options, ui::DisplayMode
   if (options.width) d.width = *options.width;
   if (options.height) d.height = *options.height;
   d.parentWindow = parent;
+  d.span = options.span;
   std::string error;
   if (d.mode != ui::DisplayMode::Headless && !ui::WindowSystemReachable(&error)) {
     std::fprintf(stderr, "sceneplayer: %s\n", error.c_str());

@@ -148,8 +148,13 @@ void Display::PresentNow() {
   PresentIfDue(SteadyClock::now(), true);
 }
 
+void Display::Hide() {
+  hidden_ = true;
+  backend_->Hide();
+}
+
 void Display::PresentIfDue(SteadyClock::time_point now, bool force) {
-  if (!backend_->HasWindow()) {
+  if (!backend_->HasWindow() || hidden_) {
     // Nobody looks; the dirty area stays for PeekDirty.
     return;
   }

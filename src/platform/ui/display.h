@@ -32,6 +32,8 @@ struct DisplayOptions {
   // Screen size for Window and Headless, and for Embedded without a parent.
   int width = 1024;
   int height = 768;
+  // FullScreen: over the whole desktop rather than the primary monitor.
+  bool span = false;
   // X11 window id of the host window (Embedded, Host).
   uint64_t parentWindow = 0;
   std::string title = "sceneplayer";
@@ -96,6 +98,9 @@ class Display {
   static constexpr std::chrono::milliseconds kInfinite = std::chrono::milliseconds::max();
   // UI thread: presents the dirty area now, whatever the refresh pacing.
   void PresentNow();
+  // UI thread: the show is over. Our window leaves the screen now, before anything waits
+  // for the drawing to stop; nothing is presented any more.
+  void Hide();
 
   // Cursor of the window: kBlankCursor hides it, kArrowCursor is the system arrow. The
   // display count works like ShowCursor: the cursor shows while it is >= 0. Any thread;
@@ -128,6 +133,7 @@ class Display {
 
   std::chrono::steady_clock::time_point lastPresent_{};
   bool exposed_ = true;  // the whole screen must be shown again
+  bool hidden_ = false;
 };
 
 // The screen size the player lays out for: the open display's, else the size last set
