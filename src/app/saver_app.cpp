@@ -7,11 +7,13 @@
 
 #include "app/background.h"
 #include "app/calibration.h"
+#include "app/caption_scroller.h"
 #include "app/frame_recorder.h"
 #include "app/project_loader.h"
 #include "app/saver_window.h"
 #include "app/scene_thread.h"
 #include "app/signals.h"
+#include "desktop/desktop_pictures.h"
 #include "imaging/image_decoder.h"
 #include "platform/gfx/png_writer.h"
 #include "platform/shell/shell.h"
@@ -22,6 +24,7 @@
 #include "platform/sys/temp_file.h"
 #include "platform/ui/display.h"
 #include "platform/ui/message_box.h"
+#include "platform/ui/screen_grab.h"
 #include "platform/ui/sdl_message_presenter.h"
 #include "resources/preview_logo.h"
 #include "resources/string_table.h"
@@ -180,13 +183,12 @@ SaverApp::~SaverApp() { ExitActions(); }
 
 int SaverApp::Run(const Options& options) {
   imaging::InitDecoder();
-  // The desktop snapshot and the wallpaper picture are made by the desktop module; their
-  // paths are fixed here so the picture item and the exit actions agree on them.
-  desktopPath = sys::TempFilePath("desktop.bmp");
-  wallpaperPath = sys::TempFilePath("wallpaper.bmp");
+  store_ = store::Store::OpenDefault();
+  const ModeChoice choice = ChooseMode(options.rest);
+  const bool hosted = options.windowId || options.root;
+  MakeDesktopPictures(options, hosted ? RunMode::Show : choice.mode, hosted);
 
   appName_ = shell::DisplayName(executablePath_);
-  store_ = store::Store::OpenDefault();
   profile_ = std::make_unique<store::Profile>(*store_, RegistryKeyName(), appName_);
 
   // A screen-saver host runs its hacks with -root or -window-id and whatever switch: that
@@ -203,7 +205,6 @@ int SaverApp::Run(const Options& options) {
     return RunShow(options, *id);
   }
 
-  const ModeChoice choice = ChooseMode(options.rest);
   switch (choice.mode) {
     case RunMode::Show:
       return RunShow(options, std::nullopt);
@@ -218,6 +219,29 @@ int SaverApp::Run(const Options& options) {
       return 0;
   }
   return 0;
+}
+
+void SaverApp::MakeDesktopPictures(const Options& options, RunMode mode, bool hosted) {
+  // The pictures are laid out for the screen the show will have, before any window of ours
+  // exists (the desktop snapshot must not show it).
+  ui::ScreenSize screen;
+  if (options.width) screen.width = *options.width;
+  if (options.height) screen.height = *options.height;
+  const bool fullScreen = !hosted && !options.headless && !options.window &&
+                          (mode == RunMode::Show || mode == RunMode::Preview);
+  if (fullScreen) {
+    if (auto desktop = ui::QueryDesktopSize()) screen = *desktop;
+  }
+  ui::SetScreenSize(screen);
+
+  desktop::DesktopSources sources;
+  sources.store = store_.get();
+  if (!options.headless && !hosted) sources.grabScreen = [] { return ui::GrabScreen(); };
+  // The exit actions know both names before the files exist.
+  desktopPath = sys::TempFilePath("desktop.bmp");
+  desktop::CaptureDesktop(desktopPath, sources);
+  wallpaperPath = sys::TempFilePath("wallpaper.bmp");
+  desktop::MakeWallpaperImage(wallpaperPath, wallpaperStyle, sources);
 }
 
 int SaverApp::RunShow(const Options& options, std::optional<uint64_t> hostWindow) {
@@ -381,6 +405,9 @@ int SaverApp::RunPreview(const Options& options, uint64_t parent) {
     canvas.BitBlt(0, 0, res::kPreviewLogoWidth + 1, res::kPreviewLogoHeight, logo, 0, 0,
                   gfx::SRCCOPY);
   }
+  sys::RealClock clock;
+  CaptionScroller scroller(*display, res::kPreviewLogoWidth + 1, appName_, clock);
+  scroller.Start();
   bool quit = false;
   if (signals_)
     signals_->SetHandler([d = display.get()] { d->PostMessage({ui::WM_QUIT, 0, 0, 0}); });
@@ -402,6 +429,7 @@ int SaverApp::RunPreview(const Options& options, uint64_t parent) {
     if (!display->GetMessage(m, timeout)) continue;
     quit = m.message == ui::WM_CLOSE || m.message == ui::WM_QUIT;
   }
+  scroller.Stop();
   if (signals_) signals_->SetHandler(nullptr);
   return 0;
 }
