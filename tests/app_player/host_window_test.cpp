@@ -165,7 +165,8 @@ TEST_F(HostRun, BadHostWindowIdsAreRefused) {
 TEST_F(HostRun, WithoutADisplayItSaysSoInsteadOfPlayingInvisibly) {
   const std::string saver = PackRedSaver();
   for (const std::string display : {"", ":1999"}) {
-    std::vector<std::string> env;
+    // D-Bus, loaded for the desktop's settings, keeps a few allocations until exit.
+    std::vector<std::string> env = {"LSAN_OPTIONS=detect_leaks=0"};
     if (!display.empty()) env.push_back("DISPLAY=" + display);
     for (const char* mode : {"/s", "-root"}) {
       SCOPED_TRACE(display + " " + mode);
