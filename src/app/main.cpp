@@ -1,6 +1,10 @@
 // sceneplayer: plays the screen-saver show appended to its own file.
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <string>
@@ -9,6 +13,7 @@
 #include "app/command_line.h"
 #include "app/project_loader.h"
 #include "app/saver_app.h"
+#include "app/saver_install.h"
 #include "app/scene_dump.h"
 #include "app/signals.h"
 #include "platform/sys/printable.h"
@@ -34,6 +39,24 @@ int Dump(const app::Options& options) {
   return std::cout ? 0 : 1;
 }
 
+int Install(const app::Options& options) {
+  const char* home = std::getenv("HOME");
+  if (home == nullptr || *home == '\0') {
+    const passwd* pw = getpwuid(getuid());
+    home = pw ? pw->pw_dir : nullptr;
+  }
+  if (home == nullptr) {
+    std::cerr << "sceneplayer: no home folder (HOME is not set)\n";
+    return 1;
+  }
+  const app::InstallResult r =
+      options.installSaver
+          ? app::InstallSaver(*options.installSaver, options.saverName.value_or(""), home)
+          : app::UninstallSaver(*options.uninstallSaver, home);
+  (r.ok ? std::cout : std::cerr) << "sceneplayer: " << r.message << '\n';
+  return r.ok ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -57,6 +80,7 @@ int main(int argc, char** argv) {
   // Every mode, --dump included, ends on the exit signals.
   app::SignalWatcher signals(nullptr);
   if (options.dump) return Dump(options);
+  if (options.installSaver || options.uninstallSaver) return Install(options);
 
   int status;
   {

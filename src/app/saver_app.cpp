@@ -1,6 +1,7 @@
 #include "app/saver_app.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 
@@ -126,6 +127,8 @@ class WindowHost final : public SaverWindowHost {
     if (window_) window_->HandleMessage({ui::WM_DESTROY, 0, 0, 0});
   }
   void WindowDestroyed() override {
+    // Gone from the screen first: what the scene thread still draws nobody sees.
+    display_.Hide();
     if (thread_) thread_->Stop();
   }
   void SetPendingUrl(const std::string& url) override { app_.pendingUrl = url; }
@@ -151,8 +154,9 @@ class WindowHost final : public SaverWindowHost {
 };
 
 std::unique_ptr<ui::Display> OpenDisplay(const Options& options, ui::DisplayMode wanted,
-                                         uint64_t parent) {
+                                         uint64_t parent, const std::string& title) {
   ui::DisplayOptions d;
+  d.title = title;
   d.mode = options.headless
                ? ui::DisplayMode::Headless
                : (options.window && wanted == ui::DisplayMode::FullScreen ? ui::DisplayMode::Window
@@ -160,7 +164,12 @@ std::unique_ptr<ui::Display> OpenDisplay(const Options& options, ui::DisplayMode
   if (options.width) d.width = *options.width;
   if (options.height) d.height = *options.height;
   d.parentWindow = parent;
+  d.span = options.span;
   std::string error;
+  if (d.mode != ui::DisplayMode::Headless && !ui::WindowSystemReachable(&error)) {
+    std::fprintf(stderr, "sceneplayer: %s\n", error.c_str());
+    return nullptr;
+  }
   auto display = ui::Display::Create(d, &error);
   if (!display) std::fprintf(stderr, "sceneplayer: cannot open the display: %s\n", error.c_str());
   return display;
@@ -179,14 +188,29 @@ int SaverApp::Run(const Options& options) {
   imaging::InitDecoder();
   store_ = store::Store::OpenDefault();
   const ModeChoice choice = ChooseMode(options.rest);
-  MakeDesktopPictures(options, choice.mode);
+  const bool hosted = options.windowId || options.root;
+  MakeDesktopPictures(options, hosted ? RunMode::Show : choice.mode, hosted);
 
   appName_ = shell::DisplayName(executablePath_);
   profile_ = std::make_unique<store::Profile>(*store_, RegistryKeyName(), appName_);
 
+  // A screen-saver host runs its hacks with -root or -window-id and whatever switch: that
+  // always means the show, on the host's window.
+  if (options.windowId) return RunShow(options, *options.windowId);
+  if (options.root) {
+    const char* named = std::getenv("XSCREENSAVER_WINDOW");
+    if (named == nullptr || *named == '\0') return RunShow(options, 0);
+    auto id = ParseWindowId(named);
+    if (!id) {
+      std::fprintf(stderr, "sceneplayer: XSCREENSAVER_WINDOW is not a window id: '%s'\n", named);
+      return 1;
+    }
+    return RunShow(options, *id);
+  }
+
   switch (choice.mode) {
     case RunMode::Show:
-      return RunShow(options);
+      return RunShow(options, std::nullopt);
     case RunMode::Preview:
       return RunPreview(options, choice.handle);
     case RunMode::ConfigureNoOwner:
@@ -200,14 +224,14 @@ int SaverApp::Run(const Options& options) {
   return 0;
 }
 
-void SaverApp::MakeDesktopPictures(const Options& options, RunMode mode) {
+void SaverApp::MakeDesktopPictures(const Options& options, RunMode mode, bool hosted) {
   // The pictures are laid out for the screen the show will have, before any window of ours
   // exists (the desktop snapshot must not show it).
   ui::ScreenSize screen;
   if (options.width) screen.width = *options.width;
   if (options.height) screen.height = *options.height;
-  const bool fullScreen =
-      !options.headless && !options.window && (mode == RunMode::Show || mode == RunMode::Preview);
+  const bool fullScreen = !hosted && !options.headless && !options.window &&
+                          (mode == RunMode::Show || mode == RunMode::Preview);
   if (fullScreen) {
     if (auto desktop = ui::QueryDesktopSize()) screen = *desktop;
   }
@@ -215,7 +239,7 @@ void SaverApp::MakeDesktopPictures(const Options& options, RunMode mode) {
 
   desktop::DesktopSources sources;
   sources.store = store_.get();
-  if (!options.headless) sources.grabScreen = [] { return ui::GrabScreen(); };
+  if (!options.headless && !hosted) sources.grabScreen = [] { return ui::GrabScreen(); };
   // The exit actions know both names before the files exist.
   desktopPath = sys::TempFilePath("desktop.bmp");
   desktop::CaptureDesktop(desktopPath, sources);
@@ -223,7 +247,7 @@ void SaverApp::MakeDesktopPictures(const Options& options, RunMode mode) {
   desktop::MakeWallpaperImage(wallpaperPath, wallpaperStyle, sources);
 }
 
-int SaverApp::RunShow(const Options& options) {
+int SaverApp::RunShow(const Options& options, std::optional<uint64_t> hostWindow) {
   const bool recording = options.framesDir.has_value();
   std::unique_ptr<sys::Clock> clock;
   sys::VirtualClock* virtualClock = nullptr;
@@ -248,7 +272,8 @@ int SaverApp::RunShow(const Options& options) {
     return 1;
   }
 
-  auto display = OpenDisplay(options, ui::DisplayMode::FullScreen, 0);
+  auto display = hostWindow ? OpenDisplay(options, ui::DisplayMode::Host, *hostWindow, appName_)
+                            : OpenDisplay(options, ui::DisplayMode::FullScreen, 0, appName_);
   if (!display) return 1;
   ui::SetScreenSize({display->Width(), display->Height()});
   std::optional<ui::SdlMessagePresenter> presenter;
@@ -418,7 +443,7 @@ int SaverApp::RunShow(const Options& options) {
 }
 
 int SaverApp::RunPreview(const Options& options, uint64_t parent) {
-  auto display = OpenDisplay(options, ui::DisplayMode::Embedded, parent);
+  auto display = OpenDisplay(options, ui::DisplayMode::Embedded, parent, appName_);
   if (!display) return 1;
   {
     auto lock = display->LockScreen();

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 namespace {
 
 using app::ChooseMode;
@@ -23,11 +25,14 @@ TEST(ChooseMode, SwitchWordIsTheFirstTwoCharacters) {
   EXPECT_EQ(ModeOf({"-A", "77"}), RunMode::ChangePassword);
 }
 
-TEST(ChooseMode, HandleIsDecimalLikeAtoi) {
+TEST(ChooseMode, HandleIsDecimalLikeAtoiOrHexAsXToolsPrintIt) {
   EXPECT_EQ(ChooseMode({"/p", "1234"}).handle, 1234u);
   EXPECT_EQ(ChooseMode({"/p", "4294967296"}).handle, 4294967296u);
   EXPECT_EQ(ChooseMode({"/p", "12ab"}).handle, 12u);
-  EXPECT_EQ(ChooseMode({"/p", "0x10"}).handle, 0u);
+  EXPECT_EQ(ChooseMode({"/p", "0x10"}).handle, 16u);
+  EXPECT_EQ(ChooseMode({"/p", "0X400a07"}).handle, 0x400a07u);
+  EXPECT_EQ(ChooseMode({"/p", "0x1g"}).handle, 1u);
+  EXPECT_EQ(ChooseMode({"/p", "0x"}).handle, 0u);
   EXPECT_EQ(ChooseMode({"/p", "abc"}).handle, 0u);
   EXPECT_EQ(ChooseMode({"/p"}).handle, 0u);  // missing: no parent
   EXPECT_EQ(ChooseMode({"/p", "99999999999999999999999"}).handle, 9999999999999999999u);
@@ -53,6 +58,46 @@ TEST(ParseCommandLine, LongOptionsAreTakenOutFirst) {
   EXPECT_EQ(o.archive->path, "show.bin");
   EXPECT_EQ(o.archive->offset, 256u);
   EXPECT_EQ(o.rest, std::vector<std::string>{"/s"});
+}
+
+TEST(ParseCommandLine, ScreenSaverHostOptions) {
+  struct Case {
+    std::vector<std::string> args;
+    bool root;
+    std::optional<uint64_t> window;
+    std::vector<std::string> rest;
+  };
+  const Case cases[] = {
+      {{"-root"}, true, std::nullopt, {}},
+      {{"--root", "/s"}, true, std::nullopt, {"/s"}},
+      {{"-window-id", "0x400007"}, false, 0x400007u, {}},
+      {{"--window-id", "4194311"}, false, 4194311u, {}},
+      {{"--window-id=0X1A"}, false, 26u, {}},
+      {{"-r", "-window"}, false, std::nullopt, {"-r", "-window"}},  // not ours: the switch
+  };
+  for (const Case& c : cases) {
+    auto p = ParseCommandLine(c.args);
+    ASSERT_TRUE(p.ok()) << c.args[0] << ": " << p.error;
+    EXPECT_EQ(p.options.root, c.root) << c.args[0];
+    EXPECT_EQ(p.options.windowId, c.window) << c.args[0];
+    EXPECT_EQ(p.options.rest, c.rest) << c.args[0];
+  }
+  for (const char* bad : {"", "0", "0x", "-5", "12z", "0x20000000", "99999999999999999999"}) {
+    EXPECT_FALSE(ParseCommandLine({"-window-id", bad}).ok()) << bad;
+    EXPECT_FALSE(ParseCommandLine({"--window-id", bad}).ok()) << bad;
+  }
+  EXPECT_FALSE(ParseCommandLine({"-window-id"}).ok());
+  EXPECT_FALSE(ParseCommandLine({"--root=1"}).ok());
+}
+
+TEST(ParseCommandLine, InstallOptionsGoTogetherOrNotAtAll) {
+  auto p = ParseCommandLine({"--install-saver", "a.scr", "--name", "Sunset"});
+  ASSERT_TRUE(p.ok()) << p.error;
+  EXPECT_EQ(p.options.installSaver, "a.scr");
+  EXPECT_EQ(p.options.saverName, "Sunset");
+  EXPECT_FALSE(ParseCommandLine({"--name", "x"}).ok());
+  EXPECT_FALSE(ParseCommandLine({"--install-saver", "a", "--uninstall-saver", "b"}).ok());
+  EXPECT_FALSE(ParseCommandLine({"--uninstall-saver="}).ok());
 }
 
 TEST(ParseCommandLine, ArchiveLocations) {

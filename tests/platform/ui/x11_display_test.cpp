@@ -12,7 +12,7 @@
 
 #include "platform/ui/display.h"
 #include "platform/ui/screen_grab.h"
-#include "x11_host.h"
+#include "support/x11_host.h"
 
 extern char** environ;
 
