@@ -26,6 +26,11 @@ struct Options {
   std::optional<std::string> framesDir;
   std::optional<int> fps;
   std::optional<double> seconds;
+  std::optional<std::string> renderPath;  // --render OUT: a video file
+  bool overwrite = false;                 // replace earlier frames or an existing video
+  bool quiet = false;                     // no progress line
+  std::optional<int> pngLevel;            // --png-level 0..9
+  std::optional<int> crf;                 // --crf 0..63
   // The arguments left for the Windows switch, in order.
   std::vector<std::string> rest;
 };

@@ -6,13 +6,12 @@
 
 #include "app/background.h"
 #include "app/calibration.h"
-#include "app/frame_recorder.h"
 #include "app/project_loader.h"
+#include "app/render_session.h"
 #include "app/saver_window.h"
 #include "app/scene_thread.h"
 #include "app/signals.h"
 #include "imaging/image_decoder.h"
-#include "platform/gfx/png_writer.h"
 #include "platform/shell/shell.h"
 #include "platform/shell/url_launcher.h"
 #include "platform/store/profile.h"
@@ -147,10 +146,10 @@ class WindowHost final : public SaverWindowHost {
 std::unique_ptr<ui::Display> OpenDisplay(const Options& options, ui::DisplayMode wanted,
                                          uint64_t parent) {
   ui::DisplayOptions d;
-  d.mode = options.headless ? ui::DisplayMode::Headless
-                            : (options.window && wanted == ui::DisplayMode::FullScreen
-                                   ? ui::DisplayMode::Window
-                                   : wanted);
+  d.mode = options.headless
+               ? ui::DisplayMode::Headless
+               : (options.window && wanted == ui::DisplayMode::FullScreen ? ui::DisplayMode::Window
+                                                                          : wanted);
   if (options.width) d.width = *options.width;
   if (options.height) d.height = *options.height;
   d.parentWindow = parent;
@@ -198,7 +197,7 @@ int SaverApp::Run(const Options& options) {
 }
 
 int SaverApp::RunShow(const Options& options) {
-  const bool recording = options.framesDir.has_value();
+  const bool recording = options.framesDir.has_value() || options.renderPath.has_value();
   std::unique_ptr<sys::Clock> clock;
   sys::VirtualClock* virtualClock = nullptr;
   if (recording) {
@@ -222,9 +221,31 @@ int SaverApp::RunShow(const Options& options) {
     return 1;
   }
 
-  auto display = OpenDisplay(options, ui::DisplayMode::FullScreen, 0);
+  // A render plays unseen: a window would take the drawn areas that tell changed frames.
+  Options displayOptions = options;
+  if (recording) displayOptions.headless = true;
+  auto display = OpenDisplay(displayOptions, ui::DisplayMode::FullScreen, 0);
   if (!display) return 1;
   ui::SetScreenSize({display->Width(), display->Height()});
+  // The output is made before the show starts, so a path that cannot be written fails at once.
+  std::unique_ptr<RenderSession> render;
+  if (recording) {
+    RenderRequest request;
+    request.framesDir = options.framesDir;
+    request.videoPath = options.renderPath;
+    request.fps = options.fps.value_or(25);
+    request.seconds = options.seconds;
+    request.overwrite = options.overwrite;
+    request.quiet = options.quiet;
+    request.pngLevel = options.pngLevel.value_or(request.pngLevel);
+    request.crf = options.crf.value_or(request.crf);
+    std::string error;
+    render = RenderSession::Open(request, display->Width(), display->Height(), nullptr, &error);
+    if (!render) {
+      std::fprintf(stderr, "sceneplayer: %s\n", error.c_str());
+      return 1;
+    }
+  }
   std::optional<ui::SdlMessagePresenter> presenter;
   struct PresenterReset {
     ~PresenterReset() { ui::SetMessagePresenter(nullptr); }
@@ -233,7 +254,6 @@ int SaverApp::RunShow(const Options& options) {
     presenter.emplace(appName_);
     ui::SetMessagePresenter(&*presenter);
   }
-
 
   WindowHost host(*display, *store_, *profile_, *this);
   SaverWindow window(host);
@@ -255,32 +275,9 @@ int SaverApp::RunShow(const Options& options) {
   thread.SetPicturePaths(desktopPath, wallpaperPath);
   thread.SetOnFinished([&] { display->PostMessage({WM_APP_SCENE_FINISHED, 0, 0, 0}); });
 
-  std::optional<FrameRecorder> recorder;
   if (recording) {
-    std::error_code ec;
-    std::filesystem::create_directories(*options.framesDir, ec);
-    const std::string dir = *options.framesDir;
-    const auto limit = std::chrono::nanoseconds(
-        options.seconds ? static_cast<int64_t>(*options.seconds * 1e9) : 0);
-    recorder.emplace(
-        options.fps.value_or(25), limit,
-        [&, dir](int64_t k) {
-          auto lock = display->LockScreen();
-          std::string error;
-          if (!gfx::WritePng(lock.Surface(), dir + "/" + FrameRecorder::FrameName(k), &error)) {
-            std::fprintf(stderr, "sceneplayer: cannot write frame %lld: %s\n",
-                         static_cast<long long>(k), error.c_str());
-            return false;
-          }
-          return true;
-        },
-        [&] {
-          thread.RequestStop();
-          display->PostMessage({WM_APP_END_SHOW, 0, 0, 0});
-        });
     virtualClock->SetObserver([&](auto from, auto to) {
-      recorder->OnAdvance(from, to);
-      if (recorder->Failed()) {
+      if (!render->OnAdvance(*display, from, to)) {
         thread.RequestStop();
         display->PostMessage({WM_APP_END_SHOW, 0, 0, 0});
       }
@@ -332,15 +329,13 @@ int SaverApp::RunShow(const Options& options) {
     }
   }
   thread.Stop();
-  if (recorder) {
+  if (render) {
     virtualClock->SetObserver(nullptr);
-    recorder->Finish(virtualClock->Elapsed());
-    std::fprintf(stderr, "sceneplayer: wrote %lld frames to %s\n",
-                 static_cast<long long>(recorder->FramesWritten()), options.framesDir->c_str());
-    if (recorder->Failed()) {
-      if (signals_) signals_->SetHandler(nullptr);
-      return 1;
-    }
+    const int status =
+        render->Finish(*display, virtualClock->Elapsed(), SignalWatcher::Requested());
+    render.reset();
+    if (signals_) signals_->SetHandler(nullptr);
+    return status;
   }
   if (signals_) signals_->SetHandler(nullptr);
   return 0;
@@ -359,7 +354,8 @@ int SaverApp::RunPreview(const Options& options, uint64_t parent) {
                   gfx::SRCCOPY);
   }
   bool quit = false;
-  if (signals_) signals_->SetHandler([d = display.get()] { d->PostMessage({ui::WM_QUIT, 0, 0, 0}); });
+  if (signals_)
+    signals_->SetHandler([d = display.get()] { d->PostMessage({ui::WM_QUIT, 0, 0, 0}); });
   if (SignalWatcher::Requested()) quit = true;
   std::optional<std::chrono::steady_clock::time_point> deadline;
   if (options.seconds) {
