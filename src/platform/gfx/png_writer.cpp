@@ -4,6 +4,7 @@
 
 #include <csetjmp>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace gfx {
@@ -63,10 +64,11 @@ bool Encode(std::FILE* file, std::vector<uint8_t>* memory, int level, const Surf
   png_write_info(png, info);
   for (int y = 0; y < surface.Height(); ++y) {
     const Pixel* p = surface.Row(y);
+    // 0x00RRGGBB byte-swapped and shifted is R, G, B, 0 in memory: one 4-byte store per
+    // pixel, each overlapping the next one's first byte (the row has a spare byte at the end).
     for (int x = 0; x < surface.Width(); ++x) {
-      row[static_cast<size_t>(x) * 3] = static_cast<png_byte>(p[x] >> 16);
-      row[static_cast<size_t>(x) * 3 + 1] = static_cast<png_byte>(p[x] >> 8);
-      row[static_cast<size_t>(x) * 3 + 2] = static_cast<png_byte>(p[x]);
+      const uint32_t rgb = __builtin_bswap32(p[x]) >> 8;
+      std::memcpy(&row[static_cast<size_t>(x) * 3], &rgb, 4);
     }
     png_write_row(png, row.data());
   }
@@ -87,7 +89,7 @@ bool WritePng(const Surface& surface, const std::string& path, std::string* erro
     if (error) *error = "cannot create " + path;
     return false;
   }
-  std::vector<png_byte> row(static_cast<size_t>(surface.Width()) * 3);
+  std::vector<png_byte> row(static_cast<size_t>(surface.Width()) * 3 + 1);
   ErrorState state;
   // Frames are written in bulk; speed matters more than the last few percent of size.
   bool ok = Encode(file, nullptr, 3, surface, row, state);
@@ -110,7 +112,7 @@ bool EncodePng(const Surface& surface, int level, std::vector<uint8_t>* out, std
   out->clear();
   // Room for a frame that hardly compresses: growing the buffer would copy it repeatedly.
   out->reserve(static_cast<size_t>(surface.Width()) * surface.Height() * 3 / 2 + 4096);
-  std::vector<png_byte> row(static_cast<size_t>(surface.Width()) * 3);
+  std::vector<png_byte> row(static_cast<size_t>(surface.Width()) * 3 + 1);
   ErrorState state;
   if (!Encode(nullptr, out, level < 0 ? 0 : (level > 9 ? 9 : level), surface, row, state)) {
     if (error) *error = state.message.empty() ? "cannot encode the picture" : state.message;
