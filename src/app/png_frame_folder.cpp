@@ -43,7 +43,10 @@ std::unique_ptr<PngFrameFolder> PngFrameFolder::Open(const std::string& dir, boo
   // Frames of an earlier render must never mix with new ones.
   std::vector<fs::path> old;
   for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-    if (IsFrameName(it->path().filename().string())) old.push_back(it->path());
+    // Only files: a folder of that name is no frame, and writing over it fails in turn.
+    if (!it->is_directory(ec) && IsFrameName(it->path().filename().string())) {
+      old.push_back(it->path());
+    }
   }
   if (ec) {
     *error = "cannot read the frames folder " + dir + ": " + ec.message();

@@ -183,6 +183,16 @@ TEST_F(RenderRun, UnwritablePathsFailAtOnceAndOldFramesNeedOverwrite) {
   again.push_back("--overwrite");
   r = Run(Player(arc, "32x24", again));
   EXPECT_EQ(r.status, 0) << r.err;
+
+  // A frame that cannot be written (a folder stands in its place) ends the render: one
+  // message, no summary, exit 1, the frames before it in place.
+  fs::create_directories(dir_ / "g" / "frame-000003.png" / "x");
+  r = Run(Player(arc, "32x24", {"--frames", (dir_ / "g").string(), "--fps", "2", "--quiet"}));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+  EXPECT_NE(r.err.find("cannot write frame 3"), std::string::npos) << r.err;
+  EXPECT_TRUE(fs::exists(dir_ / "g" / "frame-000002.png"));
+  EXPECT_FALSE(fs::exists(dir_ / "g" / "frame-000004.png"));
 }
 
 TEST_F(RenderRun, AnEndlessShowStopsAtTheDefaultLimitSaidAtStartAndEnd) {
