@@ -25,6 +25,8 @@ class PngFrameFolder final : public RenderOutput {
   void Add(int64_t index, std::shared_ptr<const gfx::Surface> picture) override;
   bool Failed() const override { return failed_; }
   bool Finish(std::string* error) override;
+  // Frames already taken are written: each is a complete file.
+  bool Interrupt() override { return true; }
   int64_t FramesWritten() const override { return written_; }
   std::string Name() const override { return dir_; }
 

@@ -19,6 +19,9 @@ class RenderOutput {
   virtual bool Failed() const = 0;
   // Waits for every frame, completes the output; false with *error when any frame failed.
   virtual bool Finish(std::string* error) = 0;
+  // The render was stopped early (a signal). Returns what stays: true when the frames so far
+  // are kept as complete files, false when the unfinished output was removed.
+  virtual bool Interrupt() = 0;
   // Frames written completely so far.
   virtual int64_t FramesWritten() const = 0;
   // What the summary names: the folder or the file.

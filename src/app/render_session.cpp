@@ -157,6 +157,12 @@ void RenderSession::Progress(int64_t index, bool last) {
 
 int RenderSession::Finish(ui::Display& display, std::chrono::nanoseconds now, bool interrupted) {
   display_ = &display;
+  if (interrupted && !output_->Interrupt()) {
+    if (progressShown_) std::fputs("\r\x1b[K", stderr);
+    std::fprintf(stderr, "sceneplayer: stopped by a signal; removed the unfinished %s\n",
+                 output_->Name().c_str());
+    return 0;
+  }
   // A render stopped by a frame that failed or by a signal takes no more frames.
   if (!interrupted && !recorder_.Failed() && !output_->Failed()) recorder_.Finish(now);
   std::string error;
@@ -170,18 +176,18 @@ int RenderSession::Finish(ui::Display& display, std::chrono::nanoseconds now, bo
   const double wall =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
   const double shown = static_cast<double>(frames) / request_.fps;
-  if (!request_.quiet) {
-    std::fprintf(
-        stderr,
-        "sceneplayer: wrote %lld frames (%.2f s of show) to %s in %.1f s (%.1fx real time)%s\n",
-        static_cast<long long>(frames), shown, output_->Name().c_str(), wall,
-        wall > 0 ? shown / wall : 0.0, interrupted ? ", stopped by a signal" : "");
+  if (!request_.quiet || interrupted) {
+    std::fprintf(stderr,
+                 "sceneplayer: wrote %lld frames (%.2f s of show) to %s in %.1f s (%.1fx real "
+                 "time)%s\n",
+                 static_cast<long long>(frames), shown, output_->Name().c_str(), wall,
+                 wall > 0 ? shown / wall : 0.0, interrupted ? ", stopped by a signal" : "");
   }
   if (limitReached_ && !request_.seconds) {
-    std::fprintf(
-        stderr,
-        "sceneplayer: stopped at the limit of %d s of show time (--seconds S renders longer)\n",
-        kDefaultLimitSeconds);
+    std::fprintf(stderr,
+                 "sceneplayer: stopped at the limit of %d s of show time (--seconds S renders "
+                 "longer)\n",
+                 kDefaultLimitSeconds);
   }
   return 0;
 }

@@ -25,6 +25,12 @@ class VideoFileOutput final : public RenderOutput {
   void Add(int64_t index, std::shared_ptr<const gfx::Surface> picture) override;
   bool Failed() const override { return failed_; }
   bool Finish(std::string* error) override;
+  // Completing the file means encoding every frame the codec holds back, which can take
+  // longer than leaving may; the unfinished file is removed instead.
+  bool Interrupt() override {
+    Abandon();
+    return false;
+  }
   int64_t FramesWritten() const override { return written_; }
   std::string Name() const override { return path_; }
   // The unfinished file while it is being written.
