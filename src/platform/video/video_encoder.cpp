@@ -312,7 +312,9 @@ bool FfmpegEncoder::Write(const std::shared_ptr<const ConvertedPicture>& picture
   ++framesWritten_;
   if (!Drain(video_, videoStream_, error)) return false;
   if (audio_) {
-    const int64_t due = framesWritten_ * audio_->SampleRate() / settings_.fps;
+    // Sound up to the start of this frame only: when a frame is written the show has just
+    // passed its instant, so a mixer that follows the show has that much ready, not more.
+    const int64_t due = (framesWritten_ - 1) * audio_->SampleRate() / settings_.fps;
     if (!PumpAudio(due, false, error)) return false;
   }
   return true;

@@ -45,7 +45,8 @@ class VideoEncoder {
   // `stride` is in pixels.
   virtual std::shared_ptr<const ConvertedPicture> Convert(const uint32_t* pixels,
                                                           size_t stride) const = 0;
-  // Appends the picture as the next frame, then the sound up to that frame's end. One thread.
+  // Appends the picture as the next frame, and the sound up to that frame's start (Finish
+  // reads the rest, up to the last frame's end). One thread.
   virtual bool Write(const std::shared_ptr<const ConvertedPicture>& picture,
                      std::string* error) = 0;
   // Flushes the codecs and completes the file.

@@ -36,6 +36,7 @@ class ToneSource final : public video::PcmSource {
   explicit ToneSource(int rate) : rate_(rate) {}
   int SampleRate() const override { return rate_; }
   void Read(int16_t* out, size_t frames) override {
+    if (read_ + static_cast<int64_t>(frames) > reached) ranAhead = true;
     for (size_t i = 0; i < frames; ++i, ++t_) {
       const auto v = static_cast<int16_t>(8000 * std::sin(2 * M_PI * 440.0 * t_ / rate_));
       out[2 * i] = out[2 * i + 1] = v;
@@ -43,6 +44,9 @@ class ToneSource final : public video::PcmSource {
     read_ += frames;
   }
   int64_t FramesRead() const { return read_; }
+  // Sound frames of the show time reached so far; reading past them is running ahead.
+  int64_t reached = INT64_MAX;
+  bool ranAhead = false;
 
  private:
   int rate_;
@@ -71,7 +75,7 @@ std::string Slurp(const fs::path& p) {
 
 // Writes `frames` frames; with `reuse`, a frame equal to the previous one is the previous
 // converted picture written again, else every frame is converted anew.
-bool Encode(const std::string& path, int frames, bool reuse, video::PcmSource* audio,
+bool Encode(const std::string& path, int frames, bool reuse, ToneSource* audio,
             std::string* error) {
   video::EncoderSettings settings{kW, kH, kFps, -1};
   auto encoder = video::VideoEncoder::Open(path, settings, audio, error);
@@ -82,8 +86,11 @@ bool Encode(const std::string& path, int frames, bool reuse, video::PcmSource* a
       auto px = Picture(k);
       last = encoder->Convert(px.data(), kW);
     }
+    // Frame k is written once the show has reached its instant.
+    if (audio) audio->reached = int64_t{k} * audio->SampleRate() / kFps;
     if (!last || !encoder->Write(last, error)) return false;
   }
+  if (audio) audio->reached = INT64_MAX;
   return encoder->Finish(error);
 }
 
@@ -104,6 +111,7 @@ TEST(VideoEncoder, EachContainerHoldsItsCodecsFramesAndSound) {
     std::string error;
     ASSERT_TRUE(Encode((dir / c.name).string(), 20, true, &tone, &error)) << error;
     EXPECT_EQ(tone.FramesRead(), 2 * 44100);  // exactly the video's 2 s, no more
+    EXPECT_FALSE(tone.ranAhead);
     auto probe = testsupport::ProbeVideo((dir / c.name).string(), true);
     ASSERT_TRUE(probe.ok);
     EXPECT_EQ(probe.format, c.format);
