@@ -6,6 +6,7 @@
 
 #include "app/background.h"
 #include "app/calibration.h"
+#include "app/caption_scroller.h"
 #include "app/project_loader.h"
 #include "app/render_session.h"
 #include "app/saver_window.h"
@@ -146,10 +147,10 @@ class WindowHost final : public SaverWindowHost {
 std::unique_ptr<ui::Display> OpenDisplay(const Options& options, ui::DisplayMode wanted,
                                          uint64_t parent) {
   ui::DisplayOptions d;
-  d.mode = options.headless
-               ? ui::DisplayMode::Headless
-               : (options.window && wanted == ui::DisplayMode::FullScreen ? ui::DisplayMode::Window
-                                                                          : wanted);
+  d.mode = options.headless ? ui::DisplayMode::Headless
+                            : (options.window && wanted == ui::DisplayMode::FullScreen
+                                   ? ui::DisplayMode::Window
+                                   : wanted);
   if (options.width) d.width = *options.width;
   if (options.height) d.height = *options.height;
   d.parentWindow = parent;
@@ -353,9 +354,11 @@ int SaverApp::RunPreview(const Options& options, uint64_t parent) {
     canvas.BitBlt(0, 0, res::kPreviewLogoWidth + 1, res::kPreviewLogoHeight, logo, 0, 0,
                   gfx::SRCCOPY);
   }
+  sys::RealClock clock;
+  CaptionScroller scroller(*display, res::kPreviewLogoWidth + 1, appName_, clock);
+  scroller.Start();
   bool quit = false;
-  if (signals_)
-    signals_->SetHandler([d = display.get()] { d->PostMessage({ui::WM_QUIT, 0, 0, 0}); });
+  if (signals_) signals_->SetHandler([d = display.get()] { d->PostMessage({ui::WM_QUIT, 0, 0, 0}); });
   if (SignalWatcher::Requested()) quit = true;
   std::optional<std::chrono::steady_clock::time_point> deadline;
   if (options.seconds) {
@@ -374,6 +377,7 @@ int SaverApp::RunPreview(const Options& options, uint64_t parent) {
     if (!display->GetMessage(m, timeout)) continue;
     quit = m.message == ui::WM_CLOSE || m.message == ui::WM_QUIT;
   }
+  scroller.Stop();
   if (signals_) signals_->SetHandler(nullptr);
   return 0;
 }

@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 #include <set>
 
+#include "platform/text/char_set_decoder.h"
 #include "scenepack/archive_writer.h"
 
 namespace scenepack {
@@ -106,6 +107,21 @@ class FieldReader {
     auto converted = Utf8ToCp1252(j.get<std::string>());
     if (!converted) Fail(key, "holds a character that Windows-1252 cannot store");
     out = std::move(*converted);
+  }
+
+  // A UTF-8 string, stored in the Windows code page codePage (a text picture's text is
+  // stored in the code page of its font's character set).
+  void TextIn(const std::string& key, int codePage, std::string& out) const {
+    if (codePage == 1252) return Text(key, out);
+    if (!Has(key)) return;
+    const json& j = obj_.at(key);
+    if (!j.is_string()) Fail(key, "must be a string, not " + std::string(j.type_name()));
+    bool exact = false;
+    std::string converted = text::EncodeUtf8(j.get<std::string>(), codePage, &exact);
+    if (!exact)
+      Fail(key, "holds a character that code page " + std::to_string(codePage) +
+                    " (the font's charSet) cannot store");
+    out = std::move(converted);
   }
 
   const json& Object(const std::string& key) const {
@@ -240,8 +256,8 @@ Show ParseManifest(const json& doc, const std::filesystem::path& baseDir) {
         if (it.source == 1) {
           r.Color("textColor", it.textColor);
           r.Color("backColor", it.backColor);
-          r.Text("text", it.text);
           ReadFont(r, index, utf8Name, it.font);
+          r.TextIn("text", text::CodePageOf(it.font.charSet), it.text);
           if (r.Has("file")) r.Fail("file", "a text picture (source 1) stores no image file");
           if (r.Has("fileName")) r.Fail("fileName", "a text picture (source 1) stores no file");
         } else {

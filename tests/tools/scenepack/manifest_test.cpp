@@ -111,6 +111,39 @@ TEST_F(ManifestTest, ReadsFieldsLinksAndFiles) {
   EXPECT_EQ(other.items[1].linkMode, -1);
 }
 
+TEST_F(ManifestTest, TextIsStoredInTheCodePageOfItsFont) {
+  struct Case {
+    int charSet;
+    const char* utf8;
+    const char* stored;  // null: refused
+  } cases[] = {
+      {0, "Gr\u00fc\u00dfe aus K\u00f6ln",
+       "Gr\xFC\xDF"
+       "e aus K\xF6ln"},
+      {204, "\u041f\u0440\u0438\u0432\u0435\u0442", "\xCF\xF0\xE8\xE2\xE5\xF2"},
+      {161, "\u03a3", "\xD3"},
+      {128, "\u3042a",
+       "\x82\xA0"
+       "a"},
+      {0, "\u041f", nullptr},    // Cyrillic in a Latin font
+      {204, "\u03a3", nullptr},  // Greek in a Cyrillic font
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.utf8);
+    json doc = {
+        {"items", json::array({json{{"class", "PictureItem"},
+                                    {"name", "t"},
+                                    {"source", 1},
+                                    {"text", json::parse(std::string("\"") + c.utf8 + "\"")},
+                                    {"font", {{"charSet", c.charSet}}}}})}};
+    if (!c.stored) {
+      EXPECT_EQ(Fault(doc), "0:text");
+      continue;
+    }
+    EXPECT_EQ(scenepack::ParseManifest(doc, dir_).items[0].text, c.stored);
+  }
+}
+
 TEST_F(ManifestTest, FaultsNameTheItemAndField) {
   EXPECT_EQ(Fault(GoodShow()), "accepted");
   json d = GoodShow();
