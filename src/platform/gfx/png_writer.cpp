@@ -2,9 +2,11 @@
 
 #include <png.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <vector>
 
 namespace gfx {
@@ -22,15 +24,25 @@ void OnError(png_structp png, png_const_charp message) {
 
 void OnWarning(png_structp, png_const_charp) {}
 
-// Everything libpng may jump out of lives here, with no objects that need destructors.
 void AppendBytes(png_structp png, png_bytep data, png_size_t size) {
   auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
+  bool grown = true;
+  if (out->capacity() - out->size() < size) {
+    // No exception may pass through libpng: a failure becomes its own error.
+    try {
+      out->reserve(std::max(out->capacity() * 2, out->size() + size));
+    } catch (const std::bad_alloc&) {
+      grown = false;
+    }
+  }
+  if (!grown) png_error(png, "out of memory");
   out->insert(out->end(), data, data + size);
 }
 
 void NoFlush(png_structp) {}
 
-// Into `file` when given, else appended to `memory`.
+// Everything libpng may jump out of lives here, with no objects that need destructors. Into
+// `file` when given, else appended to `memory`.
 bool Encode(std::FILE* file, std::vector<uint8_t>* memory, int level, const Surface& surface,
             std::vector<png_byte>& row, ErrorState& state) {
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &state, OnError, OnWarning);
