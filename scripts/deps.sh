@@ -9,6 +9,7 @@ packages=(
   libjpeg62-turbo-dev libpng-dev libmpg123-dev
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
   libjpeg-turbo-progs imagemagick xvfb xauth
+  libglib2.0-dev libglib2.0-dev-bin libx11-dev
 )
 
 missing=()

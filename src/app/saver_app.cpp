@@ -12,6 +12,7 @@
 #include "app/saver_window.h"
 #include "app/scene_thread.h"
 #include "app/signals.h"
+#include "desktop/desktop_pictures.h"
 #include "imaging/image_decoder.h"
 #include "platform/shell/shell.h"
 #include "platform/shell/url_launcher.h"
@@ -21,6 +22,7 @@
 #include "platform/sys/temp_file.h"
 #include "platform/ui/display.h"
 #include "platform/ui/message_box.h"
+#include "platform/ui/screen_grab.h"
 #include "platform/ui/sdl_message_presenter.h"
 #include "resources/preview_logo.h"
 #include "resources/string_table.h"
@@ -171,16 +173,13 @@ SaverApp::~SaverApp() { ExitActions(); }
 
 int SaverApp::Run(const Options& options) {
   imaging::InitDecoder();
-  // The desktop snapshot and the wallpaper picture are made by the desktop module; their
-  // paths are fixed here so the picture item and the exit actions agree on them.
-  desktopPath = sys::TempFilePath("desktop.bmp");
-  wallpaperPath = sys::TempFilePath("wallpaper.bmp");
+  store_ = store::Store::OpenDefault();
+  const ModeChoice choice = ChooseMode(options.rest);
+  MakeDesktopPictures(options, choice.mode);
 
   appName_ = shell::DisplayName(executablePath_);
-  store_ = store::Store::OpenDefault();
   profile_ = std::make_unique<store::Profile>(*store_, RegistryKeyName(), appName_);
 
-  const ModeChoice choice = ChooseMode(options.rest);
   switch (choice.mode) {
     case RunMode::Show:
       return RunShow(options);
@@ -195,6 +194,29 @@ int SaverApp::Run(const Options& options) {
       return 0;
   }
   return 0;
+}
+
+void SaverApp::MakeDesktopPictures(const Options& options, RunMode mode) {
+  // The pictures are laid out for the screen the show will have, before any window of ours
+  // exists (the desktop snapshot must not show it).
+  ui::ScreenSize screen;
+  if (options.width) screen.width = *options.width;
+  if (options.height) screen.height = *options.height;
+  const bool fullScreen =
+      !options.headless && !options.window && (mode == RunMode::Show || mode == RunMode::Preview);
+  if (fullScreen) {
+    if (auto desktop = ui::QueryDesktopSize()) screen = *desktop;
+  }
+  ui::SetScreenSize(screen);
+
+  desktop::DesktopSources sources;
+  sources.store = store_.get();
+  if (!options.headless) sources.grabScreen = [] { return ui::GrabScreen(); };
+  // The exit actions know both names before the files exist.
+  desktopPath = sys::TempFilePath("desktop.bmp");
+  desktop::CaptureDesktop(desktopPath, sources);
+  wallpaperPath = sys::TempFilePath("wallpaper.bmp");
+  desktop::MakeWallpaperImage(wallpaperPath, wallpaperStyle, sources);
 }
 
 int SaverApp::RunShow(const Options& options) {

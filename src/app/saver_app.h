@@ -46,6 +46,8 @@ class SaverApp {
   int32_t wallpaperStyle = 0;
 
  private:
+  // Writes the desktop snapshot and the wallpaper picture (startup, every mode).
+  void MakeDesktopPictures(const Options& options, RunMode mode);
   int RunShow(const Options& options);
   int RunPreview(const Options& options, uint64_t parent);
   void ExitActions();

@@ -10,10 +10,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -75,6 +77,14 @@ class PlayerRun : public ::testing::Test {
                    const std::string& seconds) {
     return Run({SP_PLAYER, "--headless", "--size", "160x120", "--archive", archive, "--frames",
                 frames.string(), "--fps", fps, "--seconds", seconds, "/s"});
+  }
+
+  // Names of the files under the private temp folder, at any depth.
+  std::set<std::string> TempNames() const {
+    std::set<std::string> names;
+    for (auto& e : fs::recursive_directory_iterator(dir_ / "tmp"))
+      if (e.is_regular_file()) names.insert(e.path().filename().string());
+    return names;
   }
 
   fs::path dir_;
@@ -163,12 +173,53 @@ TEST_F(PlayerRun, SigtermEndsARealTimeShowCleanly) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  // The desktop snapshot and the wallpaper picture exist while the show runs.
+  EXPECT_EQ(TempNames(), (std::set<std::string>{"desktop.bmp", "wallpaper.bmp"}));
   ASSERT_EQ(kill(pid, SIGTERM), 0);
   RunResult r = Wait(pid, err);
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(fs::is_empty(dir_ / "tmp"));
   // The calibration was stored in the shared key.
   EXPECT_NE(Slurp(settings).find("Times"), std::string::npos);
+}
+
+TEST_F(PlayerRun, PicturesOfTheDesktopAndTheWallpaperShowWhatStartupWrote) {
+  // The player's own wallpaper setting: a tiled picture, and a desktop colour.
+  fs::copy_file(fs::path(SP_SOURCE_DIR) / "demo" / "tile.bmp", dir_ / "wall.bmp");
+  fs::create_directories(dir_ / "config" / "sceneplayer");
+  std::ofstream(dir_ / "config" / "sceneplayer" / "HKEY_CURRENT_USER.reg")
+      << "sceneplayer registry 1\n[Control Panel\\Desktop]\n\"Wallpaper\"=\""
+      << (dir_ / "wall.bmp").string()
+      << "\"\n\"WallpaperStyle\"=\"0\"\n\"TileWallpaper\"=\"1\"\n"
+         "[Control Panel\\Colors]\n\"Background\"=\"10 20 30\"\n";
+  fs::copy_file(fs::path(SP_SOURCE_DIR) / "demo" / "tile.bmp", dir_ / "own.bmp");
+  std::string arc = Pack(R"(
+    {"class": "PictureItem", "name": "desk", "file": "own.bmp", "imageOrigin": 2},
+    {"class": "PictureItem", "name": "wall", "file": "own.bmp", "imageOrigin": 3},
+    {"class": "ShowPictureItem", "picture": "desk", "path": {"effect": 0}},
+    {"class": "PauseItem", "pauseMs": 1000},
+    {"class": "ShowPictureItem", "picture": "wall", "path": {"effect": 41, "effectSpeed": 1000}},
+    {"class": "PauseItem", "pauseMs": 1000})");
+  RunResult r = Frames(arc, dir_ / "f", "2", "60");
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::vector<fs::path> frames;
+  for (auto& e : fs::directory_iterator(dir_ / "f")) frames.push_back(e.path());
+  std::sort(frames.begin(), frames.end());
+  ASSERT_GE(frames.size(), 3u);
+  // Headless, the snapshot is a screen of the desktop colour.
+  Image desk = ReadPng(frames[1]);
+  for (int y = 0; y < 120; y += 7)
+    for (int x = 0; x < 160; x += 5) ASSERT_EQ(desk.At(x, y), 0x0A141Eu) << x << "," << y;
+  // The wallpaper tiles across the screen: the tile's own pixels, repeated every 96 x 72.
+  Image wall = ReadPng(frames.back());
+  for (int y = 0; y < 48; y += 3)
+    for (int x = 0; x < 64; x += 3) {
+      ASSERT_EQ(wall.At(x + 96, y), wall.At(x, y)) << x << "," << y;
+      ASSERT_EQ(wall.At(x, y + 72), wall.At(x, y)) << x << "," << y;
+    }
+  EXPECT_NE(wall.At(10, 10), 0x0A141Eu);
+  // Both files are gone at the end.
+  EXPECT_TRUE(TempNames().empty());
 }
 
 TEST_F(PlayerRun, BrokenOrMissingShowsAreRefusedWithOneLine) {

@@ -21,6 +21,15 @@ HostWindow::~HostWindow() {
   XCloseDisplay(connection_);
 }
 
+void HostWindow::Fill(int x, int y, int width, int height, uint32_t rgb) {
+  GC gc = XCreateGC(connection_, window_, 0, nullptr);
+  XSetForeground(connection_, gc, rgb);  // the TrueColor layout of a 24-bit screen
+  XFillRectangle(connection_, window_, gc, x, y, static_cast<unsigned>(width),
+                 static_cast<unsigned>(height));
+  XFreeGC(connection_, gc);
+  XSync(connection_, False);
+}
+
 uint32_t HostWindow::PixelAt(int x, int y) {
   XSync(connection_, False);
   XImage* image = XGetImage(connection_, window_, x, y, 1, 1, AllPlanes, ZPixmap);

@@ -15,6 +15,8 @@ class HostWindow {
   ~HostWindow();
   bool Ok() const { return connection_ != nullptr && window_ != 0; }
   uint64_t Id() const { return window_; }
+  // Fills a rectangle of the window with 0x00RRGGBB and waits until the server has it.
+  void Fill(int x, int y, int width, int height, uint32_t rgb);
   // 0x00RRGGBB of one pixel as the X server has it.
   uint32_t PixelAt(int x, int y);
 
