@@ -171,7 +171,11 @@ SaverApp::SaverApp(std::string executablePath, SignalWatcher* signals)
 
 SaverApp::~SaverApp() { ExitActions(); }
 
-int SaverApp::Run(const Options& options) {
+int SaverApp::Run(const Options& given) {
+  // A render plays unseen, whatever else is asked: a window would take the drawn areas that
+  // tell changed frames, and the desktop pictures must not depend on the machine's screen.
+  Options options = given;
+  if (options.framesDir || options.renderPath) options.headless = true;
   imaging::InitDecoder();
   store_ = store::Store::OpenDefault();
   const ModeChoice choice = ChooseMode(options.rest);
@@ -244,10 +248,7 @@ int SaverApp::RunShow(const Options& options) {
     return 1;
   }
 
-  // A render plays unseen: a window would take the drawn areas that tell changed frames.
-  Options displayOptions = options;
-  if (recording) displayOptions.headless = true;
-  auto display = OpenDisplay(displayOptions, ui::DisplayMode::FullScreen, 0);
+  auto display = OpenDisplay(options, ui::DisplayMode::FullScreen, 0);
   if (!display) return 1;
   ui::SetScreenSize({display->Width(), display->Height()});
   // The output is made before the show starts, so a path that cannot be written fails at once.
