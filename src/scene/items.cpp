@@ -113,7 +113,7 @@ void PictureItem::assign(const SceneItem& other) {
 
 void PictureItem::load(ProjectArchive& a) {
   loadHeader(a);
-  const float v = ArchiveVersion();
+  const float v = a.Version();
   source = a.ReadInt32();
   textOpaque = a.ReadInt32();
   if (v >= 1.01f && v <= 2.1f) imageOrigin = a.ReadInt32() ? 2 : 1;
@@ -328,7 +328,7 @@ void MediaItem::load(ProjectArchive& a) {
              "negative media data size " + std::to_string(dataSize));
   }
   fileName = a.ReadScrambledString();
-  if (ArchiveVersion() >= 2.0f) mediaType = a.ReadInt32();
+  if (a.Version() >= 2.0f) mediaType = a.ReadInt32();
   data = a.ReadScrambledBlock(static_cast<uint64_t>(dataSize));
 }
 

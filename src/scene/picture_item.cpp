@@ -10,6 +10,7 @@
 #include "resources/string_table.h"
 #include "scene/items.h"
 #include "scene/temp_data_file.h"
+#include "scene/text_bitmap.h"
 #include "transitions/transition_engine.h"
 
 namespace scene {
@@ -48,8 +49,11 @@ PictureItem::~PictureItem() = default;
 bool PictureItem::prepare(const SceneList&) {
   shown = 0;
   if (Unused(*this)) return true;
-  // Text pictures are rendered by the text code; until then they have no bitmap.
-  if (source == 1) return true;
+  if (source == 1) {
+    if (TextBitmap(*this, "")) return true;
+    ui::ShowMessage(text + res::LoadString(res::IDS_TEXT_BITMAP_FAILED), ui::MessageIcon::Stop);
+    return false;
+  }
   if (data.size == 0) {
     ui::ShowMessage(res::LoadString(res::IDS_CHOOSE_IMAGE), ui::MessageIcon::Stop);
     return false;

@@ -10,6 +10,7 @@
 #include "platform/sys/event.h"
 #include "scene/items.h"
 #include "scene/play_host.h"
+#include "scene/text_bitmap.h"
 #include "transitions/random_range.h"
 #include "transitions/transition_engine.h"
 
@@ -118,7 +119,7 @@ int PictureItem::show(gfx::Canvas& dc, PlayHost& host, const gfx::Rect* target) 
     if (!loadFile(imageOrigin == 2 ? host.DesktopPath() : host.WallpaperPath())) return 0;
     imageOrigin = 1;
   }
-  // Text pictures have no bitmap until they are rendered.
+  // A text whose bitmap could not be made has nothing to show.
   if (!bitmap) return 0;
 
   Size size = displayedSize(screenW, screenH);
@@ -143,12 +144,41 @@ int PictureItem::show(gfx::Canvas& dc, PlayHost& host, const gfx::Rect* target) 
   const int32_t effect = currentPath.effect;
   gfx::Rect rect = target ? *target : gfx::Rect{0, 0, size.width, size.height};
   int32_t offsetX = 0, offsetY = 0;
-  if (!target && effect > 2 && effect != 4 && effect != 65) {
+  const bool clipped = !target && effect > 2 && effect != 4 && effect != 65;
+  if (clipped) {
     const transitions::ClipResult clip = transitions::ClipToScreen(
         0, 0, size.width, size.height, currentPath.curX, currentPath.curY, screenW, screenH);
     rect = clip.rect;
     offsetX = clip.offsetX;
     offsetY = clip.offsetY;
+  }
+
+  // Text that is not opaque stands over what dc shows: drawn straight onto it when placed
+  // at its point, else composed over a snapshot that the transition then brings on.
+  std::unique_ptr<gfx::Surface> composed;
+  if (isText() && !textOpaque) {
+    const gfx::COLORREF key = TransparentKey(*this);
+    const int32_t atX = target ? target->left : currentPath.curX;
+    const int32_t atY = target ? target->top : currentPath.curY;
+    if (effect == 0) {
+      MaskedDraw(dc, *picture, atX, atY, key);
+      shown = 1;
+      return 1;
+    }
+    gfx::Surface snapshot = dc.Target();
+    gfx::Canvas snapshotDc(snapshot);
+    MaskedDraw(snapshotDc, *picture, atX, atY, key);
+    // The picture rectangle: on dc already when clipped or given, else at the text's point.
+    const int32_t cutX = clipped || target ? rect.left : atX,
+                  cutY = clipped || target ? rect.top : atY;
+    offsetX = offsetY = 0;
+    if (rect.Width() > 0 && rect.Height() > 0) {
+      composed = NewSurface(rect.Width(), rect.Height());
+      if (!composed) return 0;
+      gfx::Canvas(*composed).BitBlt(0, 0, rect.Width(), rect.Height(), snapshot, cutX, cutY,
+                                    gfx::SRCCOPY);
+      picture = composed.get();
+    }
   }
 
   const gfx::COLORREF brush =
@@ -265,8 +295,10 @@ int ShowPictureItem::play(PlayHost& host, int32_t&) {
     p->movePath.assign(link.path);
     p->saveBackground(host, link.path.x1, link.path.y1, size.width, size.height);
   }
-  // Typing a text picture out comes with text pictures; until then it is shown at once.
-  p->show(screen, host, nullptr);
+  if (p->isText() && link.path.textAnimation)
+    TypeOut(*p, host);
+  else
+    p->show(screen, host, nullptr);
   return 1;
 }
 

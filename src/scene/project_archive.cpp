@@ -1,7 +1,6 @@
 #include "scene/project_archive.h"
 
 #include <algorithm>
-#include <atomic>
 #include <vector>
 
 #include "scene/code_page.h"
@@ -9,8 +8,6 @@
 
 namespace scene {
 namespace {
-
-std::atomic<float> gArchiveVersion{0.0f};
 
 // Runs a reader call and turns its failures into archive errors.
 template <typename F>
@@ -26,9 +23,6 @@ auto Guard(F&& f) -> decltype(f()) {
 }
 
 }  // namespace
-
-float ArchiveVersion() { return gArchiveVersion.load(); }
-void SetArchiveVersion(float version) { gArchiveVersion.store(version); }
 
 ProjectArchive::ProjectArchive(sys::ByteSource& source, uint64_t begin, uint64_t end)
     : reader_(source, begin, end) {}

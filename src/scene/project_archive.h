@@ -27,11 +27,6 @@ class ArchiveError : public std::runtime_error {
   uint64_t offset_;
 };
 
-// The version of the archive being read (0 until a header was read). One value for the
-// whole process: item loaders compare it with their record thresholds.
-float ArchiveVersion();
-void SetArchiveVersion(float version);
-
 // A block of bytes owned by an item (picture or media data).
 struct DataBlock {
   std::unique_ptr<uint8_t[]> bytes;
@@ -49,6 +44,11 @@ class ProjectArchive {
   uint64_t Position() const { return reader_.Position(); }
   uint64_t Begin() const { return reader_.Begin(); }
   uint64_t Remaining() const { return reader_.Remaining(); }
+
+  // The version the archive's header declared (0 until it was read); item records compare
+  // it with their layout thresholds.
+  float Version() const { return version_; }
+  void SetVersion(float version) { version_ = version; }
 
   int32_t ReadInt32();
   uint32_t ReadUInt32();
@@ -73,6 +73,7 @@ class ProjectArchive {
   uint64_t ReadLengthPrefix(bool& wide);
 
   sys::BoundedReader reader_;
+  float version_ = 0.0f;
 };
 
 }  // namespace scene

@@ -73,7 +73,7 @@ void PathProperty::loadTailA(ProjectArchive& a) {
 }
 
 void PathProperty::load(ProjectArchive& a) {
-  const float v = ArchiveVersion();
+  const float v = a.Version();
   effect = 0;
   effectSpeed = 100;
   keepScreen = 0;
@@ -167,7 +167,7 @@ void MediaPlayOptions::load(ProjectArchive& archive) {
   endless = archive.ReadInt32();
   waitUntilDone = archive.ReadInt32();
   loopInBackground = archive.ReadInt32();
-  if (ArchiveVersion() >= 2.1f) {
+  if (archive.Version() >= 2.1f) {
     videoX = archive.ReadInt32();
     videoY = archive.ReadInt32();
   }

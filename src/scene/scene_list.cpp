@@ -39,13 +39,13 @@ void ReadSceneRecords(ProjectArchive& archive, SceneList& list) {
   using Cause = ArchiveError::Cause;
   list.Clear();
   try {
-    SetArchiveVersion(0.0f);
+    archive.SetVersion(0.0f);
     list.archiveOffset = archive.Begin();
     const uint64_t idAt = archive.Position();
     list.identification = archive.ReadString();
     const uint64_t versionAt = archive.Position();
     list.version = archive.ReadFloat();
-    SetArchiveVersion(list.version);
+    archive.SetVersion(list.version);
     if (list.identification != res::LoadString(res::IDS_IDENTIFICATION)) {
       archive.FailAt(Cause::BadSchema, idAt, "not a project archive (bad identification)");
     }

@@ -70,7 +70,7 @@ TEST_F(Records, HeaderGate) {
   ok.Header(4.31f, 0);
   EXPECT_TRUE(Load(ok));
   EXPECT_EQ(list.size(), 0u);
-  EXPECT_EQ(ArchiveVersion(), 4.31f);
+  EXPECT_EQ(list.version, 4.31f);
 
   ArchiveBuilder newer;
   newer.Header(4.32f, 0);

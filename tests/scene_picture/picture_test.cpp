@@ -238,17 +238,6 @@ TEST_F(Picture, IconsLoadAtTheSystemSizeAndDrawWithTheirMask) {
   }
 }
 
-TEST_F(Picture, TextPicturesHaveNoBitmapYetAndShowNothing) {
-  PictureItem p;
-  p.source = 1;
-  p.text = "hello";
-  ASSERT_TRUE(p.prepare(list_));
-  EXPECT_FALSE(p.bitmap);
-  auto show = Link<ShowPictureItem>(p, 10, 10);
-  EXPECT_EQ(Play(*show), 1);
-  EXPECT_TRUE(ScreenIs([](int, int) { return kOld; }));
-}
-
 // ---- sizes ----
 
 TEST(PictureSizes, FitAndAspect) {
