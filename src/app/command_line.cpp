@@ -118,21 +118,24 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     };
     if (name == "--dump" || name == "--headless" || name == "--window" || name == "--help" ||
         name == "--version" || name == "--full-quality-sound" || name == "--root" ||
-        name == "--span") {
-      bool& field = name == "--dump"       ? o.dump
-                    : name == "--headless" ? o.headless
-                    : name == "--window"   ? o.window
-                    : name == "--help"     ? o.help
-                    : name == "--version"  ? o.version
-                    : name == "--root"     ? o.root
-                    : name == "--span"     ? o.span
-                                           : o.fullQualitySound;
+        name == "--span" || name == "--overwrite" || name == "--quiet") {
+      bool& field = name == "--dump"        ? o.dump
+                    : name == "--headless"  ? o.headless
+                    : name == "--window"    ? o.window
+                    : name == "--help"      ? o.help
+                    : name == "--version"   ? o.version
+                    : name == "--root"      ? o.root
+                    : name == "--span"      ? o.span
+                    : name == "--overwrite" ? o.overwrite
+                    : name == "--quiet"     ? o.quiet
+                                            : o.fullQualitySound;
       if (!flag(field)) return fail("option " + name + " takes no value");
       continue;
     }
     if (name != "--archive" && name != "--size" && name != "--frames" && name != "--fps" &&
         name != "--seconds" && name != "--audio-out" && name != "--window-id" &&
-        name != "--install-saver" && name != "--uninstall-saver" && name != "--name") {
+        name != "--install-saver" && name != "--uninstall-saver" && name != "--name" &&
+        name != "--render" && name != "--png-level" && name != "--crf") {
       return fail("unknown option " + name + " (see --help)");
     }
     if (!value) {
@@ -170,6 +173,17 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
                     "'");
       }
       o.windowId = id;
+    } else if (name == "--render") {
+      if (value->empty()) return fail("--render: the file name is empty");
+      o.renderPath = *value;
+    } else if (name == "--png-level" || name == "--crf") {
+      const int top = name == "--crf" ? 63 : 9;
+      int v = 0;
+      if (!ParseInt(*value, 0, top, v)) {
+        return fail(name + ": expected a whole number from 0 to " + std::to_string(top) +
+                    ", got '" + *value + "'");
+      }
+      (name == "--crf" ? o.crf : o.pngLevel) = v;
     } else if (name == "--fps") {
       int fps = 0;
       if (!ParseInt(*value, 1, 1000, fps)) {
@@ -189,6 +203,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
   if (o.installSaver && o.uninstallSaver) {
     result.error = "--install-saver and --uninstall-saver exclude each other";
   }
+  if (o.framesDir && o.renderPath) result.error = "--frames and --render cannot be used together";
   return result;
 }
 
@@ -282,7 +297,13 @@ std::string UsageText() {
          "  --headless               run without a display\n"
          "  --size WxH               screen size (headless)\n"
          "  --frames DIR             write frames as pictures into DIR (headless)\n"
-         "  --fps N                  frames per second for --frames\n"
+         "  --render OUT             render the show into a video file (.mp4, .mkv, .webm)\n"
+         "  --fps N                  frames per second for --frames and --render (25)\n"
+         "  --overwrite              replace the frames or the video of an earlier render\n"
+         "  --png-level N            PNG compression for --frames, 0 (fast) to 9 (small); 1\n"
+         "  --crf N                  video quality, lower is better (23 for .mp4/.mkv, 32 for\n"
+         "                           .webm)\n"
+         "  --quiet                  no progress line while rendering\n"
          "  --seconds S              stop after S seconds (of show time with --frames;\n"
          "                           above 0, at most 1000000)\n"
          "  --window                 play in a window instead of full screen\n"

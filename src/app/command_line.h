@@ -35,6 +35,11 @@ struct Options {
   std::optional<uint64_t> windowId;
   // Installing for the desktop's screen-saver host (no show is played).
   std::optional<std::string> installSaver, uninstallSaver, saverName;
+  std::optional<std::string> renderPath;  // --render OUT: a video file
+  bool overwrite = false;                 // replace earlier frames or an existing video
+  bool quiet = false;                     // no progress line
+  std::optional<int> pngLevel;            // --png-level 0..9
+  std::optional<int> crf;                 // --crf 0..63
   // The arguments left for the Windows switch, in order.
   std::vector<std::string> rest;
 };

@@ -8,8 +8,8 @@
 #include "app/background.h"
 #include "app/calibration.h"
 #include "app/caption_scroller.h"
-#include "app/frame_recorder.h"
 #include "app/project_loader.h"
+#include "app/render_session.h"
 #include "app/saver_window.h"
 #include "app/scene_thread.h"
 #include "app/signals.h"
@@ -184,7 +184,11 @@ SaverApp::SaverApp(std::string executablePath, SignalWatcher* signals)
 
 SaverApp::~SaverApp() { ExitActions(); }
 
-int SaverApp::Run(const Options& options) {
+int SaverApp::Run(const Options& given) {
+  // A render plays unseen, whatever else is asked: a window would take the drawn areas that
+  // tell changed frames, and the desktop pictures must not depend on the machine's screen.
+  Options options = given;
+  if (options.framesDir || options.renderPath) options.headless = true;
   imaging::InitDecoder();
   store_ = store::Store::OpenDefault();
   const ModeChoice choice = ChooseMode(options.rest);
@@ -248,7 +252,7 @@ void SaverApp::MakeDesktopPictures(const Options& options, RunMode mode, bool ho
 }
 
 int SaverApp::RunShow(const Options& options, std::optional<uint64_t> hostWindow) {
-  const bool recording = options.framesDir.has_value();
+  const bool recording = options.framesDir.has_value() || options.renderPath.has_value();
   std::unique_ptr<sys::Clock> clock;
   sys::VirtualClock* virtualClock = nullptr;
   if (recording) {
@@ -276,6 +280,25 @@ int SaverApp::RunShow(const Options& options, std::optional<uint64_t> hostWindow
                             : OpenDisplay(options, ui::DisplayMode::FullScreen, 0, appName_);
   if (!display) return 1;
   ui::SetScreenSize({display->Width(), display->Height()});
+  // The output is made before the show starts, so a path that cannot be written fails at once.
+  std::unique_ptr<RenderSession> render;
+  if (recording) {
+    RenderRequest request;
+    request.framesDir = options.framesDir;
+    request.videoPath = options.renderPath;
+    request.fps = options.fps.value_or(25);
+    request.seconds = options.seconds;
+    request.overwrite = options.overwrite;
+    request.quiet = options.quiet;
+    request.pngLevel = options.pngLevel.value_or(request.pngLevel);
+    request.crf = options.crf.value_or(request.crf);
+    std::string error;
+    render = RenderSession::Open(request, display->Width(), display->Height(), nullptr, &error);
+    if (!render) {
+      std::fprintf(stderr, "sceneplayer: %s\n", error.c_str());
+      return 1;
+    }
+  }
   std::optional<ui::SdlMessagePresenter> presenter;
   struct PresenterReset {
     ~PresenterReset() { ui::SetMessagePresenter(nullptr); }
@@ -335,33 +358,10 @@ int SaverApp::RunShow(const Options& options, std::optional<uint64_t> hostWindow
   thread.SetAudio(audioDevice.get(), quality);
   thread.SetOnFinished([&] { display->PostMessage({WM_APP_SCENE_FINISHED, 0, 0, 0}); });
 
-  std::optional<FrameRecorder> recorder;
   if (recording) {
-    std::error_code ec;
-    std::filesystem::create_directories(*options.framesDir, ec);
-    const std::string dir = *options.framesDir;
-    const auto limit = std::chrono::nanoseconds(
-        options.seconds ? static_cast<int64_t>(*options.seconds * 1e9) : 0);
-    recorder.emplace(
-        options.fps.value_or(25), limit,
-        [&, dir](int64_t k) {
-          auto lock = display->LockScreen();
-          std::string error;
-          if (!gfx::WritePng(lock.Surface(), dir + "/" + FrameRecorder::FrameName(k), &error)) {
-            std::fprintf(stderr, "sceneplayer: cannot write frame %lld: %s\n",
-                         static_cast<long long>(k), sys::EscapeControls(error).c_str());
-            return false;
-          }
-          return true;
-        },
-        [&] {
-          thread.RequestStop();
-          display->PostMessage({WM_APP_END_SHOW, 0, 0, 0});
-        });
     virtualClock->SetObserver([&](auto from, auto to) {
       virtualAudio->OnAdvance(from, to);
-      recorder->OnAdvance(from, to);
-      if (recorder->Failed()) {
+      if (!render->OnAdvance(*display, from, to)) {
         thread.RequestStop();
         display->PostMessage({WM_APP_END_SHOW, 0, 0, 0});
       }
@@ -427,16 +427,13 @@ int SaverApp::RunShow(const Options& options, std::optional<uint64_t> hostWindow
       std::fprintf(stderr, "sceneplayer: %s %s\n", error.c_str(), options.audioOut->c_str());
     }
   }
-  if (recorder) {
+  if (render) {
     virtualClock->SetObserver(nullptr);
-    recorder->Finish(virtualClock->Elapsed());
-    std::fprintf(stderr, "sceneplayer: wrote %lld frames to %s\n",
-                 static_cast<long long>(recorder->FramesWritten()),
-                 sys::EscapeControls(*options.framesDir).c_str());
-    if (recorder->Failed()) {
-      if (signals_) signals_->SetHandler(nullptr);
-      return 1;
-    }
+    const int status =
+        render->Finish(*display, virtualClock->Elapsed(), SignalWatcher::Requested());
+    render.reset();
+    if (signals_) signals_->SetHandler(nullptr);
+    return status;
   }
   if (signals_) signals_->SetHandler(nullptr);
   return 0;

@@ -100,6 +100,19 @@ TEST(ParseCommandLine, InstallOptionsGoTogetherOrNotAtAll) {
   EXPECT_FALSE(ParseCommandLine({"--uninstall-saver="}).ok());
 }
 
+TEST(ParseCommandLine, RenderOptions) {
+  auto p = ParseCommandLine(
+      {"--render", "show.webm", "--crf=30", "--overwrite", "--quiet", "--png-level", "0", "/s"});
+  ASSERT_TRUE(p.ok()) << p.error;
+  const auto& o = p.options;
+  EXPECT_EQ(o.renderPath, "show.webm");
+  EXPECT_EQ(o.crf, 30);
+  EXPECT_EQ(o.pngLevel, 0);
+  EXPECT_TRUE(o.overwrite);
+  EXPECT_TRUE(o.quiet);
+  EXPECT_EQ(o.rest, std::vector<std::string>{"/s"});
+}
+
 TEST(ParseCommandLine, ArchiveLocations) {
   auto a = app::ParseArchiveLocation("/tmp/x.scr");
   ASSERT_TRUE(a);
@@ -143,6 +156,12 @@ TEST(ParseCommandLine, BadValuesAreNamed) {
       {{"--bogus"}, "--bogus"},
       {{"--dump=1"}, "--dump"},
       {{"--archive", "x@99999999999999999999999"}, "--archive"},
+      {{"--render="}, "--render"},
+      {{"--png-level", "10"}, "--png-level"},
+      {{"--crf", "64"}, "--crf"},
+      {{"--crf", "-1"}, "--crf"},
+      {{"--quiet=yes"}, "--quiet"},
+      {{"--frames", "f", "--render", "v.mp4"}, "--render"},
   };
   for (const char* ok : {"0.001", "1e6"})
     EXPECT_TRUE(ParseCommandLine({"--seconds", ok}).ok()) << ok;
