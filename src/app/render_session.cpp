@@ -10,6 +10,7 @@
 #include "app/png_frame_folder.h"
 #include "app/signals.h"
 #include "app/video_file_output.h"
+#include "platform/sys/temp_file.h"
 #include "platform/ui/display.h"
 
 namespace app {
@@ -92,7 +93,7 @@ std::unique_ptr<RenderSession> RenderSession::Open(const RenderRequest& request,
   std::unique_ptr<RenderSession> session(new RenderSession(request, std::move(output)));
   // Removed by the signal watcher if the process must end before the file is complete.
   session->partialPath_ = partial;
-  if (!partial.empty()) RegisterTempFile(partial);
+  if (!partial.empty()) sys::AdoptTempFile(partial);
   return session;
 }
 
@@ -117,7 +118,7 @@ RenderSession::RenderSession(const RenderRequest& request, std::unique_ptr<Rende
 }
 
 RenderSession::~RenderSession() {
-  if (!partialPath_.empty()) UnregisterTempFile(partialPath_);
+  if (!partialPath_.empty()) sys::ForgetTempFile(partialPath_);
 }
 
 bool RenderSession::TakeFrame(ui::Display& display, int64_t index) {

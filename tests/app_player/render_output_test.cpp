@@ -162,7 +162,7 @@ TEST(VideoFileOutput, RepeatsThroughThePoolGiveTheFileOfAFullEncoding) {
 
 TEST(ScreenGrabber, OnlyAScreenThatReallyChangedIsCopied) {
   std::string error;
-  auto display = ui::Display::Create({ui::DisplayMode::Headless, 64, 48, 0, "t"}, &error);
+  auto display = ui::Display::Create({ui::DisplayMode::Headless, 64, 48}, &error);
   ASSERT_TRUE(display) << error;
   app::ScreenGrabber grabber;
   auto first = grabber.Grab(*display);

@@ -45,6 +45,7 @@ TEST(SizeLimits, TinyFilesDeclaringHugePicturesGetNoBuffer) {
     l.bits = bits;
     l.compression = compression;
     if (bits <= 8) l.table = {{0, 0, 0}, {255, 255, 255}};
+    if (bits == 4) l.table.resize(16);  // the table an RLE4 file without a colour count has
     l.data = std::move(data);
     return MakeBmp(l);
   };
@@ -102,7 +103,7 @@ TEST(SizeLimits, HighlyCompressedRealPicturesStayWithinTheDataRule) {
   // One flat colour compresses as well as a JPEG can; it must still load whole.
   TempDir dir;
   const Bytes flat = WriteJpegBytes(dir, 4096, 4096, 24, 200);
-  ASSERT_LT(flat.size(), size_t{4096} * 4096 / 64) << "not a strongly compressed file";
+  ASSERT_LT(flat.size(), size_t{4096} * 4096 / 32) << "not a strongly compressed file";
   Decoded d = DecodeBytes(flat, true);
   ASSERT_TRUE(d.pixels) << d.error;
   EXPECT_EQ(d.width, 4096);

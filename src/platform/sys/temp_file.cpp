@@ -110,6 +110,16 @@ std::string CreateTempFile(const std::string& prefix) {
   return path;
 }
 
+void AdoptTempFile(const std::string& path) {
+  std::lock_guard lock(Own().mutex);
+  Own().files.insert(path);
+}
+
+void ForgetTempFile(const std::string& path) {
+  std::lock_guard lock(Own().mutex);
+  Own().files.erase(path);
+}
+
 bool RemoveFile(const std::string& path) {
   if (path.empty()) return false;
   std::lock_guard lock(Own().mutex);

@@ -46,6 +46,11 @@ class NewTempFile {
 // Creates a new empty temporary file and returns its path; empty on failure.
 std::string CreateTempFile(const std::string& prefix);
 
+// A file the process made by other means (a partial output beside its final name): the exit
+// path removes it like its own temporary files unless it is forgotten first (once complete).
+void AdoptTempFile(const std::string& path);
+void ForgetTempFile(const std::string& path);
+
 // Deletes a file; true when it is gone (also when it was not there).
 bool RemoveFile(const std::string& path);
 
