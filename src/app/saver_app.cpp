@@ -13,6 +13,7 @@
 #include "app/saver_window.h"
 #include "app/scene_thread.h"
 #include "app/signals.h"
+#include "app/track_buffer.h"
 #include "desktop/desktop_pictures.h"
 #include "imaging/image_decoder.h"
 #include "platform/audio/audio_device.h"
@@ -282,6 +283,8 @@ int SaverApp::RunShow(const Options& options, std::optional<uint64_t> hostWindow
   ui::SetScreenSize({display->Width(), display->Height()});
   // The output is made before the show starts, so a path that cannot be written fails at once.
   std::unique_ptr<RenderSession> render;
+  // A video render takes the show's mixed sound as its sound track.
+  std::optional<TrackBuffer> videoSound;
   if (recording) {
     RenderRequest request;
     request.framesDir = options.framesDir;
@@ -293,7 +296,9 @@ int SaverApp::RunShow(const Options& options, std::optional<uint64_t> hostWindow
     request.pngLevel = options.pngLevel.value_or(request.pngLevel);
     request.crf = options.crf.value_or(request.crf);
     std::string error;
-    render = RenderSession::Open(request, display->Width(), display->Height(), nullptr, &error);
+    if (options.renderPath) videoSound.emplace();
+    render = RenderSession::Open(request, display->Width(), display->Height(),
+                                 videoSound ? &*videoSound : nullptr, &error);
     if (!render) {
       std::fprintf(stderr, "sceneplayer: %s\n", error.c_str());
       return 1;
@@ -330,8 +335,13 @@ int SaverApp::RunShow(const Options& options, std::optional<uint64_t> hostWindow
       std::fprintf(stderr, "sceneplayer: cannot write the sound file %s\n", error.c_str());
       return 1;
     }
-    track.emplace(*audioFile);
   }
+  audio::TrackSink* sink = audioFile ? &*audioFile : nullptr;
+  if (videoSound) {
+    videoSound->SetAlso(sink);
+    sink = &*videoSound;
+  }
+  if (sink) track.emplace(*sink);
   audio::SoundTrack* trackPtr = track ? &*track : nullptr;
   std::unique_ptr<audio::AudioDevice> audioDevice;
   audio::VirtualAudioDevice* virtualAudio = nullptr;
@@ -423,7 +433,7 @@ int SaverApp::RunShow(const Options& options, std::optional<uint64_t> hostWindow
     audioDevice.reset();
     track->PadTo(audio::TrackFrameAt(end));
     std::string error;
-    if (!audioFile->Close(&error)) {
+    if (audioFile && !audioFile->Close(&error)) {
       std::fprintf(stderr, "sceneplayer: %s %s\n", error.c_str(), options.audioOut->c_str());
     }
   }

@@ -13,6 +13,7 @@
 
 #include "support/player_process.h"
 #include "support/tone.h"
+#include "support/video_probe.h"
 
 namespace fs = std::filesystem;
 
@@ -24,7 +25,7 @@ constexpr int kRate = 44100;
 size_t F(double s) { return static_cast<size_t>(s * kRate); }
 
 class SoundRun : public ::testing::Test {
- protected:
+ public:
   void SetUp() override {
     dir_ = fs::temp_directory_path() /
            ("sp-sound-" + std::to_string(getpid()) + "-" +
@@ -60,16 +61,16 @@ class SoundRun : public ::testing::Test {
 
 // Music starts after a one-second pause, loops until its stop item two seconds later; a
 // second later a wave sound plays once while the show waits for it.
-TEST_F(SoundRun, TonesAppearAtTheirShowTimeAndStopWithTheStopItem) {
+std::string SoundShow(SoundRun& t, const fs::path& dir) {
   const std::string mp3 = std::string(SP_SOURCE_DIR) + "/tests/media/data/tone440-44k-stereo.mp3";
   const auto wav = testsupport::SineWav(1000, 0.5, 22050, 1, 16);
-  std::ofstream(dir_ / "beep.wav", std::ios::binary)
+  std::ofstream(dir / "beep.wav", std::ios::binary)
       .write(reinterpret_cast<const char*>(wav.data()), static_cast<std::streamsize>(wav.size()));
-  const std::string archive =
-      Pack(R"({"class": "MediaItem", "name": "music", "file": ")" + mp3 + R"(", "mediaType": 2},
+  return t.Pack(R"({"class": "MediaItem", "name": "music", "file": ")" + mp3 +
+                R"(", "mediaType": 2},
          {"class": "MediaItem", "name": "beep", "file": ")" +
-           (dir_ / "beep.wav").string() +
-           R"(", "mediaType": 0},
+                (dir / "beep.wav").string() +
+                R"(", "mediaType": 0},
          {"class": "PauseItem", "name": "quiet", "pauseMs": 1000},
          {"class": "PlayMediaItem", "name": "music", "media": "music", "loopInBackground": 1},
          {"class": "PauseItem", "name": "listen", "pauseMs": 2000},
@@ -77,6 +78,10 @@ TEST_F(SoundRun, TonesAppearAtTheirShowTimeAndStopWithTheStopItem) {
          {"class": "PauseItem", "name": "quiet again", "pauseMs": 1000},
          {"class": "PlayMediaItem", "name": "beep", "media": "beep", "waitUntilDone": 1},
          {"class": "PauseItem", "name": "end", "pauseMs": 500})");
+}
+
+TEST_F(SoundRun, TonesAppearAtTheirShowTimeAndStopWithTheStopItem) {
+  const std::string archive = SoundShow(*this, dir_);
   const fs::path out = dir_ / "show.wav";
   std::string err;
   ASSERT_EQ(Run({SP_PLAYER, "--headless", "--size", "64x48", "--archive", archive, "--frames",
@@ -99,6 +104,32 @@ TEST_F(SoundRun, TonesAppearAtTheirShowTimeAndStopWithTheStopItem) {
   size_t frames = 0;
   for (auto& e : fs::directory_iterator(dir_ / "frames")) frames += e.is_regular_file();
   EXPECT_EQ(frames, 21u);
+}
+
+// A video render carries the same sound as its track, at the same show times, and
+// --audio-out beside it still gets the WAV.
+TEST_F(SoundRun, AVideoRenderCarriesTheShowsSound) {
+  const std::string archive = SoundShow(*this, dir_);
+  const fs::path video = dir_ / "show.mkv", out = dir_ / "show.wav";
+  std::string err;
+  ASSERT_EQ(Run({SP_PLAYER, "--headless", "--size", "64x48", "--archive", archive, "--render",
+                 video.string(), "--fps", "4", "--audio-out", out.string(), "/s"},
+                &err),
+            0)
+      << err;
+  EXPECT_NEAR(static_cast<double>(testsupport::ReadTrackWav(out.string()).size() / 2) / kRate, 5.0,
+              0.01);
+  int rate = 0;
+  const auto track = testsupport::DecodeSoundStereo(video.string(), &rate);
+  ASSERT_EQ(rate, kRate);
+  // The sound lasts as long as the pictures: the last frame (at 5 s) shows for 1/4 s.
+  EXPECT_NEAR(static_cast<double>(track.size() / 2) / kRate, 5.25, 0.1);
+  // Lossy coding: silence is near silence, tones keep their pitch.
+  EXPECT_LT(Rms(track, F(0.1), F(0.9)), 30);
+  EXPECT_NEAR(MeasureHz(track, F(1.1), F(1.9), kRate), 440, 4);
+  EXPECT_GT(Rms(track, F(2.5), F(2.9)), 3000);
+  EXPECT_LT(Rms(track, F(3.2), F(3.9)), 30);
+  EXPECT_NEAR(MeasureHz(track, F(4.05), F(4.45), kRate), 1000, 10);
 }
 
 // A SIGTERM during a waiting, endlessly repeated piece in real time ends the player within

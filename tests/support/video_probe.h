@@ -8,6 +8,8 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -119,6 +121,83 @@ inline VideoProbe ProbeVideo(const std::string& path, bool decode) {
   avformat_close_input(&format);
   probe.ok = true;
   return probe;
+}
+
+// The first sound stream of a file decoded to interleaved 16-bit stereo (the first two
+// channels; a mono stream is doubled), placed by its timestamps from time 0; empty when the
+// file has none. `rate` receives the stream's sample rate.
+inline std::vector<int16_t> DecodeSoundStereo(const std::string& path, int* rate) {
+  std::vector<int16_t> out;
+  AVFormatContext* format = nullptr;
+  if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0) return out;
+  if (avformat_find_stream_info(format, nullptr) < 0) {
+    avformat_close_input(&format);
+    return out;
+  }
+  const int index = av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+  AVCodecContext* decoder = nullptr;
+  if (index >= 0) {
+    const AVCodecParameters* par = format->streams[index]->codecpar;
+    const AVCodec* codec = avcodec_find_decoder(par->codec_id);
+    decoder = avcodec_alloc_context3(codec);
+    avcodec_parameters_to_context(decoder, par);
+    if (avcodec_open2(decoder, codec, nullptr) < 0) avcodec_free_context(&decoder);
+  }
+  if (!decoder) {
+    avformat_close_input(&format);
+    return out;
+  }
+  *rate = decoder->sample_rate;
+  const AVRational tb = format->streams[index]->time_base;
+  AVPacket* packet = av_packet_alloc();
+  AVFrame* frame = av_frame_alloc();
+  auto sample = [&](int ch, int i) -> float {
+    const auto fmt = static_cast<AVSampleFormat>(frame->format);
+    const int channels = frame->ch_layout.nb_channels;
+    ch = std::min(ch, channels - 1);
+    const bool planar = av_sample_fmt_is_planar(fmt);
+    const uint8_t* base = planar ? frame->extended_data[ch] : frame->extended_data[0];
+    const int at = planar ? i : i * channels + ch;
+    switch (av_get_packed_sample_fmt(fmt)) {
+      case AV_SAMPLE_FMT_FLT:
+        return reinterpret_cast<const float*>(base)[at];
+      case AV_SAMPLE_FMT_S16:
+        return reinterpret_cast<const int16_t*>(base)[at] / 32768.0f;
+      case AV_SAMPLE_FMT_S32:
+        return static_cast<float>(reinterpret_cast<const int32_t*>(base)[at] / 2147483648.0);
+      default:
+        return 0;
+    }
+  };
+  auto take = [&] {
+    while (avcodec_receive_frame(decoder, frame) == 0) {
+      int64_t first = static_cast<int64_t>(out.size() / 2);
+      if (frame->pts != AV_NOPTS_VALUE) {
+        first = av_rescale_q(frame->pts, tb, AVRational{1, *rate});
+      }
+      for (int i = 0; i < frame->nb_samples; ++i) {
+        const int64_t at = first + i;
+        if (at < 0) continue;
+        if (static_cast<size_t>(2 * at + 2) > out.size())
+          out.resize(static_cast<size_t>(2 * at + 2), 0);
+        for (int ch = 0; ch < 2; ++ch) {
+          const float v = std::clamp(sample(ch, i), -1.0f, 1.0f);
+          out[static_cast<size_t>(2 * at + ch)] = static_cast<int16_t>(std::lround(v * 32767));
+        }
+      }
+    }
+  };
+  while (av_read_frame(format, packet) >= 0) {
+    if (packet->stream_index == index && avcodec_send_packet(decoder, packet) >= 0) take();
+    av_packet_unref(packet);
+  }
+  avcodec_send_packet(decoder, nullptr);
+  take();
+  av_frame_free(&frame);
+  av_packet_free(&packet);
+  avcodec_free_context(&decoder);
+  avformat_close_input(&format);
+  return out;
 }
 
 }  // namespace testsupport
