@@ -12,18 +12,18 @@
 namespace audio {
 namespace {
 
-std::vector<int16_t> ConvertSdl(const SDL_AudioSpec& spec, const Uint8* data, Uint32 length) {
-  if (spec.freq < 1000 || spec.freq > 384000 || spec.channels < 1 || spec.channels > 8) {
+std::vector<int16_t> ConvertSdl(const SDL_AudioSpec& format, const Uint8* data, Uint32 length) {
+  if (format.freq < 1000 || format.freq > 384000 || format.channels < 1 || format.channels > 8) {
     return {};
   }
   const uint64_t frameBytes =
-      static_cast<uint64_t>(SDL_AUDIO_BITSIZE(spec.format) / 8) * spec.channels;
+      static_cast<uint64_t>(SDL_AUDIO_BITSIZE(format.format) / 8) * format.channels;
   if (frameBytes == 0) return {};
   const uint64_t frames = length / frameBytes;
   // Output frames for the track; a long sound is refused before anything is allocated.
-  const uint64_t outFrames = frames * kTrackRate / static_cast<uint64_t>(spec.freq) + 16;
+  const uint64_t outFrames = frames * kTrackRate / static_cast<uint64_t>(format.freq) + 16;
   if (outFrames > static_cast<uint64_t>(WaveSound::kMaxSeconds) * kTrackRate) return {};
-  return ConvertSdlPcm(spec.format, spec.channels, spec.freq,
+  return ConvertSdlPcm(format.format, format.channels, format.freq,
                        std::span<const uint8_t>(data, frames * frameBytes));
 }
 
@@ -61,11 +61,11 @@ std::vector<int16_t> WaveSound::Decode(std::span<const uint8_t> wav) {
   if (!bounded.empty()) wav = bounded;
   SDL_RWops* rw = SDL_RWFromConstMem(wav.data(), static_cast<int>(wav.size()));
   if (!rw) return {};
-  SDL_AudioSpec spec{};
+  SDL_AudioSpec format{};
   Uint8* buffer = nullptr;
   Uint32 length = 0;
-  if (!SDL_LoadWAV_RW(rw, 1, &spec, &buffer, &length)) return {};
-  std::vector<int16_t> out = ConvertSdl(spec, buffer, length);
+  if (!SDL_LoadWAV_RW(rw, 1, &format, &buffer, &length)) return {};
+  std::vector<int16_t> out = ConvertSdl(format, buffer, length);
   SDL_FreeWAV(buffer);
   return out;
 }
