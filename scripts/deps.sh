@@ -5,10 +5,11 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config clang libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
-  libsdl2-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
+  libsdl2-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-liberation
   libjpeg62-turbo-dev libpng-dev libmpg123-dev
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
   libjpeg-turbo-progs imagemagick xvfb xauth
+  libglib2.0-dev libglib2.0-dev-bin libx11-dev libxtst-dev libxrandr-dev
 )
 
 missing=()

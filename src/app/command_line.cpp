@@ -29,16 +29,28 @@ bool ParseInt(const std::string& text, int lo, int hi, int& out) {
   return true;
 }
 
+// --seconds means the same in real and in show time; the bound keeps nanosecond counts of
+// show time far from overflow.
+constexpr double kMaxSeconds = 1e6;
+
 bool ParseSeconds(const std::string& text, double& out) {
   if (text.empty()) return false;
   char* end = nullptr;
   const double v = std::strtod(text.c_str(), &end);
-  if (end != text.c_str() + text.size() || !std::isfinite(v) || v < 0) return false;
+  if (end != text.c_str() + text.size() || !std::isfinite(v) || !(v > 0) || v > kMaxSeconds)
+    return false;
   out = v;
   return true;
 }
 
 }  // namespace
+
+std::optional<uint64_t> ParseWindowId(const std::string& text) {
+  uint64_t id = 0;
+  // X resource ids are 29 bits.
+  if (!ParseUnsigned(text, id) || id == 0 || id > 0x1FFFFFFF) return std::nullopt;
+  return id;
+}
 
 std::optional<ArchiveLocation> ParseArchiveLocation(const std::string& text) {
   ArchiveLocation location{text, std::nullopt};
@@ -66,6 +78,25 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
   Options& o = result.options;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
+    // The host's own single-dash options, as every hack reads them.
+    if (arg == "-root") {
+      o.root = true;
+      continue;
+    }
+    if (arg == "-window-id") {
+      if (i + 1 >= args.size()) {
+        result.error = "option -window-id needs a value";
+        return result;
+      }
+      auto id = ParseWindowId(args[++i]);
+      if (!id) {
+        result.error =
+            "-window-id: expected a window id (hex 0x... or decimal), got '" + args[i] + "'";
+        return result;
+      }
+      o.windowId = id;
+      continue;
+    }
     if (arg.size() < 3 || arg.compare(0, 2, "--") != 0) {
       o.rest.push_back(arg);
       continue;
@@ -86,17 +117,25 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
       return true;
     };
     if (name == "--dump" || name == "--headless" || name == "--window" || name == "--help" ||
-        name == "--version") {
-      bool& field = name == "--dump"       ? o.dump
-                    : name == "--headless" ? o.headless
-                    : name == "--window"   ? o.window
-                    : name == "--help"     ? o.help
-                                           : o.version;
+        name == "--version" || name == "--full-quality-sound" || name == "--root" ||
+        name == "--span" || name == "--overwrite" || name == "--quiet") {
+      bool& field = name == "--dump"        ? o.dump
+                    : name == "--headless"  ? o.headless
+                    : name == "--window"    ? o.window
+                    : name == "--help"      ? o.help
+                    : name == "--version"   ? o.version
+                    : name == "--root"      ? o.root
+                    : name == "--span"      ? o.span
+                    : name == "--overwrite" ? o.overwrite
+                    : name == "--quiet"     ? o.quiet
+                                            : o.fullQualitySound;
       if (!flag(field)) return fail("option " + name + " takes no value");
       continue;
     }
     if (name != "--archive" && name != "--size" && name != "--frames" && name != "--fps" &&
-        name != "--seconds") {
+        name != "--seconds" && name != "--audio-out" && name != "--window-id" &&
+        name != "--install-saver" && name != "--uninstall-saver" && name != "--name" &&
+        name != "--render" && name != "--png-level" && name != "--crf") {
       return fail("unknown option " + name + " (see --help)");
     }
     if (!value) {
@@ -119,6 +158,32 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     } else if (name == "--frames") {
       if (value->empty()) return fail("--frames: the directory name is empty");
       o.framesDir = *value;
+    } else if (name == "--audio-out") {
+      if (value->empty()) return fail("--audio-out: the file name is empty");
+      o.audioOut = *value;
+    } else if (name == "--install-saver" || name == "--uninstall-saver" || name == "--name") {
+      if (value->empty()) return fail(name + ": the value is empty");
+      (name == "--install-saver"     ? o.installSaver
+       : name == "--uninstall-saver" ? o.uninstallSaver
+                                     : o.saverName) = *value;
+    } else if (name == "--window-id") {
+      auto id = ParseWindowId(*value);
+      if (!id) {
+        return fail("--window-id: expected a window id (hex 0x... or decimal), got '" + *value +
+                    "'");
+      }
+      o.windowId = id;
+    } else if (name == "--render") {
+      if (value->empty()) return fail("--render: the file name is empty");
+      o.renderPath = *value;
+    } else if (name == "--png-level" || name == "--crf") {
+      const int top = name == "--crf" ? 63 : 9;
+      int v = 0;
+      if (!ParseInt(*value, 0, top, v)) {
+        return fail(name + ": expected a whole number from 0 to " + std::to_string(top) +
+                    ", got '" + *value + "'");
+      }
+      (name == "--crf" ? o.crf : o.pngLevel) = v;
     } else if (name == "--fps") {
       int fps = 0;
       if (!ParseInt(*value, 1, 1000, fps)) {
@@ -128,11 +193,17 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     } else {
       double s = 0;
       if (!ParseSeconds(*value, s)) {
-        return fail("--seconds: expected a non-negative number, got '" + *value + "'");
+        return fail("--seconds: expected a number of seconds above 0 and at most 1000000, got '" +
+                    *value + "'");
       }
       o.seconds = s;
     }
   }
+  if (o.saverName && !o.installSaver) result.error = "--name goes with --install-saver";
+  if (o.installSaver && o.uninstallSaver) {
+    result.error = "--install-saver and --uninstall-saver exclude each other";
+  }
+  if (o.framesDir && o.renderPath) result.error = "--frames and --render cannot be used together";
   return result;
 }
 
@@ -144,13 +215,27 @@ ModeChoice ChooseMode(const std::vector<std::string>& rest) {
   }
   std::string word = rest[0].substr(0, 2);
   if (!word.empty() && (word[0] == '-' || word[0] == '/')) word.erase(0, 1);
-  // The handle is read like atoi reads it: leading digits, 0 when there are none.
+  // The handle is read like atoi reads it: leading digits, 0 when there are none. X tools
+  // print window ids in hex, so a leading 0x reads hex digits instead.
   if (rest.size() > 1) {
+    const std::string& text = rest[1];
+    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    const uint64_t base = hex ? 16 : 10;
     uint64_t v = 0;
-    for (char c : rest[1]) {
-      if (c < '0' || c > '9') break;
-      if (v > (UINT64_MAX - 9) / 10) break;
-      v = v * 10 + static_cast<uint64_t>(c - '0');
+    for (size_t k = hex ? 2 : 0; k < text.size(); ++k) {
+      const char c = text[k];
+      uint64_t digit;
+      if (c >= '0' && c <= '9') {
+        digit = static_cast<uint64_t>(c - '0');
+      } else if (hex && c >= 'a' && c <= 'f') {
+        digit = static_cast<uint64_t>(c - 'a' + 10);
+      } else if (hex && c >= 'A' && c <= 'F') {
+        digit = static_cast<uint64_t>(c - 'A' + 10);
+      } else {
+        break;
+      }
+      if (v > (UINT64_MAX - digit) / base) break;
+      v = v * base + digit;
     }
     choice.handle = v;
   }
@@ -212,9 +297,28 @@ std::string UsageText() {
          "  --headless               run without a display\n"
          "  --size WxH               screen size (headless)\n"
          "  --frames DIR             write frames as pictures into DIR (headless)\n"
-         "  --fps N                  frames per second for --frames\n"
-         "  --seconds S              stop after S seconds of show time\n"
+         "  --render OUT             render the show into a video file (.mp4, .mkv, .webm)\n"
+         "  --fps N                  frames per second for --frames and --render (25)\n"
+         "  --overwrite              replace the frames or the video of an earlier render\n"
+         "  --png-level N            PNG compression for --frames, 0 (fast) to 9 (small); 1\n"
+         "  --crf N                  video quality, lower is better (23 for .mp4/.mkv, 32 for\n"
+         "                           .webm)\n"
+         "  --quiet                  no progress line while rendering\n"
+         "  --seconds S              stop after S seconds (of show time with --frames;\n"
+         "                           above 0, at most 1000000)\n"
          "  --window                 play in a window instead of full screen\n"
+         "  --audio-out FILE.wav     write the show's sound, mixed, as a 16-bit WAV file\n"
+         "  --full-quality-sound     play MP3 music at its full rate in 16 bits\n"
+         "  -root, --root            play as a screen-saver host's hack: on the window named\n"
+         "                           by $XSCREENSAVER_WINDOW, else on the root window; the\n"
+         "                           host ends the show with SIGTERM\n"
+         "  -window-id ID, --window-id ID\n"
+         "                           play on window ID (hex 0x... or decimal)\n"
+         "  --span                   full screen over every monitor (default: the primary)\n"
+         "  --install-saver FILE [--name NAME]\n"
+         "                           copy saver FILE to ~/.local/lib/sceneplayer/NAME and\n"
+         "                           add it to the programs list in ~/.xscreensaver\n"
+         "  --uninstall-saver NAME   undo --install-saver\n"
          "  --help                   show this text\n"
          "  --version                show the version\n";
 }

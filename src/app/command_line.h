@@ -20,12 +20,26 @@ struct Options {
   bool dump = false;
   bool headless = false;
   bool window = false;
+  bool span = false;  // full screen over the whole desktop, not only the primary monitor
   bool help = false;
   bool version = false;
   std::optional<int> width, height;  // --size WxH
   std::optional<std::string> framesDir;
   std::optional<int> fps;
   std::optional<double> seconds;
+  std::optional<std::string> audioOut;  // --audio-out FILE.wav
+  bool fullQualitySound = false;
+  // Screen-saver host conventions: -root/--root draws on the window named by
+  // XSCREENSAVER_WINDOW (else the root window); -window-id/--window-id on the one given.
+  bool root = false;
+  std::optional<uint64_t> windowId;
+  // Installing for the desktop's screen-saver host (no show is played).
+  std::optional<std::string> installSaver, uninstallSaver, saverName;
+  std::optional<std::string> renderPath;  // --render OUT: a video file
+  bool overwrite = false;                 // replace earlier frames or an existing video
+  bool quiet = false;                     // no progress line
+  std::optional<int> pngLevel;            // --png-level 0..9
+  std::optional<int> crf;                 // --crf 0..63
   // The arguments left for the Windows switch, in order.
   std::vector<std::string> rest;
 };
@@ -38,6 +52,8 @@ struct ParsedCommandLine {
 
 // args excludes the program name.
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args);
+// An X11 window id in hex (0x...) or decimal; nullopt for anything else and for 0.
+std::optional<uint64_t> ParseWindowId(const std::string& text);
 // "PATH[@OFFSET]"; nullopt when OFFSET is present but not a number.
 std::optional<ArchiveLocation> ParseArchiveLocation(const std::string& text);
 
@@ -52,7 +68,7 @@ enum class RunMode {
 
 struct ModeChoice {
   RunMode mode = RunMode::None;
-  uint64_t handle = 0;  // second argument as a decimal window handle; 0 when missing
+  uint64_t handle = 0;  // second argument: a decimal (or 0x hex) window handle; 0 when missing
 };
 
 // The mode from the remaining arguments: the first two characters of the first argument,

@@ -17,6 +17,12 @@ void Report(LoadFailure* failure, std::string what, std::optional<uint64_t> offs
   if (failure) *failure = LoadFailure{std::move(what), offset};
 }
 
+std::string CannotOpen(const std::string& path) {
+  // FileSource refuses FIFOs, devices and sockets with EINVAL.
+  return "cannot open " + path + ": " +
+         (errno == EINVAL ? std::string("not a regular file") : std::strerror(errno));
+}
+
 }  // namespace
 
 std::optional<ArchiveLocation> ResolveArchiveLocation(const std::optional<ArchiveLocation>& given,
@@ -25,7 +31,7 @@ std::optional<ArchiveLocation> ResolveArchiveLocation(const std::optional<Archiv
   const std::string path = given ? given->path : kOwnExecutable;
   sys::FileSource file;
   if (!file.Open(path)) {
-    Report(failure, "cannot open " + path + ": " + std::strerror(errno), std::nullopt);
+    Report(failure, CannotOpen(path), std::nullopt);
     return std::nullopt;
   }
   const std::optional<uint64_t> end = sys::ElfImageEnd(file);
@@ -42,7 +48,7 @@ bool LoadProjectArchive(const std::optional<ArchiveLocation>& given, scene::Scen
   if (!location) return false;
   sys::FileSource file;
   if (!file.Open(location->path)) {
-    Report(failure, "cannot open " + location->path + ": " + std::strerror(errno), std::nullopt);
+    Report(failure, CannotOpen(location->path), std::nullopt);
     return false;
   }
   scene::ProjectArchive archive(file, *location->offset);

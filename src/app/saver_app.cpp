@@ -1,26 +1,34 @@
 #include "app/saver_app.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 
 #include "app/background.h"
 #include "app/calibration.h"
-#include "app/frame_recorder.h"
+#include "app/caption_scroller.h"
 #include "app/project_loader.h"
+#include "app/render_session.h"
 #include "app/saver_window.h"
 #include "app/scene_thread.h"
 #include "app/signals.h"
+#include "app/track_buffer.h"
+#include "desktop/desktop_pictures.h"
 #include "imaging/image_decoder.h"
+#include "platform/audio/audio_device.h"
+#include "platform/audio/sound_track.h"
 #include "platform/gfx/png_writer.h"
 #include "platform/shell/shell.h"
 #include "platform/shell/url_launcher.h"
 #include "platform/store/profile.h"
 #include "platform/store/registry.h"
 #include "platform/sys/clock.h"
+#include "platform/sys/printable.h"
 #include "platform/sys/temp_file.h"
 #include "platform/ui/display.h"
 #include "platform/ui/message_box.h"
+#include "platform/ui/screen_grab.h"
 #include "platform/ui/sdl_message_presenter.h"
 #include "resources/preview_logo.h"
 #include "resources/string_table.h"
@@ -120,6 +128,8 @@ class WindowHost final : public SaverWindowHost {
     if (window_) window_->HandleMessage({ui::WM_DESTROY, 0, 0, 0});
   }
   void WindowDestroyed() override {
+    // Gone from the screen first: what the scene thread still draws nobody sees.
+    display_.Hide();
     if (thread_) thread_->Stop();
   }
   void SetPendingUrl(const std::string& url) override { app_.pendingUrl = url; }
@@ -145,16 +155,22 @@ class WindowHost final : public SaverWindowHost {
 };
 
 std::unique_ptr<ui::Display> OpenDisplay(const Options& options, ui::DisplayMode wanted,
-                                         uint64_t parent) {
+                                         uint64_t parent, const std::string& title) {
   ui::DisplayOptions d;
-  d.mode = options.headless ? ui::DisplayMode::Headless
-                            : (options.window && wanted == ui::DisplayMode::FullScreen
-                                   ? ui::DisplayMode::Window
-                                   : wanted);
+  d.title = title;
+  d.mode = options.headless
+               ? ui::DisplayMode::Headless
+               : (options.window && wanted == ui::DisplayMode::FullScreen ? ui::DisplayMode::Window
+                                                                          : wanted);
   if (options.width) d.width = *options.width;
   if (options.height) d.height = *options.height;
   d.parentWindow = parent;
+  d.span = options.span;
   std::string error;
+  if (d.mode != ui::DisplayMode::Headless && !ui::WindowSystemReachable(&error)) {
+    std::fprintf(stderr, "sceneplayer: %s\n", error.c_str());
+    return nullptr;
+  }
   auto display = ui::Display::Create(d, &error);
   if (!display) std::fprintf(stderr, "sceneplayer: cannot open the display: %s\n", error.c_str());
   return display;
@@ -169,21 +185,37 @@ SaverApp::SaverApp(std::string executablePath, SignalWatcher* signals)
 
 SaverApp::~SaverApp() { ExitActions(); }
 
-int SaverApp::Run(const Options& options) {
+int SaverApp::Run(const Options& given) {
+  // A render plays unseen, whatever else is asked: a window would take the drawn areas that
+  // tell changed frames, and the desktop pictures must not depend on the machine's screen.
+  Options options = given;
+  if (options.framesDir || options.renderPath) options.headless = true;
   imaging::InitDecoder();
-  // The desktop snapshot and the wallpaper picture are made by the desktop module; their
-  // paths are fixed here so the picture item and the exit actions agree on them.
-  desktopPath = sys::TempFilePath("desktop.bmp");
-  wallpaperPath = sys::TempFilePath("wallpaper.bmp");
+  store_ = store::Store::OpenDefault();
+  const ModeChoice choice = ChooseMode(options.rest);
+  const bool hosted = options.windowId || options.root;
+  MakeDesktopPictures(options, hosted ? RunMode::Show : choice.mode, hosted);
 
   appName_ = shell::DisplayName(executablePath_);
-  store_ = store::Store::OpenDefault();
   profile_ = std::make_unique<store::Profile>(*store_, RegistryKeyName(), appName_);
 
-  const ModeChoice choice = ChooseMode(options.rest);
+  // A screen-saver host runs its hacks with -root or -window-id and whatever switch: that
+  // always means the show, on the host's window.
+  if (options.windowId) return RunShow(options, *options.windowId);
+  if (options.root) {
+    const char* named = std::getenv("XSCREENSAVER_WINDOW");
+    if (named == nullptr || *named == '\0') return RunShow(options, 0);
+    auto id = ParseWindowId(named);
+    if (!id) {
+      std::fprintf(stderr, "sceneplayer: XSCREENSAVER_WINDOW is not a window id: '%s'\n", named);
+      return 1;
+    }
+    return RunShow(options, *id);
+  }
+
   switch (choice.mode) {
     case RunMode::Show:
-      return RunShow(options);
+      return RunShow(options, std::nullopt);
     case RunMode::Preview:
       return RunPreview(options, choice.handle);
     case RunMode::ConfigureNoOwner:
@@ -197,8 +229,31 @@ int SaverApp::Run(const Options& options) {
   return 0;
 }
 
-int SaverApp::RunShow(const Options& options) {
-  const bool recording = options.framesDir.has_value();
+void SaverApp::MakeDesktopPictures(const Options& options, RunMode mode, bool hosted) {
+  // The pictures are laid out for the screen the show will have, before any window of ours
+  // exists (the desktop snapshot must not show it).
+  ui::ScreenSize screen;
+  if (options.width) screen.width = *options.width;
+  if (options.height) screen.height = *options.height;
+  const bool fullScreen = !hosted && !options.headless && !options.window &&
+                          (mode == RunMode::Show || mode == RunMode::Preview);
+  if (fullScreen) {
+    if (auto desktop = ui::QueryDesktopSize()) screen = *desktop;
+  }
+  ui::SetScreenSize(screen);
+
+  desktop::DesktopSources sources;
+  sources.store = store_.get();
+  if (!options.headless && !hosted) sources.grabScreen = [] { return ui::GrabScreen(); };
+  // The exit actions know both names before the files exist.
+  desktopPath = sys::TempFilePath("desktop.bmp");
+  desktop::CaptureDesktop(desktopPath, sources);
+  wallpaperPath = sys::TempFilePath("wallpaper.bmp");
+  desktop::MakeWallpaperImage(wallpaperPath, wallpaperStyle, sources);
+}
+
+int SaverApp::RunShow(const Options& options, std::optional<uint64_t> hostWindow) {
+  const bool recording = options.framesDir.has_value() || options.renderPath.has_value();
   std::unique_ptr<sys::Clock> clock;
   sys::VirtualClock* virtualClock = nullptr;
   if (recording) {
@@ -218,13 +273,37 @@ int SaverApp::RunShow(const Options& options) {
   if (!LoadProjectArchive(options.archive, sceneList_, /*prepare=*/true, &failure)) {
     std::string line = "sceneplayer: cannot load the show: " + failure.what;
     if (failure.offset) line += " at byte " + std::to_string(*failure.offset);
-    std::fprintf(stderr, "%s\n", line.c_str());
+    std::fprintf(stderr, "%s\n", sys::EscapeControls(line).c_str());
     return 1;
   }
 
-  auto display = OpenDisplay(options, ui::DisplayMode::FullScreen, 0);
+  auto display = hostWindow ? OpenDisplay(options, ui::DisplayMode::Host, *hostWindow, appName_)
+                            : OpenDisplay(options, ui::DisplayMode::FullScreen, 0, appName_);
   if (!display) return 1;
   ui::SetScreenSize({display->Width(), display->Height()});
+  // The output is made before the show starts, so a path that cannot be written fails at once.
+  std::unique_ptr<RenderSession> render;
+  // A video render takes the show's mixed sound as its sound track.
+  std::optional<TrackBuffer> videoSound;
+  if (recording) {
+    RenderRequest request;
+    request.framesDir = options.framesDir;
+    request.videoPath = options.renderPath;
+    request.fps = options.fps.value_or(25);
+    request.seconds = options.seconds;
+    request.overwrite = options.overwrite;
+    request.quiet = options.quiet;
+    request.pngLevel = options.pngLevel.value_or(request.pngLevel);
+    request.crf = options.crf.value_or(request.crf);
+    std::string error;
+    if (options.renderPath) videoSound.emplace();
+    render = RenderSession::Open(request, display->Width(), display->Height(),
+                                 videoSound ? &*videoSound : nullptr, &error);
+    if (!render) {
+      std::fprintf(stderr, "sceneplayer: %s\n", error.c_str());
+      return 1;
+    }
+  }
   std::optional<ui::SdlMessagePresenter> presenter;
   struct PresenterReset {
     ~PresenterReset() { ui::SetMessagePresenter(nullptr); }
@@ -233,7 +312,6 @@ int SaverApp::RunShow(const Options& options) {
     presenter.emplace(appName_);
     ui::SetMessagePresenter(&*presenter);
   }
-
 
   WindowHost host(*display, *store_, *profile_, *this);
   SaverWindow window(host);
@@ -246,6 +324,40 @@ int SaverApp::RunShow(const Options& options) {
     calibration = Calibrate(cache, MachineText(), MeasurePollRate);
   }
 
+  // The sound goes to the virtual-time device for frames, a null device that keeps real
+  // time when headless, else to SDL audio (or the null device when there is no output).
+  std::optional<audio::WavFileSink> audioFile;
+  std::optional<audio::SoundTrack> track;
+  if (options.audioOut) {
+    std::string error;
+    audioFile.emplace();
+    if (!audioFile->Open(*options.audioOut, &error)) {
+      std::fprintf(stderr, "sceneplayer: cannot write the sound file %s\n", error.c_str());
+      return 1;
+    }
+  }
+  audio::TrackSink* sink = audioFile ? &*audioFile : nullptr;
+  if (videoSound) {
+    videoSound->SetAlso(sink);
+    sink = &*videoSound;
+  }
+  if (sink) track.emplace(*sink);
+  audio::SoundTrack* trackPtr = track ? &*track : nullptr;
+  std::unique_ptr<audio::AudioDevice> audioDevice;
+  audio::VirtualAudioDevice* virtualAudio = nullptr;
+  if (recording) {
+    auto v = std::make_unique<audio::VirtualAudioDevice>(trackPtr);
+    virtualAudio = v.get();
+    audioDevice = std::move(v);
+  } else if (!options.headless) {
+    std::string error;
+    audioDevice = audio::OpenSdlAudioDevice(*clock, trackPtr, &error);
+  }
+  if (!audioDevice) audioDevice = audio::OpenNullAudioDevice(*clock, trackPtr);
+  const media::SoundQuality quality{
+      options.fullQualitySound ||
+      host.ProfileInt(res::LoadString(res::IDS_SECTION_SETTINGS), "FullQualitySound", 0) != 0};
+
   DisplayScreen screen(*display);
   auto profileInt = [&host](const std::string& s, const std::string& e, int32_t d) {
     return host.ProfileInt(s, e, d);
@@ -253,34 +365,13 @@ int SaverApp::RunShow(const Options& options) {
   SceneThread thread(sceneList_, window, screen, *clock, profileInt);
   host.SetSceneThread(&thread);
   thread.SetPicturePaths(desktopPath, wallpaperPath);
+  thread.SetAudio(audioDevice.get(), quality);
   thread.SetOnFinished([&] { display->PostMessage({WM_APP_SCENE_FINISHED, 0, 0, 0}); });
 
-  std::optional<FrameRecorder> recorder;
   if (recording) {
-    std::error_code ec;
-    std::filesystem::create_directories(*options.framesDir, ec);
-    const std::string dir = *options.framesDir;
-    const auto limit = std::chrono::nanoseconds(
-        options.seconds ? static_cast<int64_t>(*options.seconds * 1e9) : 0);
-    recorder.emplace(
-        options.fps.value_or(25), limit,
-        [&, dir](int64_t k) {
-          auto lock = display->LockScreen();
-          std::string error;
-          if (!gfx::WritePng(lock.Surface(), dir + "/" + FrameRecorder::FrameName(k), &error)) {
-            std::fprintf(stderr, "sceneplayer: cannot write frame %lld: %s\n",
-                         static_cast<long long>(k), error.c_str());
-            return false;
-          }
-          return true;
-        },
-        [&] {
-          thread.RequestStop();
-          display->PostMessage({WM_APP_END_SHOW, 0, 0, 0});
-        });
     virtualClock->SetObserver([&](auto from, auto to) {
-      recorder->OnAdvance(from, to);
-      if (recorder->Failed()) {
+      virtualAudio->OnAdvance(from, to);
+      if (!render->OnAdvance(*display, from, to)) {
         thread.RequestStop();
         display->PostMessage({WM_APP_END_SHOW, 0, 0, 0});
       }
@@ -332,22 +423,34 @@ int SaverApp::RunShow(const Options& options) {
     }
   }
   thread.Stop();
-  if (recorder) {
-    virtualClock->SetObserver(nullptr);
-    recorder->Finish(virtualClock->Elapsed());
-    std::fprintf(stderr, "sceneplayer: wrote %lld frames to %s\n",
-                 static_cast<long long>(recorder->FramesWritten()), options.framesDir->c_str());
-    if (recorder->Failed()) {
-      if (signals_) signals_->SetHandler(nullptr);
-      return 1;
+  if (track) {
+    // The track ends with the show (the last frame, or --seconds).
+    auto end = clock->Elapsed();
+    if (options.seconds && recording) {
+      end = std::min(end, std::chrono::nanoseconds(static_cast<int64_t>(*options.seconds * 1e9)));
     }
+    if (virtualClock) virtualClock->SetObserver(nullptr);
+    audioDevice.reset();
+    track->PadTo(audio::TrackFrameAt(end));
+    std::string error;
+    if (audioFile && !audioFile->Close(&error)) {
+      std::fprintf(stderr, "sceneplayer: %s %s\n", error.c_str(), options.audioOut->c_str());
+    }
+  }
+  if (render) {
+    virtualClock->SetObserver(nullptr);
+    const int status =
+        render->Finish(*display, virtualClock->Elapsed(), SignalWatcher::Requested());
+    render.reset();
+    if (signals_) signals_->SetHandler(nullptr);
+    return status;
   }
   if (signals_) signals_->SetHandler(nullptr);
   return 0;
 }
 
 int SaverApp::RunPreview(const Options& options, uint64_t parent) {
-  auto display = OpenDisplay(options, ui::DisplayMode::Embedded, parent);
+  auto display = OpenDisplay(options, ui::DisplayMode::Embedded, parent, appName_);
   if (!display) return 1;
   {
     auto lock = display->LockScreen();
@@ -358,8 +461,12 @@ int SaverApp::RunPreview(const Options& options, uint64_t parent) {
     canvas.BitBlt(0, 0, res::kPreviewLogoWidth + 1, res::kPreviewLogoHeight, logo, 0, 0,
                   gfx::SRCCOPY);
   }
+  sys::RealClock clock;
+  CaptionScroller scroller(*display, res::kPreviewLogoWidth + 1, appName_, clock);
+  scroller.Start();
   bool quit = false;
-  if (signals_) signals_->SetHandler([d = display.get()] { d->PostMessage({ui::WM_QUIT, 0, 0, 0}); });
+  if (signals_)
+    signals_->SetHandler([d = display.get()] { d->PostMessage({ui::WM_QUIT, 0, 0, 0}); });
   if (SignalWatcher::Requested()) quit = true;
   std::optional<std::chrono::steady_clock::time_point> deadline;
   if (options.seconds) {
@@ -378,6 +485,7 @@ int SaverApp::RunPreview(const Options& options, uint64_t parent) {
     if (!display->GetMessage(m, timeout)) continue;
     quit = m.message == ui::WM_CLOSE || m.message == ui::WM_QUIT;
   }
+  scroller.Stop();
   if (signals_) signals_->SetHandler(nullptr);
   return 0;
 }
@@ -386,13 +494,16 @@ void SaverApp::ExitActions() {
   if (exitActionsDone_) return;
   exitActionsDone_ = true;
   sceneList_.Clear();
+  // Both live in the process's own folder: whatever is there, the process made.
   if (!desktopPath.empty()) sys::RemoveFile(desktopPath);
   if (!wallpaperPath.empty()) sys::RemoveFile(wallpaperPath);
+  sys::RemoveOwnTempFiles();
   // This platform is class 0: the address goes to the desktop's opener, not waited for.
   // Only web and mail addresses are opened; anything else from an archive is refused.
   if (!pendingUrl.empty() && shell::GetPlatformClass() == 0) {
     if (!shell::OpenUrl(pendingUrl)) {
-      std::fprintf(stderr, "sceneplayer: not opening the link address %s\n", pendingUrl.c_str());
+      std::fprintf(stderr, "sceneplayer: not opening the link address %s\n",
+                   sys::EscapeControls(pendingUrl).c_str());
     }
   }
 }

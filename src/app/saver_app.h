@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/command_line.h"
@@ -46,7 +47,11 @@ class SaverApp {
   int32_t wallpaperStyle = 0;
 
  private:
-  int RunShow(const Options& options);
+  // Writes the desktop snapshot and the wallpaper picture (startup, every mode). A host's
+  // window is not ours: no snapshot of the screen is taken for it.
+  void MakeDesktopPictures(const Options& options, RunMode mode, bool hosted);
+  // hostWindow: play on a window a screen-saver host gave us (0: the root window).
+  int RunShow(const Options& options, std::optional<uint64_t> hostWindow);
   int RunPreview(const Options& options, uint64_t parent);
   void ExitActions();
 

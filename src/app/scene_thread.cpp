@@ -4,8 +4,8 @@
 
 #include <chrono>
 
-#include "app/saver_window.h"
 #include "app/background.h"
+#include "app/saver_window.h"
 #include "platform/gfx/canvas.h"
 #include "scene/scene_list.h"
 
@@ -30,8 +30,18 @@ void SceneThread::Start() {
   });
 }
 
+void SceneThread::SetAudio(audio::AudioDevice* device, media::SoundQuality quality) {
+  mp3Player_ = std::make_unique<media::MP3Player>(device, waitClock_, quality);
+  waveSound_ = std::make_unique<audio::WaveSound>(device);
+}
+
 void SceneThread::Stop() {
   stopEvent_.Set();
+  // The stop reaches a sound the walk waits for, and no sound starts after it: set first,
+  // a waiting play started between a stop of the player and the stop event would hold the
+  // walk (and this wait) for the length of the piece, or for ever when it loops.
+  if (mp3Player_) mp3Player_->Close();
+  if (waveSound_) waveSound_->Close();
   if (thread_.joinable()) {
     finishedEvent_.Wait();
     thread_.join();
@@ -41,17 +51,41 @@ void SceneThread::Stop() {
 void SceneThread::Run() {
   AcquireScreen();
   Repaint(0, gfx::SRCCOPY);  // the screen turns black
-  for (int32_t i = 0; i >= 0 && static_cast<size_t>(i) < list_.size() && !stopEvent_.IsSet();
-       ++i) {
+  for (int32_t i = 0; i >= 0 && static_cast<size_t>(i) < list_.size() && !stopEvent_.IsSet(); ++i) {
     scene::SceneItem& item = list_.at(static_cast<size_t>(i));
     if (!item.isDisabled() && item.play(*this, i) != 0) PauseCheck();
+    NoteStep(kItemStepCost);
     // Give the display a chance between items even when nothing waits.
     ReleaseScreen();
     AcquireScreen();
   }
+  if (waveSound_) waveSound_->Stop();
+  if (mp3Player_) mp3Player_->Stop();
   ReleaseScreen();
   if (onFinished_) onFinished_();
   finishedEvent_.Set();
+}
+
+// A show that spends no show time (an endless loop around a comment or of background
+// colours, a move that never arrives at its stop) would never reach the next frame or the
+// end of --seconds. So steps in a row without show time passing cost a millisecond of it
+// per kNoTimeSteps: a rule of counting alone, so the frames of a show stay the same from
+// run to run. A pace that waits nothing counts 1; an item played counts 125 (eight items
+// to the millisecond), since an item may draw the whole screen.
+constexpr uint32_t kNoTimeSteps = 1000;
+
+void SceneThread::NoteStep(uint32_t cost) {
+  const std::chrono::nanoseconds now = clock_.Elapsed();
+  if (now != lastElapsed_) {
+    lastElapsed_ = now;
+    noTimeSteps_ = 0;
+    return;
+  }
+  noTimeSteps_ += cost;
+  if (noTimeSteps_ < kNoTimeSteps) return;
+  noTimeSteps_ = 0;
+  if (!stopEvent_.IsSet()) waitClock_.WaitFor(stopEvent_, std::chrono::milliseconds(1));
+  lastElapsed_ = clock_.Elapsed();
 }
 
 void SceneThread::AcquireScreen() {
@@ -85,7 +119,10 @@ void SceneThread::Pace(uint32_t speed, double scale) {
   // (scale - speed) hundred-thousandths of a second; a precise timed wait instead of the
   // calibrated busy poll, ended at once by the stop event.
   double units = scale - static_cast<double>(speed);
-  if (!(units > 0)) return;
+  if (!(units > 0)) {
+    NoteStep(1);
+    return;
+  }
   auto wait = std::chrono::nanoseconds(static_cast<int64_t>(units * 10'000.0));
   if (stopEvent_.IsSet()) return;
   waitClock_.WaitFor(stopEvent_, wait);

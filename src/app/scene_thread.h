@@ -4,10 +4,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <utility>
 
+#include "media/mp3_player.h"
+#include "platform/audio/wave_sound.h"
 #include "platform/gfx/canvas.h"
 #include "platform/sys/clock.h"
 #include "platform/sys/event.h"
@@ -61,6 +64,8 @@ class SceneThread final : public scene::PlayHost {
   void Stop();
   // Sets the stop event only (any thread, also from inside a clock observer).
   void RequestStop() { stopEvent_.Set(); }
+  // The sound of the items (before Start); without it they play none.
+  void SetAudio(audio::AudioDevice* device, media::SoundQuality quality);
   // Called on the scene thread when the walk has ended.
   void SetOnFinished(std::function<void()> onFinished) { onFinished_ = std::move(onFinished); }
   const sys::Event& FinishedEvent() const { return finishedEvent_; }
@@ -78,6 +83,8 @@ class SceneThread final : public scene::PlayHost {
   void ClearActiveLink() override;
   int32_t ProfileInt(const std::string& section, const std::string& entry,
                      int32_t defaultValue) override;
+  media::MP3Player* Mp3Player() override { return mp3Player_.get(); }
+  audio::WaveSound* WaveSounds() override { return waveSound_.get(); }
   std::string DesktopPath() const override { return desktopPath_; }
   std::string WallpaperPath() const override { return wallpaperPath_; }
   // Where the startup wrote the desktop snapshot and the wallpaper picture.
@@ -106,6 +113,9 @@ class SceneThread final : public scene::PlayHost {
   };
   void ReleaseScreen();
   void AcquireScreen();
+  // Counts a step (an item played, a pace that waits nothing) for the no-time rule.
+  void NoteStep(uint32_t cost);
+  static constexpr uint32_t kItemStepCost = 125;
 
   scene::SceneList& list_;
   SaverWindow& window_;
@@ -114,9 +124,13 @@ class SceneThread final : public scene::PlayHost {
   sys::Clock& clock_;
   WaitClock waitClock_{*this};
   bool holding_ = false;
+  std::chrono::nanoseconds lastElapsed_{-1};
+  uint32_t noTimeSteps_ = 0;
   std::function<void()> onFinished_;
   ProfileIntFn profileInt_;
   std::string desktopPath_, wallpaperPath_;
+  std::unique_ptr<media::MP3Player> mp3Player_;
+  std::unique_ptr<audio::WaveSound> waveSound_;
   sys::Event stopEvent_;
   sys::Event finishedEvent_;
   std::thread thread_;

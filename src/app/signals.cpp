@@ -7,8 +7,9 @@
 #include <atomic>
 #include <chrono>
 #include <mutex>
-#include <set>
 #include <thread>
+
+#include "platform/sys/temp_file.h"
 
 namespace app {
 namespace {
@@ -16,8 +17,6 @@ namespace {
 std::atomic<bool> requested{false};
 std::mutex handlerMutex;
 std::function<void()> handler;
-std::mutex tempMutex;
-std::set<std::string> tempFiles;
 
 sigset_t ExitSignals() {
   sigset_t set;
@@ -52,11 +51,8 @@ SignalWatcher::SignalWatcher(std::function<void()> onSignal) {
       if (handler) handler();
     }
     std::this_thread::sleep_for(kGrace);
-    {
-      std::lock_guard lock(tempMutex);
-      for (const auto& path : tempFiles) ::unlink(path.c_str());
-    }
-    _exit(0);
+    sys::RemoveOwnTempFiles();
+    _exit(128 + sig);
   }).detach();
 }
 
@@ -71,15 +67,5 @@ void SignalWatcher::SetHandler(std::function<void()> onSignal) {
 }
 
 bool SignalWatcher::Requested() { return requested; }
-
-void RegisterTempFile(const std::string& path) {
-  std::lock_guard lock(tempMutex);
-  tempFiles.insert(path);
-}
-
-void UnregisterTempFile(const std::string& path) {
-  std::lock_guard lock(tempMutex);
-  tempFiles.erase(path);
-}
 
 }  // namespace app

@@ -2,7 +2,7 @@
 // SIGTERM, SIGINT and SIGHUP end the player like a user exit. The signals are blocked in
 // every thread and taken by one watcher thread, which hands them to the UI thread; if the
 // process has not ended shortly after, the watcher removes the temporary files itself and
-// ends it.
+// ends it with status 128 + the signal's number.
 
 #include <functional>
 #include <string>
@@ -26,9 +26,5 @@ class SignalWatcher {
   // True once a signal has arrived.
   static bool Requested();
 };
-
-// Files removed by the watcher when it has to end the process itself.
-void RegisterTempFile(const std::string& path);
-void UnregisterTempFile(const std::string& path);
 
 }  // namespace app

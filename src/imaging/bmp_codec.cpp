@@ -130,8 +130,7 @@ void FillPalette(const RowConverter& conv, Palette* palette) {
 // Run-length encoded rows, always bottom-up. Every write is checked against the picture,
 // whatever the counts and deltas say.
 PixelBuffer ReadRle(Call& call, BoundedReader& r, uint64_t begin, const BmpHeader& h,
-                    RowConverter& conv, bool indexed, int* width, int* height,
-                    Palette* palette) {
+                    RowConverter& conv, bool indexed, int* width, int* height, Palette* palette) {
   const bool rle8 = h.compression == kBiRle8 && h.bitCount == 8;
   const bool rle4 = h.compression == kBiRle4 && h.bitCount == 4;
   if (!rle8 && !rle4) return call.Fail(kErrBmpRle, PixelBuffer{});
@@ -148,7 +147,17 @@ PixelBuffer ReadRle(Call& call, BoundedReader& r, uint64_t begin, const BmpHeade
   } catch (const ReadError&) {
     return call.Fail(kErrShort, PixelBuffer{});
   }
-  if (h.dataOffset < tableStart + tableEntries * 4) return call.Fail(kErrBmpStructure, PixelBuffer{});
+  if (h.dataOffset < tableStart + tableEntries * 4)
+    return call.Fail(kErrBmpStructure, PixelBuffer{});
+  if (!PictureSizeAllowed(w, ht)) return call.Fail(kErrNoMemory, PixelBuffer{});
+  // An empty or tiny stream would otherwise stand for a huge blank picture.
+  uint64_t dataBytes = 0;
+  try {
+    r.Seek(begin + h.dataOffset);
+    dataBytes = r.Remaining();
+  } catch (const ReadError&) {
+  }
+  if (!DataCanHold(w, ht, dataBytes)) return call.Fail(kErrShort, PixelBuffer{});
 
   const int bpp = indexed ? 1 : 3;
   PixelBuffer out = detail::AllocatePixels(w, ht, bpp);
@@ -337,17 +346,23 @@ PixelBuffer ReadBmp(StreamHandle handle, int* width, int* height, int bits, Pale
     const int w = h.width;
     const int ht = h.height < 0 ? -h.height : h.height;
     const int bpp = indexed ? 1 : 3;
+    if (!PictureSizeAllowed(w, ht)) return call.Fail(kErrNoMemory, PixelBuffer{});
+    const size_t rowBytes = ((static_cast<size_t>(w) * h.bitCount + 31) / 32) * 4;
+    // Only whole rows present in the file are used. A file cut short still gives its rows,
+    // but one that holds less than an eighth of them is refused before the buffer is made.
+    const uint64_t rowsPresent = r.Remaining() / rowBytes;
+    if (rowsPresent < static_cast<uint64_t>(ht) && int64_t{w} * ht > kFreePixels &&
+        rowsPresent * 8 < static_cast<uint64_t>(ht))
+      return call.Fail(kErrShort, PixelBuffer{});
     PixelBuffer out = detail::AllocatePixels(w, ht, bpp);
     if (!out) return call.Fail(kErrNoMemory, PixelBuffer{});
     *width = w;
     *height = ht;
     FillPalette(conv, palette);
 
-    const size_t rowBytes = ((static_cast<size_t>(w) * h.bitCount + 31) / 32) * 4;
     const size_t stride = static_cast<size_t>(w) * bpp;
     const bool bottomUp = h.height > 0;
-    // Rows are read in blocks of about 1 MiB; only whole rows present in the file are used.
-    const uint64_t rowsPresent = r.Remaining() / rowBytes;
+    // Rows are read in blocks of about 1 MiB.
     const size_t rows = static_cast<size_t>(std::min<uint64_t>(rowsPresent, ht));
     const size_t rowsPerBlock =
         std::clamp<size_t>((1u << 20) / rowBytes, 1, std::max<size_t>(rows, 1));
@@ -455,8 +470,8 @@ int64_t WriteBmp(StreamHandle handle, std::span<const uint8_t> pixels, int width
           }
         } else if (bits == 16) {
           for (int x = 0; x < width; ++x) {
-            const uint32_t v = ((in[3 * x] >> 3) << 10) | ((in[3 * x + 1] >> 3) << 5) |
-                               (in[3 * x + 2] >> 3);
+            const uint32_t v =
+                ((in[3 * x] >> 3) << 10) | ((in[3 * x + 1] >> 3) << 5) | (in[3 * x + 2] >> 3);
             out[2 * x] = static_cast<uint8_t>(v);
             out[2 * x + 1] = static_cast<uint8_t>(v >> 8);
           }

@@ -161,6 +161,19 @@ size_t BufferSize(int64_t width, int64_t height, int64_t bytesPerPixel) {
   return size > kMaxBufferBytes ? 0 : static_cast<size_t>(size);
 }
 
+bool PictureSizeAllowed(int64_t width, int64_t height) {
+  return width > 0 && height > 0 && width <= kMaxDimension && height <= kMaxDimension &&
+         width * height <= kMaxPicturePixels;
+}
+
+bool DataCanHold(int64_t width, int64_t height, uint64_t dataBytes) {
+  if (width <= 0 || height <= 0) return false;
+  const uint64_t pixels = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
+  if (pixels <= static_cast<uint64_t>(kFreePixels)) return true;
+  // pixels is below 2^34 here whenever it matters; the division keeps it from overflowing.
+  return (pixels - 1) / static_cast<uint64_t>(kPixelsPerDataByte) < dataBytes;
+}
+
 void InitDecoder() {
   // The locks are function-local statics; touching them here makes them before any thread.
   Call call;
@@ -237,10 +250,17 @@ bool SeekSource(StreamHandle handle, int64_t offset, int origin) {
   if (!stream) return call.Fail(kErrBadHandle, false);
   int64_t base = 0;
   switch (origin) {
-    case 0: base = 0; break;
-    case 1: base = static_cast<int64_t>(stream->position); break;
-    case 2: base = static_cast<int64_t>(stream->Size()); break;
-    default: return call.Fail(kErrArgument, false);
+    case 0:
+      base = 0;
+      break;
+    case 1:
+      base = static_cast<int64_t>(stream->position);
+      break;
+    case 2:
+      base = static_cast<int64_t>(stream->Size());
+      break;
+    default:
+      return call.Fail(kErrArgument, false);
   }
   if ((offset > 0 && base > INT64_MAX - offset) || base + offset < 0)
     return call.Fail(kErrArgument, false);

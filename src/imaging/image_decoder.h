@@ -18,25 +18,25 @@ namespace imaging {
 // Error codes left by the operations.
 enum ErrorCode : int {
   kOk = 0,
-  kErrNoMemory = 1,        // also a pixel buffer over the size limit
-  kErrOpen = 2,            // file cannot be opened
-  kErrShort = 3,           // file too short, read failure, JPEG data error in the rows
-  kErrWrite = 4,           // write failure or JPEG compression error
-  kErrArgument = 5,        // missing buffer, handle or size; unsupported depth
-  kErrBmpStructure = 6,    // BMP structure not supported
-  kErrBmpRle = 7,          // run-length encoding not supported for that depth
-  kErrJpegHeader = 9,      // JPEG header unreadable or decoding fails to start
+  kErrNoMemory = 1,      // also a pixel buffer over the size limit
+  kErrOpen = 2,          // file cannot be opened
+  kErrShort = 3,         // file too short, read failure, JPEG data error in the rows
+  kErrWrite = 4,         // write failure or JPEG compression error
+  kErrArgument = 5,      // missing buffer, handle or size; unsupported depth
+  kErrBmpStructure = 6,  // BMP structure not supported
+  kErrBmpRle = 7,        // run-length encoding not supported for that depth
+  kErrJpegHeader = 9,    // JPEG header unreadable or decoding fails to start
   kErrCreateDC = 10,
   kErrCreateBitmap = 23,
-  kErrTooManyRows = 24,    // more rows written or read than the picture has
+  kErrTooManyRows = 24,  // more rows written or read than the picture has
   kErrGetBits = 25,
   kErrRasterCaps = 26,
-  kErrJpegLayout = 28,     // colour layout not supported for the requested output
+  kErrJpegLayout = 28,  // colour layout not supported for the requested output
   kErrBlt = 29,
   kErrCreateDIBitmap = 35,
   kErrSelectBitmap = 37,
-  kErrBadHandle = 38,      // null, closed or foreign stream handle
-  kErrNoState = 55,        // only from GetLastErrorCode
+  kErrBadHandle = 38,  // null, closed or foreign stream handle
+  kErrNoState = 55,    // only from GetLastErrorCode
 };
 
 // Format codes of DetectFormat.
@@ -63,6 +63,16 @@ const char* FormatName(int code);
 constexpr size_t kMaxBufferBytes = 2147348478;
 // Largest width or height of a decoded picture.
 constexpr int kMaxDimension = 65535;
+// Most pixels of one decoded picture or one scaling target (16384 x 8192; 384 MiB as 24-bit
+// pixels, 512 MiB as a screen bitmap). Long thin pictures up to kMaxDimension fit.
+constexpr int64_t kMaxPicturePixels = int64_t{1} << 27;
+// Picture data must be able to describe the pixels it declares: a picture of more than
+// kFreePixels needs at least one byte of data (after the headers) per kPixelsPerDataByte
+// pixels. No Huffman-coded JPEG packs more than 512 pixels into a byte (every 8 x 8 block
+// costs a bit at least), so 1024 admits every one of them; run-length bitmaps are held to
+// the same ratio. Uncompressed bitmaps must hold at least an eighth of their rows.
+constexpr int64_t kFreePixels = int64_t{1} << 20;
+constexpr int64_t kPixelsPerDataByte = 1024;
 
 // An opaque stream handle. Ids are never reused, so a stale handle can never reach another
 // stream; every operation looks its handle up in the table of live streams.
@@ -97,6 +107,12 @@ class PixelBuffer {
   std::unique_ptr<uint8_t, Free> data_;
   size_t size_ = 0;
 };
+
+// True when width x height is within kMaxPicturePixels and kMaxDimension.
+bool PictureSizeAllowed(int64_t width, int64_t height);
+// True when dataBytes of compressed data can stand for width x height pixels (see
+// kPixelsPerDataByte).
+bool DataCanHold(int64_t width, int64_t height, uint64_t dataBytes);
 
 // width * height * bytesPerPixel, or 0 when a factor is not positive, a dimension is over
 // kMaxDimension or the product is over kMaxBufferBytes.
@@ -174,11 +190,11 @@ PixelBuffer BitmapToPixels(const gfx::Surface* bitmap, int* width, int* height);
 std::unique_ptr<gfx::Surface> PixelsToBitmap(std::span<const uint8_t> pixels, int width,
                                              int height);
 // Draws the top-left cx x cy of the width x height pixels at (x, y), clipped to both.
-bool DrawPixels(gfx::Surface* dc, std::span<const uint8_t> pixels, int width, int height,
-                int x, int y, int cx, int cy);
+bool DrawPixels(gfx::Surface* dc, std::span<const uint8_t> pixels, int width, int height, int x,
+                int y, int cx, int cy);
 
 // Bilinear scaling without half-pixel offset, n bytes per pixel.
-bool ResizePixels(std::span<const uint8_t> src, int srcWidth, int srcHeight,
-                  std::span<uint8_t> dst, int dstWidth, int dstHeight, int n);
+bool ResizePixels(std::span<const uint8_t> src, int srcWidth, int srcHeight, std::span<uint8_t> dst,
+                  int dstWidth, int dstHeight, int n);
 
 }  // namespace imaging

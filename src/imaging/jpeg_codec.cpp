@@ -5,9 +5,9 @@
 // trivially destructible objects, so no C++ destructor is ever skipped by the jump; all
 // state that must survive it lives in the heap context.
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
-#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -88,6 +88,7 @@ struct ReadContext {
   uint32_t height;
   uint8_t* row;  // conversion row: width * components
   detail::ThreadState* state;
+  uint64_t dataBytes;  // from the start of the picture to the end of the stream
 };
 
 // Copies the kept markers into the thread's lists. Runs between libjpeg calls, never inside
@@ -160,17 +161,21 @@ void DecodeJpeg(ReadContext& ctx) {
   const int comps = ctx.cinfo.output_components;
   const J_COLOR_SPACE space = ctx.cinfo.jpeg_color_space;
   const bool cmyk = comps == 4 && (space == JCS_CMYK || space == JCS_YCCK);
-  const bool supported = ctx.bits == 24 ? (comps == 3 || comps == 1 || cmyk)
-                                        : (comps == 1 || comps == 3);
+  const bool supported =
+      ctx.bits == 24 ? (comps == 3 || comps == 1 || cmyk) : (comps == 1 || comps == 3);
   if (!supported) {
     ctx.result = kErrJpegLayout;
     return;
   }
-  // The size limit is checked before libjpeg sets up its own buffers for the picture.
-  const size_t size =
-      BufferSize(ctx.cinfo.output_width, ctx.cinfo.output_height, ctx.bits / 8);
-  if (size == 0 || size > detail::BufferLimit()) {
+  // The size limits are checked before libjpeg sets up its own buffers for the picture.
+  const size_t size = BufferSize(ctx.cinfo.output_width, ctx.cinfo.output_height, ctx.bits / 8);
+  if (size == 0 || size > detail::BufferLimit() ||
+      !PictureSizeAllowed(ctx.cinfo.output_width, ctx.cinfo.output_height)) {
     ctx.result = kErrNoMemory;
+    return;
+  }
+  if (!DataCanHold(ctx.cinfo.image_width, ctx.cinfo.image_height, ctx.dataBytes)) {
+    ctx.result = kErrShort;
     return;
   }
   jpeg_start_decompress(&ctx.cinfo);
@@ -223,8 +228,8 @@ void DecodeJpeg(ReadContext& ctx) {
       }
     } else {  // three components to grey
       for (size_t x = 0; x < w; ++x)
-        out[x] = static_cast<uint8_t>(0.299 * in[3 * x] + 0.587 * in[3 * x + 1] +
-                                      0.114 * in[3 * x + 2]);
+        out[x] =
+            static_cast<uint8_t>(0.299 * in[3 * x] + 0.587 * in[3 * x + 1] + 0.114 * in[3 * x + 2]);
     }
   }
   ctx.phase = 2;
@@ -361,6 +366,8 @@ PixelBuffer ReadJpeg(StreamHandle handle, int* width, int* height, int bits) {
   ctx->src.stream = stream;
   ctx->bits = bits;
   ctx->state = &call.state();
+  const uint64_t streamSize = stream->Size();
+  ctx->dataBytes = streamSize > stream->position ? streamSize - stream->position : 0;
   DecodeJpeg(*ctx);
   FinishQuietly(*ctx);
   std::free(ctx->row);

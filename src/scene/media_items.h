@@ -14,6 +14,10 @@ class MediaItem final : public ItemOf<MediaItem, kMediaItem>, public MediaRecord
   void addReference(SceneItem* holder) override { references.push_back(holder); }
   MediaRecord& record() { return *this; }
   const MediaRecord& record() const { return *this; }
+  // Plays the embedded file: wave sounds and MP3 pieces (video clips are the video
+  // window's). Returns false when nothing was started (muted, no sound, unusable data).
+  bool playMedia(bool wait, bool loop, PlayHost& host, int32_t x, int32_t y);
+  void stopMedia(PlayHost& host);
 
   std::vector<SceneItem*> references;
 };
@@ -21,7 +25,7 @@ class MediaItem final : public ItemOf<MediaItem, kMediaItem>, public MediaRecord
 class PlayMediaItem final : public ItemOf<PlayMediaItem, kPlayMediaItem> {
  public:
   bool prepare(const SceneList& list) override;
-  int play(PlayHost&, int32_t&) override { return 1; }
+  int play(PlayHost& host, int32_t& index) override;
   void setLink(SceneItem* resource) override { link.media = resource; }
   PlayMediaRecord& record() { return link.options; }
   const PlayMediaRecord& record() const { return link.options; }
@@ -36,7 +40,7 @@ class PlayMediaItem final : public ItemOf<PlayMediaItem, kPlayMediaItem> {
 class StopMediaItem final : public ItemOf<StopMediaItem, kStopMediaItem> {
  public:
   bool prepare(const SceneList& list) override;
-  int play(PlayHost&, int32_t&) override { return 1; }
+  int play(PlayHost& host, int32_t& index) override;
   void setLink(SceneItem* resource) override { link.media = resource; }
   EmptyRecord record() const { return {}; }
   void loaded() { link.name = name.text; }

@@ -17,7 +17,9 @@
 #include "platform/ui/message_box.h"
 #include "resources/string_table.h"
 #include "scene/play_host.h"
+#include "scene/scene_list.h"
 #include "scene/temp_data_file.h"
+#include "scene/text_bitmap.h"
 #include "transitions/random_range.h"
 #include "transitions/transition_engine.h"
 
@@ -40,8 +42,8 @@ bool StartsLikeBitmap(const std::string& file) {
   return in.gcount() == sizeof head && head[0] == 'B' && head[1] == 'M';
 }
 
-// A surface of this many pixels or more is not attempted (stored sizes are untrusted).
-constexpr int64_t kMaxSurfacePixels = int64_t{1} << 27;
+// A surface larger than a picture may be is not attempted (stored sizes are untrusted).
+constexpr int64_t kMaxSurfacePixels = imaging::kMaxPicturePixels;
 
 // A bitmap that cannot be made is a failed GDI call: the caller draws nothing.
 std::unique_ptr<gfx::Surface> NewSurface(int64_t w, int64_t h) {
@@ -82,6 +84,8 @@ enum class Rescaled { Ok, SizeZero, ConversionFailed };
 // The bitmap scaled to w x h through 24-bit pixels, as the decoder scales.
 Rescaled Rescale(const gfx::Surface& bitmap, int32_t w, int32_t h,
                  std::unique_ptr<gfx::Surface>& out) {
+  // The stored width and height come from the archive: held to the picture limit.
+  if (!imaging::PictureSizeAllowed(w, h)) return Rescaled::SizeZero;
   int sw = 0, sh = 0;
   imaging::PixelBuffer pixels = imaging::BitmapToPixels(&bitmap, &sw, &sh);
   const size_t size = imaging::BufferSize(w, h, 3);
@@ -132,23 +136,28 @@ void CopyUncovered(gfx::Canvas& into, const gfx::Surface& screen, const gfx::Rec
 PictureItem::PictureItem() = default;
 PictureItem::~PictureItem() = default;
 
-bool PictureItem::prepare(const SceneList&) {
+bool PictureItem::prepare(const SceneList& list) {
   shown = 0;
   if (UnusedResource(*this, references)) return true;
-  // Text pictures are rendered by the text code; until then they have no bitmap.
-  if (source == 1) return true;
+  if (source == 1) {
+    if (TextBitmap(*this, "")) return true;
+    ui::ShowMessage(text + res::LoadString(res::IDS_TEXT_BITMAP_FAILED), ui::MessageIcon::Stop);
+    return false;
+  }
   if (data.size == 0) {
     ui::ShowMessage(res::LoadString(res::IDS_CHOOSE_IMAGE), ui::MessageIcon::Stop);
     return false;
   }
   std::string file;
   if (!WriteTempFile(data.data(), data.size, file)) return false;
-  const bool loaded = loadFile(file);
+  int64_t budgetLeft = list.pictureBudgetPixels - list.decodedPixels;
+  const bool loaded = loadFile(file, &budgetLeft);
+  list.decodedPixels = list.pictureBudgetPixels - budgetLeft;
   sys::RemoveFile(file);
   return loaded;
 }
 
-bool PictureItem::loadFile(const std::string& file) {
+bool PictureItem::loadFile(const std::string& file, int64_t* budgetLeft) {
   const imaging::StreamHandle stream = imaging::OpenSource(file);
   if (stream == imaging::kNoStream) {
     ui::ShowMessage(
@@ -186,6 +195,12 @@ bool PictureItem::loadFile(const std::string& file) {
                            readError));
     return false;
   }
+  // The show's pictures together stay within its budget.
+  const int64_t area = int64_t{w} * h;
+  if (budgetLeft && area > *budgetLeft) {
+    ui::ShowMessage("Memory allocation problem during image conversion");
+    return false;
+  }
   std::unique_ptr<gfx::Surface> converted = imaging::PixelsToBitmap(pixels.span(), w, h);
   if (!converted) {
     ui::ShowMessage("Memory allocation problem during image conversion");
@@ -193,6 +208,7 @@ bool PictureItem::loadFile(const std::string& file) {
   }
   bitmap = std::move(converted);
   icon.reset();
+  if (budgetLeft) *budgetLeft -= area;
   return true;
 }
 
@@ -241,7 +257,7 @@ int PictureItem::show(gfx::Canvas& dc, PlayHost& host, const gfx::Rect* target) 
     if (!loadFile(imageOrigin == 2 ? host.DesktopPath() : host.WallpaperPath())) return 0;
     imageOrigin = 1;
   }
-  // Text pictures have no bitmap until they are rendered.
+  // A text whose bitmap could not be made has nothing to show.
   if (!bitmap) return 0;
 
   Size size = displayedSize(screenW, screenH);
@@ -266,12 +282,41 @@ int PictureItem::show(gfx::Canvas& dc, PlayHost& host, const gfx::Rect* target) 
   const int32_t effect = currentPath.effect;
   gfx::Rect rect = target ? *target : gfx::Rect{0, 0, size.width, size.height};
   int32_t offsetX = 0, offsetY = 0;
-  if (!target && effect > 2 && effect != 4 && effect != 65) {
+  const bool clipped = !target && effect > 2 && effect != 4 && effect != 65;
+  if (clipped) {
     const transitions::ClipResult clip = transitions::ClipToScreen(
         0, 0, size.width, size.height, currentPath.curX, currentPath.curY, screenW, screenH);
     rect = clip.rect;
     offsetX = clip.offsetX;
     offsetY = clip.offsetY;
+  }
+
+  // Text that is not opaque stands over what dc shows: drawn straight onto it when placed
+  // at its point, else composed over a snapshot that the transition then brings on.
+  std::unique_ptr<gfx::Surface> composed;
+  if (isText() && !textOpaque) {
+    const gfx::COLORREF key = TransparentKey(*this);
+    const int32_t atX = target ? target->left : currentPath.curX;
+    const int32_t atY = target ? target->top : currentPath.curY;
+    if (effect == 0) {
+      MaskedDraw(dc, *picture, atX, atY, key);
+      shown = 1;
+      return 1;
+    }
+    gfx::Surface snapshot = dc.Target();
+    gfx::Canvas snapshotDc(snapshot);
+    MaskedDraw(snapshotDc, *picture, atX, atY, key);
+    // The picture rectangle: on dc already when clipped or given, else at the text's point.
+    const int32_t cutX = clipped || target ? rect.left : atX,
+                  cutY = clipped || target ? rect.top : atY;
+    offsetX = offsetY = 0;
+    if (rect.Width() > 0 && rect.Height() > 0) {
+      composed = NewSurface(rect.Width(), rect.Height());
+      if (!composed) return 0;
+      gfx::Canvas(*composed).BitBlt(0, 0, rect.Width(), rect.Height(), snapshot, cutX, cutY,
+                                    gfx::SRCCOPY);
+      picture = composed.get();
+    }
   }
 
   const gfx::COLORREF brush =
@@ -388,8 +433,10 @@ int ShowPictureItem::play(PlayHost& host, int32_t&) {
     p->movePath.assign(link.path);
     p->saveBackground(host, link.path.x1, link.path.y1, size.width, size.height);
   }
-  // Typing a text picture out comes with text pictures; until then it is shown at once.
-  p->show(screen, host, nullptr);
+  if (p->isText() && link.path.textAnimation)
+    TypeOut(*p, host);
+  else
+    p->show(screen, host, nullptr);
   return 1;
 }
 

@@ -27,7 +27,8 @@ class PictureItem final : public ItemOf<PictureItem, kPictureItem>, public Pictu
   const PictureRecord& record() const { return *this; }
 
   // Decodes a picture file (BMP, JPEG, icon, cursor) into `bitmap`; messages on failure.
-  bool loadFile(const std::string& file);
+  // budgetLeft: pixels the show may still decode; lowered by the picture's own.
+  bool loadFile(const std::string& file, int64_t* budgetLeft = nullptr);
   // Brings the picture onto dc: at currentPath's point through its effect, or into the
   // explicit target rectangle. Returns 0 when nothing could be drawn.
   int show(gfx::Canvas& dc, PlayHost& host, const gfx::Rect* target);

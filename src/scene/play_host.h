@@ -16,6 +16,12 @@ class Event;
 namespace gfx {
 class Canvas;
 }
+namespace media {
+class MP3Player;
+}
+namespace audio {
+class WaveSound;
+}
 
 namespace scene {
 
@@ -40,6 +46,10 @@ class PlayHost : public transitions::Pacer {
   // missing).
   virtual std::string DesktopPath() const = 0;
   virtual std::string WallpaperPath() const = 0;
+
+  // The scene thread's MP3 player and the wave-sound call; none: no sound plays.
+  virtual media::MP3Player* Mp3Player() { return nullptr; }
+  virtual audio::WaveSound* WaveSounds() { return nullptr; }
 
   // The per-saver application profile (section, entry, default).
   virtual int32_t ProfileInt(const std::string& section, const std::string& entry,

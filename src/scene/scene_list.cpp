@@ -1,5 +1,7 @@
 #include "scene/scene_list.h"
 
+#include <algorithm>
+
 #include "resources/string_table.h"
 #include "scene/items.h"
 #include "scene/project_archive.h"
@@ -33,6 +35,24 @@ std::unique_ptr<SceneItem> SceneList::Create(int32_t kind) const {
 
 void SceneList::Clear() {
   while (!items_.empty()) items_.pop_back();
+  openLoops_.clear();
+  decodedPixels = 0;
+}
+
+int32_t SceneList::LoopStartBefore(int32_t endIndex) const {
+  if (openLoops_.size() != items_.size() + 1) {
+    openLoops_.assign(items_.size() + 1, -1);
+    std::vector<int32_t> open;
+    for (size_t i = 0; i < items_.size(); ++i) {
+      openLoops_[i] = open.empty() ? -1 : open.back();
+      const int32_t k = items_[i]->kind;
+      if (k == kLoopStartItem) open.push_back(static_cast<int32_t>(i));
+      if (k == kLoopEndItem && !open.empty()) open.pop_back();
+    }
+    openLoops_[items_.size()] = open.empty() ? -1 : open.back();
+  }
+  if (endIndex <= 0) return -1;
+  return openLoops_[std::min(static_cast<size_t>(endIndex), items_.size())];
 }
 
 void ReadSceneRecords(ProjectArchive& archive, SceneList& list) {

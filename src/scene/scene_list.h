@@ -13,6 +13,10 @@ namespace scene {
 
 class ProjectArchive;
 
+// Most pixels of decoded pictures one show holds (2 GiB as screen bitmaps), so that many
+// small files declaring large pictures cannot add up to more than the machine has.
+constexpr int64_t kPictureBudgetPixels = int64_t{1} << 29;
+
 class SceneList {
  public:
   SceneList();
@@ -25,10 +29,23 @@ class SceneList {
 
   size_t size() const { return items_.size(); }
   SceneItem& at(size_t i) const { return *items_.at(i); }
-  void Append(std::unique_ptr<SceneItem> item) { items_.push_back(std::move(item)); }
+  void Append(std::unique_ptr<SceneItem> item) {
+    items_.push_back(std::move(item));
+    openLoops_.clear();
+  }
   void Reserve(size_t n) { items_.reserve(n); }
   // Deletes the items, last to first.
   void Clear();
+
+  // The loop start that a loop end at endIndex closes (the nearest one before it that no
+  // loop end in between closes), or -1. Answered from one pass over the list, so finding
+  // every loop's start costs time linear in the list, however deep loops nest.
+  int32_t LoopStartBefore(int32_t endIndex) const;
+
+  // Pixels of the pictures decoded for this show so far; the preparation pass keeps it
+  // within pictureBudgetPixels.
+  mutable int64_t decodedPixels = 0;
+  int64_t pictureBudgetPixels = kPictureBudgetPixels;
 
   // What the archive's header said (for tools that show the loaded show).
   uint64_t archiveOffset = 0;
@@ -39,6 +56,8 @@ class SceneList {
  private:
   std::vector<std::unique_ptr<SceneItem>> prototypes_;
   std::vector<std::unique_ptr<SceneItem>> items_;
+  // openLoops_[i]: the innermost loop start still open before item i (i up to size()).
+  mutable std::vector<int32_t> openLoops_;
 };
 
 // Fields 2 to 6 (identification, version, items, link lists) and the numbering; no

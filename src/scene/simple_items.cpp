@@ -66,14 +66,7 @@ int BackgroundItem::play(PlayHost& host, int32_t&) {
 bool LoopStartItem::prepare(const SceneList&) { return disabled || name.validate(); }
 
 int32_t FindLoopStart(const SceneList& list, int32_t endIndex) {
-  int32_t depth = 1;
-  const int32_t last = static_cast<int32_t>(list.size()) - 1;
-  for (int32_t i = (endIndex > last + 1 ? last : endIndex - 1); i >= 0; --i) {
-    const int32_t k = list.at(static_cast<size_t>(i)).kind;
-    if (k == kLoopEndItem) ++depth;
-    if (k == kLoopStartItem && --depth == 0) return i;
-  }
-  return -1;
+  return list.LoopStartBefore(endIndex);
 }
 
 bool LoopEndItem::prepare(const SceneList& list) {

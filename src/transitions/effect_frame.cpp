@@ -24,7 +24,7 @@ EffectFrame::~EffectFrame() {
 void EffectFrame::Copy(const gfx::Surface& src, int sx, int sy, int cw, int ch, int dx, int dy) {
   // Other sources (snapshots) are drawn in order with the copies before them.
   Flush();
-  if (cw <= 0 || ch <= 0) return;
+  if (cw <= 0 || ch <= 0 || Abandoned()) return;
   // Clip to the source in 64 bits: edge strips may start far outside it.
   int64_t l = std::max<int64_t>(sx, 0), t = std::max<int64_t>(sy, 0);
   int64_t r = std::min<int64_t>(int64_t{sx} + cw, src.Width());

@@ -45,6 +45,7 @@ class EffectFrame {
 
   // W(sx, sy, cw, ch): the work picture's rectangle to the same place of the destination.
   void W(int sx, int sy, int cw, int ch) {
+    if (Abandoned()) return;
     if (batch_)
       batch_->Push(sx, sy, cw, ch);
     else
@@ -62,6 +63,12 @@ class EffectFrame {
     s_.pacer->Pace(speed, scale);
   }
   bool StopRequested() const;
+  // Once the saver is being left nobody sees the rest of the effect: its copies are
+  // dropped, and the loop runs out through waits that end at once.
+  bool Abandoned() {
+    if (!abandoned_ && StopRequested()) abandoned_ = true;
+    return abandoned_;
+  }
   // Waits on the clock let the screen be seen too.
   sys::Clock& Clock() {
     Flush();
@@ -70,7 +77,7 @@ class EffectFrame {
 
   // Draws every W copy held back.
   void Flush() {
-    if (batch_) batch_->Flush();
+    if (batch_ && !abandoned_) batch_->Flush();
   }
 
   // The screen's picture rectangle as it is now, for effects that move the old picture.
@@ -87,6 +94,7 @@ class EffectFrame {
  private:
   Setup s_;
   std::optional<CopyBatch> batch_;
+  bool abandoned_ = false;
 };
 
 }  // namespace transitions

@@ -121,13 +121,15 @@ bool Fade(EffectFrame& f, int32_t perLevel, int32_t slowest, bool down) {
   const std::unique_ptr<FadeImage> img = ReadBitmap(f.Bitmap());
   if (!img) return false;
   if (perLevel <= 0) return true;
-  // A speed below 0 (from a damaged show) would stretch the fade, which no stop event
-  // ends, to hours: it fades as slowly as speed 0.
+  // A speed below 0 (from a damaged show) would stretch the fade to hours: it fades as
+  // slowly as speed 0.
   const uint32_t L = static_cast<uint32_t>(std::min(perLevel, slowest));
   sys::Clock& clock = f.Clock();
   const uint32_t start = clock.TickCount();
   uint32_t v = 0;
   while (v < 256) {
+    // Leaving the saver ends the fade where it stands.
+    if (f.Abandoned()) return false;
     DrawLevel(f, *img, (*table)[down ? 255 - v : v]);
     // Measured from the start, so that the tick count may wrap during the fade.
     const uint32_t elapsed = clock.TickCount() - start;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 
 #include "platform/sys/crt_rand.h"
@@ -122,6 +124,61 @@ TEST(Loops, RepeatCountsAndNesting) {
   // Counters were reset on leaving, so the show can run again the same way.
   auto again = Walk(list, host);
   EXPECT_EQ(again, played);
+}
+
+TEST(Loops, StartsAreFoundAsTheBackwardSearchFindsThem) {
+  // The nearest loop start before the end that no loop end in between closes, by the plain
+  // backward search, over many random lists of starts, ends and other items.
+  auto search = [](const SceneList& list, int32_t end) {
+    int32_t depth = 1;
+    const int32_t last = static_cast<int32_t>(list.size()) - 1;
+    for (int32_t i = std::min(end - 1, last); i >= 0; --i) {
+      const int32_t k = list.at(static_cast<size_t>(i)).kind;
+      if (k == kLoopEndItem) ++depth;
+      if (k == kLoopStartItem && --depth == 0) return i;
+    }
+    return -1;
+  };
+  sys::CrtSrand(7);
+  for (int round = 0; round < 300; ++round) {
+    SceneList list;
+    const int n = sys::CrtRand() % 40;
+    for (int i = 0; i < n; ++i) {
+      const int r = sys::CrtRand() % 5;
+      list.Append(list.Create(r < 2 ? kLoopStartItem : r < 4 ? kLoopEndItem : kCommentItem));
+    }
+    for (int32_t end = -1; end <= n + 1; ++end)
+      ASSERT_EQ(FindLoopStart(list, end), search(list, end)) << "round " << round << " end " << end;
+  }
+}
+
+TEST(Loops, DeepNestingLoadsInLinearTime) {
+  // n nested loops around one comment; times of two sizes compared loosely (a search per
+  // loop end would take 64 times as long for 8 times the loops).
+  auto load = [](int n) {
+    ArchiveBuilder b;
+    b.Header(4.31f, 2 * n + 1);
+    for (int i = 0; i < n; ++i) b.Item(kLoopStartItem, "");
+    Counter(b, "body");
+    for (int i = 0; i < n; ++i) b.Item(kLoopEndItem, "").I32(2).I32(0);
+    double best = 1e9;
+    for (int run = 0; run < 3; ++run) {
+      SceneList list;
+      const auto start = std::chrono::steady_clock::now();
+      EXPECT_TRUE(LoadList(b, list));
+      best = std::min(
+          best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+      // The innermost end closes the innermost start, the outermost the first.
+      EXPECT_EQ(dynamic_cast<LoopEndItem&>(list.at(static_cast<size_t>(n) + 1)).repeat.loopStart,
+                n - 1);
+      EXPECT_EQ(dynamic_cast<LoopEndItem&>(list.at(2 * static_cast<size_t>(n))).repeat.loopStart,
+                0);
+    }
+    return best;
+  };
+  const double small = load(1250);
+  const double large = load(10000);
+  EXPECT_LT(large, 24 * small + 0.05) << small << " s for 1250 loops, " << large << " s for 10000";
 }
 
 TEST(Loops, CountsZeroOneAndThree) {

@@ -2,9 +2,6 @@
 // where and when the show puts them.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-
-#include "support/player_process.h"
-#include "support/png_frame.h"
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,6 +11,9 @@
 #include <sstream>
 
 #include "imaging/image_decoder.h"
+#include "support/no_files.h"
+#include "support/player_process.h"
+#include "support/png_frame.h"
 
 extern char** environ;
 
@@ -121,7 +121,7 @@ TEST_F(PicturePlayer, PicturesStandWhereAndWhenTheShowPutsThem) {
   EXPECT_EQ(f.At(30, 20), 0u);
   EXPECT_EQ(f.At(69, 49), 0u);
   EXPECT_EQ(f.At(140, 110), Pat(0, 0));
-  EXPECT_TRUE(fs::is_empty(dir_ / "tmp"));
+  EXPECT_TRUE(testsupport::HoldsNoFiles(dir_ / "tmp"));
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "scene/fake_play_host.h"
 #include "scene/items.h"
 #include "scene/scene_list.h"
+#include "support/no_files.h"
 #include "transitions/transition_engine.h"
 
 namespace {
@@ -152,7 +153,7 @@ TEST_F(Picture, PreparingDecodesTheEmbeddedFileAndRemovesIt) {
       for (int y = 0; y < 7; ++y)
         for (int x = 0; x < 13; ++x) ASSERT_EQ(p.bitmap->At(x, y), Pat(x, y));
     }
-    EXPECT_TRUE(fs::is_empty(dir_ / "tmp"));
+    EXPECT_TRUE(testsupport::HoldsNoFiles(dir_ / "tmp"));
   }
   EXPECT_TRUE(messages_.shown.empty());
 
@@ -160,7 +161,7 @@ TEST_F(Picture, PreparingDecodesTheEmbeddedFileAndRemovesIt) {
   PictureItem bad;
   SetData(bad, std::vector<uint8_t>(60, 0x47));
   EXPECT_FALSE(bad.prepare(list_));
-  EXPECT_TRUE(fs::is_empty(dir_ / "tmp"));
+  EXPECT_TRUE(testsupport::HoldsNoFiles(dir_ / "tmp"));
 }
 
 TEST_F(Picture, LoadMessagesHaveTheirExactTexts) {
@@ -189,6 +190,43 @@ TEST_F(Picture, LoadMessagesHaveTheirExactTexts) {
   ASSERT_EQ(messages_.shown.size(), 1u);
   EXPECT_EQ(messages_.shown[0].first, "You have to choose the image.");
   EXPECT_EQ(messages_.shown[0].second, ui::MessageIcon::Stop);
+}
+
+TEST_F(Picture, AShowsPicturesShareOneBudget) {
+  // Room for three pictures of 40 x 30; the fourth is refused before its bitmap is made.
+  list_.pictureBudgetPixels = 3 * 40 * 30;
+  const auto bytes = Encoded(40, 30, false);
+  PictureItem p[4];
+  for (int i = 0; i < 3; ++i) {
+    SetData(p[i], bytes);
+    ASSERT_TRUE(p[i].prepare(list_)) << i;
+  }
+  EXPECT_EQ(list_.decodedPixels, 3 * 40 * 30);
+  SetData(p[3], bytes);
+  EXPECT_FALSE(p[3].prepare(list_));
+  EXPECT_FALSE(p[3].bitmap);
+  ASSERT_EQ(messages_.shown.size(), 1u);
+  EXPECT_EQ(messages_.shown[0].first, "Memory allocation problem during image conversion");
+  EXPECT_TRUE(testsupport::HoldsNoFiles(dir_ / "tmp"));
+  list_.Clear();
+  EXPECT_EQ(list_.decodedPixels, 0);
+}
+
+TEST_F(Picture, AStoredSizeBeyondThePictureLimitDrawsNothing) {
+  // A 1 x 1 picture whose item asks for 32767 x 21000: no gigabyte-sized scaling.
+  PictureItem p;
+  SetData(p, Encoded(1, 1, false));
+  ASSERT_TRUE(p.prepare(list_));
+  p.width = 32767;
+  p.height = 21000;
+  auto show = Link<ShowPictureItem>(p, 0, 0, 0);
+  EXPECT_EQ(Play(*show), 1);
+  EXPECT_TRUE(ScreenIs([](int, int) { return kOld; }));
+  // Within the limit the same picture is scaled and drawn.
+  p.width = 8;
+  p.height = 4;
+  EXPECT_EQ(Play(*show), 1);
+  EXPECT_EQ(host_.surface.At(7, 3), Pat(0, 0));
 }
 
 TEST_F(Picture, UnrecognisedFilesFailSilently) {
@@ -236,17 +274,6 @@ TEST_F(Picture, IconsLoadAtTheSystemSizeAndDrawWithTheirMask) {
     EXPECT_EQ(host_.surface.At(131, 81), 0x010203u) << effect;
     EXPECT_EQ(host_.surface.At(132, 50), kOld) << effect;
   }
-}
-
-TEST_F(Picture, TextPicturesHaveNoBitmapYetAndShowNothing) {
-  PictureItem p;
-  p.source = 1;
-  p.text = "hello";
-  ASSERT_TRUE(p.prepare(list_));
-  EXPECT_FALSE(p.bitmap);
-  auto show = Link<ShowPictureItem>(p, 10, 10);
-  EXPECT_EQ(Play(*show), 1);
-  EXPECT_TRUE(ScreenIs([](int, int) { return kOld; }));
 }
 
 // ---- sizes ----

@@ -1,6 +1,6 @@
 #pragma once
 // Runs a program the way a user would, inside a private home: its own config folder, temp
-// folder and HOME, the sanitizer settings passed on, stdout dropped and stderr kept in a file.
+// folder and HOME, no desktop settings of the machine's, the sanitizer settings passed on, stdout dropped and stderr kept in a file.
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -14,10 +14,16 @@ extern char** environ;
 namespace testsupport {
 
 // Starts args[0] (an absolute path); returns its pid, or -1 when it could not start.
+// extraEnv: more NAME=VALUE entries (DISPLAY, XSCREENSAVER_WINDOW, ...).
 inline pid_t SpawnInHome(const std::vector<std::string>& args, const std::string& home,
-                         const std::string& errFile) {
+                         const std::string& errFile,
+                         const std::vector<std::string>& extraEnv = {}) {
+  // The desktop's own settings (GSettings) are not the machine's: no schemas, values in memory.
   std::vector<std::string> env = {"XDG_CONFIG_HOME=" + home + "/config", "TMPDIR=" + home + "/tmp",
-                                  "HOME=" + home, "PATH=/usr/bin:/bin"};
+                                  "HOME=" + home, "PATH=/usr/bin:/bin",
+                                  "XDG_DATA_DIRS=" + home + "/share",
+                                  "XDG_DATA_HOME=" + home + "/share", "GSETTINGS_BACKEND=memory"};
+  env.insert(env.end(), extraEnv.begin(), extraEnv.end());
   for (char** e = environ; *e; ++e) {
     std::string s = *e;
     if (s.rfind("ASAN_", 0) == 0 || s.rfind("UBSAN_", 0) == 0) env.push_back(s);

@@ -148,15 +148,15 @@ TEST(Run, LeftEdgeWithWipeDownDrawsOnlyTheVisiblePart) {
   EXPECT_EQ(stage.Mismatches(-15, 5), 0);
 }
 
-TEST(Run, StopDuringWipeDownFinishesWithoutWaiting) {
+TEST(Run, StopDuringWipeDownAbandonsTheRestWithoutWaiting) {
   Stage stage(40, 40);
   Recorder rec;
   rec.stopAfterCopies = 10;
   stage.Show(37, 30, 30, 5, 5, 0, rec);
-  EXPECT_EQ(rec.Copies(), 30);
+  EXPECT_EQ(rec.Copies(), 10);  // nobody sees the rest: nothing more is drawn
   EXPECT_EQ(rec.Paces(), 30);
   EXPECT_EQ(rec.Waits(), 9);  // the waits before the stop; the rest end at once
-  EXPECT_EQ(stage.Mismatches(5, 5), 0);
+  EXPECT_EQ(stage.Mismatches(5, 5), 20 * 30);
 }
 
 TEST(CopyPrimitive, ClipsTheSourceAndSkipsEmptySizes) {

@@ -13,11 +13,16 @@
 #include <type_traits>
 #include <variant>
 
+#include "platform/text/char_set_decoder.h"
 #include "scenepack/archive_writer.h"
+#include "scenepack/saver_file.h"
 
 namespace scenepack {
 
 namespace {
+
+// A manifest is a short text; anything far larger is a mistake.
+constexpr uint64_t kMaxManifestBytes = uint64_t{64} << 20;
 
 using nlohmann::json;
 
@@ -109,6 +114,21 @@ class FieldReader {
     out = std::move(*converted);
   }
 
+  // A UTF-8 string, stored in the Windows code page codePage (a text picture's text is
+  // stored in the code page of its font's character set).
+  void TextIn(const std::string& key, int codePage, std::string& out) const {
+    if (codePage == 1252) return Text(key, out);
+    if (!Has(key)) return;
+    const json& j = obj_.at(key);
+    if (!j.is_string()) Fail(key, "must be a string, not " + std::string(j.type_name()));
+    bool exact = false;
+    std::string converted = text::EncodeUtf8(j.get<std::string>(), codePage, &exact);
+    if (!exact)
+      Fail(key, "holds a character that code page " + std::to_string(codePage) +
+                    " (the font's charSet) cannot store");
+    out = std::move(converted);
+  }
+
   const json& Object(const std::string& key) const {
     const json& j = obj_.at(key);
     if (!j.is_object()) Fail(key, "must be an object, not " + std::string(j.type_name()));
@@ -195,6 +215,9 @@ void ReadFields(const FieldReader& r, int index, const std::string& name, R& rec
     if constexpr (!std::is_same_v<T, scene::DataBlock>) {
       if (FromFile<decltype(row), T>(row) || !row.when(record)) return;
       if (std::string_view(row.name) == "fileName") return;  // goes with "file"
+      // A text picture's text waits for its font, whose character set gives its code page.
+      if constexpr (std::is_same_v<R, scene::PictureRecord>)
+        if (std::string_view(row.name) == "text") return;
       ReadValue(r, row.name, index, name, value, prefix);
     }
   });
@@ -266,7 +289,10 @@ Show ParseManifest(const json& doc, const std::filesystem::path& baseDir) {
         },
         it.record);
     if (kind == kPictureItem) {
-      if (it.As<scene::PictureRecord>().isText()) {
+      scene::PictureRecord& picture = it.As<scene::PictureRecord>();
+      if (picture.isText()) {
+        // A text picture's text is stored in the code page of its font's character set.
+        r.TextIn("text", text::CodePageOf(picture.font.charSet), picture.text);
         if (r.Has("file")) r.Fail("file", "a text picture (source 1) stores no image file");
         if (r.Has("fileName")) r.Fail("fileName", "a text picture (source 1) stores no file");
       } else {
@@ -282,14 +308,14 @@ Show ParseManifest(const json& doc, const std::filesystem::path& baseDir) {
         if (!f.is_string() || f.get<std::string>().empty()) r.Fail("file", "must be a file name");
         const std::filesystem::path rel = std::filesystem::path(f.get<std::string>());
         const std::filesystem::path full = rel.is_absolute() ? rel : baseDir / rel;
-        std::ifstream in(full, std::ios::binary);
-        if (!in) r.Fail("file", "cannot read " + full.string() + ": " + std::strerror(errno));
-        const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in),
-                                         std::istreambuf_iterator<char>()};
-        if (in.bad()) r.Fail("file", "cannot read " + full.string());
+        std::vector<uint8_t> bytes;
+        try {
+          // An archive stores a block's length as a signed 32-bit count.
+          bytes = ReadRegularFile(full, static_cast<uint64_t>(std::numeric_limits<int32_t>::max()));
+        } catch (const std::exception& e) {
+          r.Fail("file", e.what());
+        }
         if (bytes.empty()) r.Fail("file", full.string() + " is empty");
-        if (bytes.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max()))
-          r.Fail("file", full.string() + " is larger than 2 GiB");
         file.data = scene::DataBlock::Of(bytes.data(), bytes.size());
         file.dataSize = static_cast<int32_t>(bytes.size());
         auto base = Utf8ToCp1252(rel.filename().string());
@@ -377,13 +403,15 @@ Show ParseManifest(const json& doc, const std::filesystem::path& baseDir) {
 }
 
 Show LoadManifest(const std::filesystem::path& manifestPath) {
-  std::ifstream in(manifestPath, std::ios::binary);
-  if (!in)
-    throw ShowError(-1, "", "",
-                    "cannot read " + manifestPath.string() + ": " + std::strerror(errno));
+  std::vector<uint8_t> text;
+  try {
+    text = ReadRegularFile(manifestPath, kMaxManifestBytes);
+  } catch (const std::exception& e) {
+    throw ShowError(-1, "", "", e.what());
+  }
   json doc;
   try {
-    doc = json::parse(in);
+    doc = json::parse(text.begin(), text.end());
   } catch (const json::exception& e) {
     throw ShowError(-1, "", "", manifestPath.string() + " is not valid JSON: " + e.what());
   }

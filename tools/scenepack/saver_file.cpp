@@ -35,6 +35,22 @@ std::vector<uint8_t> PlayerImage(const std::filesystem::path& playerPath) {
   return image;
 }
 
+std::vector<uint8_t> ReadRegularFile(const std::filesystem::path& path, uint64_t maxBytes) {
+  sys::FileSource file;
+  if (!file.Open(path.string())) {
+    if (errno == EINVAL) throw std::runtime_error(path.string() + " is not a regular file");
+    throw SystemError("cannot read", path);
+  }
+  if (file.Size() > maxBytes) {
+    throw std::runtime_error(path.string() + " is larger than " + std::to_string(maxBytes) +
+                             " bytes");
+  }
+  std::vector<uint8_t> data(static_cast<size_t>(file.Size()));
+  if (file.ReadAt(0, data.data(), data.size()) != data.size())
+    throw SystemError("cannot read", path);
+  return data;
+}
+
 std::filesystem::path DefaultPlayerPath() {
   std::error_code ec;
   const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
@@ -48,6 +64,12 @@ std::filesystem::path DefaultPlayerPath() {
 
 void WriteFileAtomically(const std::filesystem::path& target,
                          std::initializer_list<std::span<const uint8_t>> parts, mode_t mode) {
+  // Renaming over a device node would replace it (as root, /dev/null itself).
+  struct stat st {};
+  if (lstat(target.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    throw std::runtime_error("refusing to replace " + target.string() +
+                             ": it is not a regular file");
+  }
   std::string tmp = target.string() + ".XXXXXX";
   const int fd = mkstemp(tmp.data());
   if (fd < 0) throw SystemError("cannot create a file beside", target);

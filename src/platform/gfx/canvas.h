@@ -48,7 +48,7 @@ inline constexpr int PS_DASHDOTDOT = 4;
 inline constexpr int PS_NULL = 5;
 inline constexpr int PS_INSIDEFRAME = 6;
 
-// Background modes: how the gaps of styled lines are drawn.
+// Background modes: how the gaps of styled lines and the cells of text are drawn.
 inline constexpr int TRANSPARENT = 1;
 inline constexpr int OPAQUE = 2;
 
@@ -101,6 +101,8 @@ class Canvas {
   int GetBkMode() const { return bkMode_; }
   void SetBkColor(COLORREF c) { bkColor_ = c; }
   COLORREF GetBkColor() const { return bkColor_; }
+  void SetTextColor(COLORREF c) { textColor_ = c; }
+  COLORREF GetTextColor() const { return textColor_; }
 
   // Union of everything drawn since the last TakeDirty(); empty when nothing was.
   Rect TakeDirty();
@@ -111,6 +113,7 @@ class Canvas {
   Rect dirty_{};
   int bkMode_ = OPAQUE;
   COLORREF bkColor_ = RGB(255, 255, 255);
+  COLORREF textColor_ = RGB(0, 0, 0);
 };
 
 }  // namespace gfx

@@ -2,8 +2,11 @@
 
 #include <png.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
+#include <cstring>
+#include <new>
 #include <vector>
 
 namespace gfx {
@@ -21,9 +24,27 @@ void OnError(png_structp png, png_const_charp message) {
 
 void OnWarning(png_structp, png_const_charp) {}
 
-// Everything libpng may jump out of lives here, with no objects that need destructors.
-bool Encode(std::FILE* file, const Surface& surface, std::vector<png_byte>& row,
-            ErrorState& state) {
+void AppendBytes(png_structp png, png_bytep data, png_size_t size) {
+  auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
+  bool grown = true;
+  if (out->capacity() - out->size() < size) {
+    // No exception may pass through libpng: a failure becomes its own error.
+    try {
+      out->reserve(std::max(out->capacity() * 2, out->size() + size));
+    } catch (const std::bad_alloc&) {
+      grown = false;
+    }
+  }
+  if (!grown) png_error(png, "out of memory");
+  out->insert(out->end(), data, data + size);
+}
+
+void NoFlush(png_structp) {}
+
+// Everything libpng may jump out of lives here, with no objects that need destructors. Into
+// `file` when given, else appended to `memory`.
+bool Encode(std::FILE* file, std::vector<uint8_t>* memory, int level, const Surface& surface,
+            std::vector<png_byte>& row, ErrorState& state) {
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &state, OnError, OnWarning);
   if (!png) {
     state.message = "out of memory";
@@ -39,19 +60,27 @@ bool Encode(std::FILE* file, const Surface& surface, std::vector<png_byte>& row,
     png_destroy_write_struct(&png, &info);
     return false;
   }
-  png_init_io(png, file);
-  // Frames are written in bulk; speed matters more than the last few percent of size.
-  png_set_compression_level(png, 3);
+  if (file) {
+    png_init_io(png, file);
+  } else {
+    png_set_write_fn(png, memory, AppendBytes, NoFlush);
+  }
+  png_set_compression_level(png, level);
+  // Trying every filter on every row costs more than the fast levels' compression itself.
+  if (level <= 1) {
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, level == 0 ? PNG_FILTER_NONE : PNG_FILTER_SUB);
+  }
   png_set_IHDR(png, info, static_cast<png_uint_32>(surface.Width()),
                static_cast<png_uint_32>(surface.Height()), 8, PNG_COLOR_TYPE_RGB,
                PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);
   for (int y = 0; y < surface.Height(); ++y) {
     const Pixel* p = surface.Row(y);
+    // 0x00RRGGBB byte-swapped and shifted is R, G, B, 0 in memory: one 4-byte store per
+    // pixel, each overlapping the next one's first byte (the row has a spare byte at the end).
     for (int x = 0; x < surface.Width(); ++x) {
-      row[static_cast<size_t>(x) * 3] = static_cast<png_byte>(p[x] >> 16);
-      row[static_cast<size_t>(x) * 3 + 1] = static_cast<png_byte>(p[x] >> 8);
-      row[static_cast<size_t>(x) * 3 + 2] = static_cast<png_byte>(p[x]);
+      const uint32_t rgb = __builtin_bswap32(p[x]) >> 8;
+      std::memcpy(&row[static_cast<size_t>(x) * 3], &rgb, 4);
     }
     png_write_row(png, row.data());
   }
@@ -72,9 +101,10 @@ bool WritePng(const Surface& surface, const std::string& path, std::string* erro
     if (error) *error = "cannot create " + path;
     return false;
   }
-  std::vector<png_byte> row(static_cast<size_t>(surface.Width()) * 3);
+  std::vector<png_byte> row(static_cast<size_t>(surface.Width()) * 3 + 1);
   ErrorState state;
-  bool ok = Encode(file, surface, row, state);
+  // Frames are written in bulk; speed matters more than the last few percent of size.
+  bool ok = Encode(file, nullptr, 3, surface, row, state);
   if (std::fclose(file) != 0 && ok) {
     ok = false;
     state.message = "cannot write " + path;
@@ -84,6 +114,23 @@ bool WritePng(const Surface& surface, const std::string& path, std::string* erro
     if (error) *error = state.message.empty() ? "cannot write " + path : state.message;
   }
   return ok;
+}
+
+bool EncodePng(const Surface& surface, int level, std::vector<uint8_t>* out, std::string* error) {
+  if (surface.Empty()) {
+    if (error) *error = "empty picture";
+    return false;
+  }
+  out->clear();
+  // Room for a frame that hardly compresses: growing the buffer would copy it repeatedly.
+  out->reserve(static_cast<size_t>(surface.Width()) * surface.Height() * 3 / 2 + 4096);
+  std::vector<png_byte> row(static_cast<size_t>(surface.Width()) * 3 + 1);
+  ErrorState state;
+  if (!Encode(nullptr, out, level < 0 ? 0 : (level > 9 ? 9 : level), surface, row, state)) {
+    if (error) *error = state.message.empty() ? "cannot encode the picture" : state.message;
+    return false;
+  }
+  return true;
 }
 
 }  // namespace gfx

@@ -33,8 +33,11 @@ constexpr COLORREF ColorRefFromPixel(Pixel p) {
 
 class Surface {
  public:
-  // Largest width or height of any surface; keeps width * height * 4 far from overflow.
-  static constexpr int kMaxDimension = 32767;
+  // Largest width or height of any surface (long thin pictures reach it); keeps
+  // width * height * 4 far from overflow.
+  static constexpr int kMaxDimension = 65535;
+  // Largest width or height of a screen.
+  static constexpr int kMaxScreenDimension = 32767;
 
   Surface() = default;
   // Negative sizes are taken as 0; sizes above kMaxDimension throw std::length_error.

@@ -101,6 +101,32 @@ Launcher SetUrlLauncher(Launcher launcher) {
   return std::exchange(currentLauncher, std::move(launcher));
 }
 
+namespace {
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+std::string PercentDecoded(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
+        HexValue(text[i + 2]) >= 0) {
+      out += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+      i += 2;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
 bool IsOpenableUrl(std::string_view url) {
   for (unsigned char c : url) {
     if (c < 0x20 || c == 0x7F) return false;
@@ -114,7 +140,17 @@ bool IsOpenableUrl(std::string_view url) {
   if (scheme == "mailto") {
     // Some mail programs attach local files named in the address; an archive must not be
     // able to send the user's files away.
+    // Mail programs decode percent escapes in parameter names too ("%61ttach"), some of them
+    // more than once: the filter looks at the address decoded until nothing changes.
     std::string query(url.substr(colon + 1));
+    for (int round = 0; round < 8; ++round) {
+      std::string decoded = PercentDecoded(query);
+      if (decoded == query) break;
+      query = std::move(decoded);
+    }
+    for (unsigned char c : query) {
+      if (c < 0x20 || c == 0x7F) return false;
+    }
     size_t mark = query.find('?');
     if (mark == std::string::npos) return true;
     for (char& c : query) {

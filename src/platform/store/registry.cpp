@@ -5,14 +5,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <thread>
 #include <utility>
 
 #include "platform/sys/bounded_reader.h"
+#include "platform/sys/printable.h"
 
 namespace store {
 namespace {
@@ -499,9 +504,13 @@ FileBackend::ReadStatus FileBackend::ReadFile(bool moveCorrupt, Tree& tree) {
   if (fd.get() < 0) return errno == ENOENT ? ReadStatus::Missing : ReadStatus::Failed;
   struct stat st;
   if (fstat(fd.get(), &st) != 0) return ReadStatus::Failed;
-  Stamp stamp{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
-              static_cast<uint64_t>(st.st_size), st.st_mtim.tv_sec, st.st_mtim.tv_nsec,
-              st.st_ctim.tv_sec, st.st_ctim.tv_nsec};
+  Stamp stamp{static_cast<uint64_t>(st.st_dev),
+              static_cast<uint64_t>(st.st_ino),
+              static_cast<uint64_t>(st.st_size),
+              st.st_mtim.tv_sec,
+              st.st_mtim.tv_nsec,
+              st.st_ctim.tv_sec,
+              st.st_ctim.tv_nsec};
   {
     std::lock_guard lock(mutex_);
     if (!moveCorrupt && cachedStamp_ && *cachedStamp_ == stamp) {
@@ -562,17 +571,38 @@ FileBackend::ReadStatus FileBackend::ReadFile(bool moveCorrupt, Tree& tree) {
 }
 
 namespace {
+constexpr auto kLockWait = std::chrono::seconds(5);
+
 // Holds the writers' lock of one settings file while alive.
 class WriterLock {
  public:
   explicit WriterLock(const std::string& path)
       : fd_(open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600)) {
     if (fd_.get() < 0) return;
-    int r;
-    do {
-      r = flock(fd_.get(), LOCK_EX);
-    } while (r != 0 && errno == EINTR);
-    locked_ = r == 0;
+    // Another process may hold the lock for ever: wait a bounded time, then go on without
+    // writing and say so once. After that the process only tries, so that the waits of
+    // many writes never add up.
+    static std::atomic<bool> gaveUp{false};
+    const auto giveUp =
+        std::chrono::steady_clock::now() + (gaveUp ? std::chrono::milliseconds(0) : kLockWait);
+    auto pause = std::chrono::microseconds(500);
+    for (;;) {
+      if (flock(fd_.get(), LOCK_EX | LOCK_NB) == 0) {
+        locked_ = true;
+        return;
+      }
+      if (errno != EWOULDBLOCK && errno != EINTR) return;
+      if (std::chrono::steady_clock::now() >= giveUp) break;
+      std::this_thread::sleep_for(pause);
+      pause = std::min(pause * 2, std::chrono::microseconds(8000));
+    }
+    if (!gaveUp.exchange(true)) {
+      std::fprintf(stderr,
+                   "sceneplayer: settings file %s is locked by another program; settings are "
+                   "not saved\n",
+                   sys::EscapeControls(path).c_str());
+      std::fflush(stderr);
+    }
   }
   ~WriterLock() {
     if (locked_) flock(fd_.get(), LOCK_UN);
@@ -625,9 +655,13 @@ bool FileBackend::WriteFile(const Tree& tree) {
   UniqueFd dirFd(open(dir_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (dirFd.get() >= 0) fsync(dirFd.get());
   std::lock_guard guard(mutex_);
-  cachedStamp_ = Stamp{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
-                       static_cast<uint64_t>(st.st_size), st.st_mtim.tv_sec, st.st_mtim.tv_nsec,
-                       st.st_ctim.tv_sec, st.st_ctim.tv_nsec};
+  cachedStamp_ = Stamp{static_cast<uint64_t>(st.st_dev),
+                       static_cast<uint64_t>(st.st_ino),
+                       static_cast<uint64_t>(st.st_size),
+                       st.st_mtim.tv_sec,
+                       st.st_mtim.tv_nsec,
+                       st.st_ctim.tv_sec,
+                       st.st_ctim.tv_nsec};
   cached_ = tree;
   return true;
 }

@@ -23,9 +23,11 @@ FileSource::~FileSource() {
 
 bool FileSource::Open(const std::string& path) {
   if (fd_ >= 0) ::close(fd_);
-  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Without blocking: opening a FIFO for reading would wait for a writer forever.
+  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd_ < 0) return false;
   struct stat st {};
+  errno = 0;
   if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
     int saved = errno == 0 ? EINVAL : errno;
     if (S_ISDIR(st.st_mode)) saved = EISDIR;
@@ -50,8 +52,7 @@ size_t FileSource::ReadAt(uint64_t offset, void* dst, size_t n) {
   return done;
 }
 
-BoundedReader::BoundedReader(ByteSource& source, uint64_t begin, uint64_t end)
-    : source_(source) {
+BoundedReader::BoundedReader(ByteSource& source, uint64_t begin, uint64_t end) : source_(source) {
   uint64_t size = source.Size();
   end_ = std::min(end, size);
   begin_ = std::min(begin, end_);

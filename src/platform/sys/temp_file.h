@@ -9,10 +9,16 @@ namespace sys {
 // $TMPDIR when it is an absolute path, else /tmp; always ending in '/'.
 std::string TempDirectory();
 
-// The temporary folder followed directly by name.
+// This process's own folder inside TempDirectory() (made with mkdtemp, mode 0700, on first
+// use), ending in '/'; empty when it cannot be made. Two players never share one, and the
+// user's own files in the temporary folder are never touched.
+std::string PrivateTempDirectory();
+
+// The private folder followed directly by name (empty when there is no private folder).
 std::string TempFilePath(const std::string& name);
 
-// A new, empty, uniquely named file "<dir><prefix>XXXXXX" (mode 0600), open for writing.
+// A new, empty, uniquely named file "<private folder><prefix>XXXXXX" (mode 0600), open for
+// writing. The exit path knows it from the moment it exists (RemoveOwnTempFiles).
 // Move-only; the descriptor closes with the object, the file stays.
 class NewTempFile {
  public:
@@ -40,7 +46,17 @@ class NewTempFile {
 // Creates a new empty temporary file and returns its path; empty on failure.
 std::string CreateTempFile(const std::string& prefix);
 
+// A file the process made by other means (a partial output beside its final name): the exit
+// path removes it like its own temporary files unless it is forgotten first (once complete).
+void AdoptTempFile(const std::string& path);
+void ForgetTempFile(const std::string& path);
+
 // Deletes a file; true when it is gone (also when it was not there).
 bool RemoveFile(const std::string& path);
+
+// Deletes every temporary file this process made and still has, then its private folders
+// (only when empty: nothing the process did not make is deleted). Safe from any thread and
+// more than once.
+void RemoveOwnTempFiles();
 
 }  // namespace sys

@@ -17,9 +17,8 @@ struct BackendEntry {
 
 // Which backend serves which mode; the SDL one handles its three window kinds itself.
 constexpr BackendEntry kBackends[] = {
-    {DisplayMode::FullScreen, &OpenSdlBackend},
-    {DisplayMode::Window, &OpenSdlBackend},
-    {DisplayMode::Embedded, &OpenSdlBackend},
+    {DisplayMode::FullScreen, &OpenSdlBackend},    {DisplayMode::Window, &OpenSdlBackend},
+    {DisplayMode::Embedded, &OpenSdlBackend},      {DisplayMode::Host, &OpenX11HostBackend},
     {DisplayMode::Headless, &OpenHeadlessBackend},
 };
 
@@ -149,8 +148,13 @@ void Display::PresentNow() {
   PresentIfDue(SteadyClock::now(), true);
 }
 
+void Display::Hide() {
+  hidden_ = true;
+  backend_->Hide();
+}
+
 void Display::PresentIfDue(SteadyClock::time_point now, bool force) {
-  if (!backend_->HasWindow()) {
+  if (!backend_->HasWindow() || hidden_) {
     // Nobody looks; the dirty area stays for PeekDirty.
     return;
   }
@@ -234,7 +238,7 @@ std::optional<ScreenSize> ParseSize(const std::string& text) {
     if (first == last || *first == '+' || *first == '-') return std::nullopt;
     auto [ptr, ec] = std::from_chars(first, last, value);
     if (ec != std::errc() || ptr != last) return std::nullopt;
-    if (value < 1 || value > gfx::Surface::kMaxDimension) return std::nullopt;
+    if (value < 1 || value > gfx::Surface::kMaxScreenDimension) return std::nullopt;
     return value;
   };
   const char* begin = text.data();

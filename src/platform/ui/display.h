@@ -23,6 +23,7 @@ enum class DisplayMode {
   FullScreen,  // desktop size, on top of everything, no decorations
   Window,      // a normal window of the given size
   Embedded,    // inside a foreign X11 window (saver preview); parent 0 makes a window
+  Host,        // on a window a screen-saver host gave us (0: the root window); no input
   Headless,    // no window at all; the screen is only memory
 };
 
@@ -31,9 +32,14 @@ struct DisplayOptions {
   // Screen size for Window and Headless, and for Embedded without a parent.
   int width = 1024;
   int height = 768;
-  // X11 window id of the host window (Embedded).
+  // FullScreen: over the whole desktop rather than the primary monitor.
+  bool span = false;
+  // X11 window id of the host window (Embedded, Host).
   uint64_t parentWindow = 0;
   std::string title = "sceneplayer";
+  // SDL's video driver for the window modes. Only tests pick another (dummy): a player
+  // must never play where nobody sees it.
+  std::string videoDriver = "x11";
 };
 
 // Cursor resources the player selects.
@@ -92,6 +98,9 @@ class Display {
   static constexpr std::chrono::milliseconds kInfinite = std::chrono::milliseconds::max();
   // UI thread: presents the dirty area now, whatever the refresh pacing.
   void PresentNow();
+  // UI thread: the show is over. Our window leaves the screen now, before anything waits
+  // for the drawing to stop; nothing is presented any more.
+  void Hide();
 
   // Cursor of the window: kBlankCursor hides it, kArrowCursor is the system arrow. The
   // display count works like ShowCursor: the cursor shows while it is >= 0. Any thread;
@@ -124,6 +133,7 @@ class Display {
 
   std::chrono::steady_clock::time_point lastPresent_{};
   bool exposed_ = true;  // the whole screen must be shown again
+  bool hidden_ = false;
 };
 
 // The screen size the player lays out for: the open display's, else the size last set
@@ -137,6 +147,10 @@ void SetScreenSize(ScreenSize size);
 // Size of the desktop of the first monitor, asked from the window system; nullopt when
 // there is no video device.
 std::optional<ScreenSize> QueryDesktopSize();
+
+// Whether the X server named by DISPLAY answers; when not, *why names the display. The
+// player never falls back to an invisible screen: that takes --headless.
+bool WindowSystemReachable(std::string* why);
 
 // "WxH" with both in 1..32767; nullopt for anything else.
 std::optional<ScreenSize> ParseSize(const std::string& text);

@@ -27,6 +27,8 @@ class DisplayBackend {
   // UI thread, screen not locked: shows what was uploaded.
   virtual void Present() = 0;
   virtual void ApplyCursor(bool visible, int cursorId) = 0;
+  // UI thread: takes the window off the screen at once (a window of ours only).
+  virtual void Hide() {}
   // Whether the window system lost the window's pixels since the last call.
   virtual bool TakeExposed() { return false; }
 };
@@ -37,6 +39,8 @@ using BackendOpener = std::unique_ptr<DisplayBackend> (*)(const DisplayOptions& 
 
 std::unique_ptr<DisplayBackend> OpenHeadlessBackend(const DisplayOptions& options, int* width,
                                                     int* height, std::string* error);
+std::unique_ptr<DisplayBackend> OpenX11HostBackend(const DisplayOptions& options, int* width,
+                                                   int* height, std::string* error);
 std::unique_ptr<DisplayBackend> OpenSdlBackend(const DisplayOptions& options, int* width,
                                                int* height, std::string* error);
 

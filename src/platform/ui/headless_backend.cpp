@@ -41,8 +41,9 @@ class HeadlessBackend final : public DisplayBackend {
 
 std::unique_ptr<DisplayBackend> OpenHeadlessBackend(const DisplayOptions& options, int* width,
                                                     int* height, std::string* error) {
-  if (options.width <= 0 || options.height <= 0 || options.width > gfx::Surface::kMaxDimension ||
-      options.height > gfx::Surface::kMaxDimension) {
+  if (options.width <= 0 || options.height <= 0 ||
+      options.width > gfx::Surface::kMaxScreenDimension ||
+      options.height > gfx::Surface::kMaxScreenDimension) {
     if (error) *error = "invalid screen size";
     return nullptr;
   }

@@ -3,6 +3,8 @@
 #include <atomic>
 #include <cstdio>
 
+#include "platform/sys/printable.h"
+
 namespace ui {
 namespace {
 StderrPresenter stderrPresenter;
@@ -10,10 +12,10 @@ std::atomic<MessagePresenter*> current{nullptr};
 
 // Windows-1252 to UTF-8 for the terminal.
 std::string ToUtf8(const std::string& text) {
-  static const char16_t high[32] = {
-      0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-      0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
+  static const char16_t high[32] = {0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD,
+                                    0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
   std::string out;
   for (unsigned char c : text) {
     char32_t cp = c < 0x80 ? c : (c < 0xA0 ? high[c - 0x80] : c);
@@ -40,7 +42,7 @@ void StderrPresenter::Show(const std::string& text, MessageIcon) {
   }
   size_t start = line.find_first_not_of(' ');
   line = start == std::string::npos ? std::string() : line.substr(start);
-  std::fprintf(stderr, "sceneplayer: %s\n", ToUtf8(line).c_str());
+  std::fprintf(stderr, "sceneplayer: %s\n", sys::EscapeControls(ToUtf8(line)).c_str());
   std::fflush(stderr);
 }
 

@@ -2,10 +2,12 @@
 
 #include <SDL2/SDL.h>
 #include <X11/Xlib.h>
+#include <X11/extensions/Xrandr.h>
 
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "platform/ui/display_backend.h"
@@ -36,6 +38,28 @@ bool HostWindowExists(uint64_t id, int* width, int* height) {
   return ok;
 }
 
+// The primary monitor's rectangle on the root window (RandR 1.5 monitors); nullopt when
+// the server does not say.
+std::optional<SDL_Rect> PrimaryMonitor() {
+  ::Display* x = XOpenDisplay(nullptr);
+  if (!x) return std::nullopt;
+  std::optional<SDL_Rect> found;
+  int event = 0, error = 0, major = 0, minor = 0;
+  if (XRRQueryExtension(x, &event, &error) && XRRQueryVersion(x, &major, &minor) &&
+      (major > 1 || (major == 1 && minor >= 5))) {
+    int n = 0;
+    XRRMonitorInfo* monitors = XRRGetMonitors(x, DefaultRootWindow(x), True, &n);
+    for (int i = 0; monitors && i < n; ++i) {
+      if (monitors[i].primary || (!found && i == 0)) {
+        found = SDL_Rect{monitors[i].x, monitors[i].y, monitors[i].width, monitors[i].height};
+      }
+    }
+    if (monitors) XRRFreeMonitors(monitors);
+  }
+  XCloseDisplay(x);
+  return found;
+}
+
 class SdlBackend final : public DisplayBackend {
  public:
   ~SdlBackend() override {
@@ -47,7 +71,7 @@ class SdlBackend final : public DisplayBackend {
   }
 
   bool Open(const DisplayOptions& options, int* width, int* height, std::string* error) {
-    ConfigureSdlHints();
+    ConfigureSdlHints(options.videoDriver.c_str());
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return Fail(error);
     videoStarted_ = true;
     wakeEvent_ = SDL_RegisterEvents(1);
@@ -58,9 +82,36 @@ class SdlBackend final : public DisplayBackend {
       case DisplayMode::FullScreen: {
         SDL_DisplayMode desktop;
         if (SDL_GetDesktopDisplayMode(0, &desktop) != 0) return Fail(error);
-        window_ = SDL_CreateWindow(options.title.c_str(), 0, 0, desktop.w, desktop.h,
-                                   SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_ALWAYS_ON_TOP |
-                                       SDL_WINDOW_BORDERLESS | SDL_WINDOW_SKIP_TASKBAR);
+        SDL_Rect all{0, 0, 0, 0};
+        for (int i = 0; options.span && i < SDL_GetNumVideoDisplays(); ++i) {
+          SDL_Rect r;
+          if (SDL_GetDisplayBounds(i, &r) == 0) SDL_UnionRect(&all, &r, &all);
+        }
+        if (options.span && SDL_GetNumVideoDisplays() > 1 && all.w > 0 && all.h > 0) {
+          // Full screen belongs to one output; a borderless window on top covers them all.
+          window_ = SDL_CreateWindow(
+              options.title.c_str(), all.x, all.y, all.w, all.h,
+              SDL_WINDOW_ALWAYS_ON_TOP | SDL_WINDOW_BORDERLESS | SDL_WINDOW_SKIP_TASKBAR);
+        } else {
+          window_ = SDL_CreateWindow(options.title.c_str(), 0, 0, desktop.w, desktop.h,
+                                     SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_ALWAYS_ON_TOP |
+                                         SDL_WINDOW_BORDERLESS | SDL_WINDOW_SKIP_TASKBAR);
+        }
+        if (!window_) return Fail(error);
+        // The window may cover several monitors; the show is laid out for the primary one
+        // and the others stay black, unless it is to span them all.
+        if (!options.span) {
+          if (auto primary = PrimaryMonitor()) {
+            int wx = 0, wy = 0, ww = 0, wh = 0;
+            SDL_GetWindowPosition(window_, &wx, &wy);
+            SDL_GetWindowSize(window_, &ww, &wh);
+            SDL_Rect local{primary->x - wx, primary->y - wy, primary->w, primary->h};
+            SDL_Rect whole{0, 0, ww, wh}, inside;
+            if (SDL_IntersectRect(&local, &whole, &inside) && (inside.w < ww || inside.h < wh)) {
+              viewport_ = inside;
+            }
+          }
+        }
         break;
       }
       case DisplayMode::Embedded:
@@ -76,25 +127,32 @@ class SdlBackend final : public DisplayBackend {
           window_ = SDL_CreateWindowFrom(
               reinterpret_cast<const void*>(static_cast<uintptr_t>(options.parentWindow)));
           software = true;
+          ownWindow_ = false;
           break;
         }
         [[fallthrough]];
       default:
         if (options.width <= 0 || options.height <= 0 ||
-            options.width > gfx::Surface::kMaxDimension ||
-            options.height > gfx::Surface::kMaxDimension) {
+            options.width > gfx::Surface::kMaxScreenDimension ||
+            options.height > gfx::Surface::kMaxScreenDimension) {
           if (error) *error = "invalid window size";
           return false;
         }
-        window_ =
-            SDL_CreateWindow(options.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                             options.width, options.height, SDL_WINDOW_SHOWN);
+        // The show keeps its size; a resized window shows it scaled.
+        window_ = SDL_CreateWindow(
+            options.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, options.width,
+            options.height,
+            SDL_WINDOW_SHOWN | (options.mode == DisplayMode::Window ? SDL_WINDOW_RESIZABLE : 0));
         break;
     }
     if (!window_) return Fail(error);
     SDL_GetWindowSize(window_, width, height);
-    *width = std::clamp(*width, 0, gfx::Surface::kMaxDimension);
-    *height = std::clamp(*height, 0, gfx::Surface::kMaxDimension);
+    if (viewport_) {
+      *width = viewport_->w;
+      *height = viewport_->h;
+    }
+    *width = std::clamp(*width, 0, gfx::Surface::kMaxScreenDimension);
+    *height = std::clamp(*height, 0, gfx::Surface::kMaxScreenDimension);
 
     if (!software) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_ACCELERATED);
     if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
@@ -144,13 +202,22 @@ class SdlBackend final : public DisplayBackend {
 
   void Present() override {
     if (!texture_) return;
-    SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+    if (viewport_) {
+      SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+      SDL_RenderClear(renderer_);
+    }
+    SDL_RenderCopy(renderer_, texture_, nullptr, viewport_ ? &*viewport_ : nullptr);
     SDL_RenderPresent(renderer_);
   }
 
   void ApplyCursor(bool visible, int) override {
     if (visible && arrow_) SDL_SetCursor(arrow_);
     SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
+  }
+
+  void Hide() override {
+    // A host's window is the host's to hide.
+    if (ownWindow_) SDL_HideWindow(window_);
   }
 
   bool TakeExposed() override {
@@ -190,11 +257,13 @@ class SdlBackend final : public DisplayBackend {
   uint32_t wakeEvent_ = 0;
   int refreshRate_ = 60;
   bool exposed_ = false;
+  bool ownWindow_ = true;
+  std::optional<SDL_Rect> viewport_;  // where the show goes in a window over several monitors
 };
 
 }  // namespace
 
-void ConfigureSdlHints() {
+void ConfigureSdlHints(const char* videoDriver) {
   // The player is the screen saver: it must not keep the desktop's saver or power
   // management from running, and it handles SIGTERM, SIGINT and SIGHUP itself.
   SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
@@ -203,6 +272,9 @@ void ConfigureSdlHints() {
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
   // Closing the window is a WM_CLOSE for the window to decide on, not a quit.
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+  // Windows are X11 windows (the host windows we embed in are); SDL must not wander off to
+  // its offscreen or dummy drivers and play where nobody sees it.
+  SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, videoDriver, SDL_HINT_OVERRIDE);
 }
 
 std::unique_ptr<DisplayBackend> OpenSdlBackend(const DisplayOptions& options, int* width,
@@ -218,8 +290,8 @@ std::optional<ScreenSize> QueryDesktopSize() {
   SDL_DisplayMode mode;
   std::optional<ScreenSize> size;
   if (SDL_GetDesktopDisplayMode(0, &mode) == 0 && mode.w > 0 && mode.h > 0) {
-    size = ScreenSize{std::min(mode.w, gfx::Surface::kMaxDimension),
-                      std::min(mode.h, gfx::Surface::kMaxDimension)};
+    size = ScreenSize{std::min(mode.w, gfx::Surface::kMaxScreenDimension),
+                      std::min(mode.h, gfx::Surface::kMaxScreenDimension)};
   }
   SDL_QuitSubSystem(SDL_INIT_VIDEO);
   return size;

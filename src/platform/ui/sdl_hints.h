@@ -4,7 +4,8 @@
 namespace ui {
 
 // Leaves the desktop's saver and power management alone, leaves signals to the player,
-// and keeps focus changes and window closing from ending the show by themselves.
-void ConfigureSdlHints();
+// keeps focus changes and window closing from ending the show by themselves, and names
+// the video driver, whatever SDL_VIDEODRIVER says.
+void ConfigureSdlHints(const char* videoDriver = "x11");
 
 }  // namespace ui

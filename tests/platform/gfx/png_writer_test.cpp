@@ -39,6 +39,42 @@ TEST(WritePng, RoundTripsThePixels) {
   std::remove(path.c_str());
 }
 
+TEST(EncodePng, EveryLevelKeepsThePixelsAndHigherLevelsAreSmaller) {
+  // A gradient with noise in the low bits: compressible, but not trivially.
+  Surface s(301, 97);
+  uint32_t seed = 1;
+  for (int y = 0; y < s.Height(); ++y) {
+    for (int x = 0; x < s.Width(); ++x) {
+      seed = seed * 1103515245 + 12345;
+      s.At(x, y) = MakePixel(static_cast<uint8_t>(x), static_cast<uint8_t>(y * 2),
+                             static_cast<uint8_t>((seed >> 16) & 7));
+    }
+  }
+  size_t stored = 0, fast = 0, small = 0;
+  for (int level : {0, 1, 3, 9}) {
+    std::vector<uint8_t> bytes;
+    std::string error;
+    ASSERT_TRUE(EncodePng(s, level, &bytes, &error)) << error;
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    ASSERT_TRUE(png_image_begin_read_from_memory(&image, bytes.data(), bytes.size())) << level;
+    image.format = PNG_FORMAT_RGB;
+    std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(image));
+    ASSERT_TRUE(png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr));
+    for (int y = 0; y < s.Height(); ++y) {
+      for (int x = 0; x < s.Width(); ++x) {
+        const uint8_t* p = &rgb[(static_cast<size_t>(y) * s.Width() + x) * 3];
+        ASSERT_EQ(MakePixel(p[0], p[1], p[2]), s.At(x, y)) << level << " " << x << "," << y;
+      }
+    }
+    (level == 0 ? stored : level == 1 ? fast : small) = bytes.size();
+  }
+  EXPECT_LT(fast, stored);
+  EXPECT_LT(small, fast);
+  std::vector<uint8_t> bytes;
+  EXPECT_FALSE(EncodePng(Surface(), 1, &bytes));
+}
+
 TEST(WritePng, FailuresAreReportedAndLeaveNoFile) {
   std::string error;
   EXPECT_FALSE(WritePng(Surface(4, 4), "/nonexistent-dir/frame.png", &error));

@@ -53,23 +53,17 @@ TEST(OpenUrl, HandsWebAndMailAddressesToXdgOpen) {
 
 TEST(OpenUrl, RefusesEverythingElse) {
   RecordingLauncher launcher;
-  const char* bad[] = {"file:///etc/passwd",
-                       "FILE:/home/u/.ssh/id_rsa",
-                       "javascript:alert(1)",
-                       "smb://server/share",
-                       "ssh://host",
-                       "httpx://example.org",
-                       "shttp://example.org",
-                       "//example.org/",
-                       "example.org",
-                       "/usr/bin/xterm",
-                       "-e http://example.org",
-                       " http://example.org",
-                       "http://exa\nmple.org",
-                       "http://example.org/\x7f",
-                       "mailto:a@b?attach=/home/u/.ssh/id_rsa",
-                       "mailto:a@b?subject=x&ATTACHMENT=%2Fetc%2Fpasswd",
-                       ""};
+  const char* bad[] = {
+      "file:///etc/passwd", "FILE:/home/u/.ssh/id_rsa", "javascript:alert(1)", "smb://server/share",
+      "ssh://host", "httpx://example.org", "shttp://example.org", "//example.org/", "example.org",
+      "/usr/bin/xterm", "-e http://example.org", " http://example.org", "http://exa\nmple.org",
+      "http://example.org/\x7f", "mailto:a@b?attach=/home/u/.ssh/id_rsa",
+      "mailto:a@b?subject=x&ATTACHMENT=%2Fetc%2Fpasswd",
+      // Parameter names written with percent escapes, once or twice over,
+      // and a query mark written as one.
+      "mailto:a@b.c?%61ttach=/etc/passwd", "mailto:a@b.c?subject=x&%41%54%54%41%43%48=/etc/passwd",
+      "mailto:a@b.c?%2561ttach=/etc/passwd", "mailto:a@b.c%3Fattach=/etc/passwd",
+      "mailto:a@b.c?subject=%1B%5D0;x%07", ""};
   for (const char* url : bad) EXPECT_FALSE(shell::OpenUrl(url)) << url;
   EXPECT_FALSE(shell::OpenUrl(std::string("http://a\0b", 10)));
   EXPECT_TRUE(launcher.calls.empty());

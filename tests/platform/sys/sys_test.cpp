@@ -7,6 +7,7 @@
 #include "platform/sys/clock.h"
 #include "platform/sys/crt_rand.h"
 #include "platform/sys/event.h"
+#include "platform/sys/printable.h"
 
 namespace {
 
@@ -139,3 +140,16 @@ TEST(ElfImage, RefusesTruncatedAndForeignData) {
 }
 
 }  // namespace
+
+TEST(EscapeControls, TerminalsSeeControlCharactersOnlyAsText) {
+  EXPECT_EQ(sys::EscapeControls("plain text, caf\xC3\xA9"), "plain text, caf\xC3\xA9");
+  EXPECT_EQ(sys::EscapeControls("a\x1B]0;x\x07"
+                                "b"),
+            "a\\x1B]0;x\\x07b");
+  EXPECT_EQ(sys::EscapeControls(std::string("\0\n\x7F", 3)), "\\x00\\x0A\\x7F");
+  // U+009B, the single-character CSI, written in UTF-8.
+  EXPECT_EQ(sys::EscapeControls("\xC2\x9B"
+                                "2J"),
+            "\\xC2\\x9B2J");
+  EXPECT_EQ(sys::EscapeControls("\xC2"), "\xC2");
+}

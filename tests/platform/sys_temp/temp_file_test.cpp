@@ -59,7 +59,6 @@ TEST(TempFile, DirectoryComesFromTmpdirWithATrailingSlash) {
   {
     TmpDirOverride env("/var/spool/x");
     EXPECT_EQ(sys::TempDirectory(), "/var/spool/x/");
-    EXPECT_EQ(sys::TempFilePath("desktop.bmp"), "/var/spool/x/desktop.bmp");
   }
   {
     TmpDirOverride env("/var/spool/x/");
@@ -81,8 +80,13 @@ TEST(TempFile, CreatesUniquePrivateEmptyFiles) {
   ASSERT_FALSE(a.empty());
   ASSERT_FALSE(b.empty());
   EXPECT_NE(a, b);
-  EXPECT_TRUE(a.starts_with(dir.path() + "/Ssd"));
-  EXPECT_EQ(a.size(), dir.path().size() + 1 + 3 + 6);
+  const std::string own = sys::PrivateTempDirectory();
+  EXPECT_TRUE(own.starts_with(dir.path() + "/sceneplayer-")) << own;
+  EXPECT_TRUE(a.starts_with(own + "Ssd"));
+  EXPECT_EQ(a.size(), own.size() + 3 + 6);
+  struct stat folder;
+  ASSERT_EQ(stat(own.c_str(), &folder), 0);
+  EXPECT_EQ(folder.st_mode & 07777, 0700u);
   struct stat st;
   ASSERT_EQ(stat(a.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0600u);
@@ -93,7 +97,35 @@ TEST(TempFile, CreatesUniquePrivateEmptyFiles) {
   EXPECT_TRUE(sys::RemoveFile(a)) << "already gone counts as removed";
   EXPECT_FALSE(sys::RemoveFile(""));
   EXPECT_TRUE(sys::RemoveFile(b));
+  sys::RemoveOwnTempFiles();
   EXPECT_EQ(dir.Count(), 0u);
+}
+
+TEST(TempFile, ExitRemovesOnlyWhatTheProcessMade) {
+  ScratchTmp dir;
+  TmpDirOverride env(dir.path().c_str());
+  // The user's own files, under the names the player uses.
+  for (const char* name : {"desktop.bmp", "wallpaper.bmp", "SsdAAAAAA"})
+    std::ofstream(dir.path() + "/" + name) << "mine";
+  const std::string desktop = sys::TempFilePath("desktop.bmp");
+  EXPECT_NE(desktop, dir.path() + "/desktop.bmp");
+  EXPECT_TRUE(desktop.ends_with("/desktop.bmp"));
+  sys::NewTempFile kept("Ssd");  // still open and written when the exit comes
+  ASSERT_TRUE(kept.ok());
+  ASSERT_TRUE(kept.WriteAll("data", 4));
+  std::string made = sys::CreateTempFile("Ssd");
+  ASSERT_FALSE(made.empty());
+  // Another process's folder of the same kind is not ours either.
+  std::filesystem::create_directory(dir.path() + "/sceneplayer-other");
+  std::ofstream(dir.path() + "/sceneplayer-other/desktop.bmp") << "theirs";
+
+  sys::RemoveOwnTempFiles();
+  EXPECT_FALSE(std::filesystem::exists(kept.path()));
+  EXPECT_FALSE(std::filesystem::exists(made));
+  EXPECT_EQ(dir.Count(), 4u);  // the user's three and the other folder; ours is gone
+  for (const char* name : {"desktop.bmp", "wallpaper.bmp", "SsdAAAAAA"})
+    EXPECT_TRUE(std::filesystem::exists(dir.path() + "/" + name)) << name;
+  EXPECT_TRUE(std::filesystem::exists(dir.path() + "/sceneplayer-other/desktop.bmp"));
 }
 
 TEST(TempFile, WritesLargeBlocksWhole) {

@@ -172,8 +172,8 @@ TEST(MessageBox, Cp1252BecomesUtf8) {
 class SdlDummy : public ::testing::Test {
  protected:
   void SetUp() override {
-    setenv("SDL_VIDEODRIVER", "dummy", 1);
     DisplayOptions o;
+    o.videoDriver = "dummy";
     o.mode = DisplayMode::Window;
     o.width = 80;
     o.height = 60;

@@ -11,7 +11,8 @@
 #include <string>
 
 #include "platform/ui/display.h"
-#include "x11_host.h"
+#include "platform/ui/screen_grab.h"
+#include "support/x11_host.h"
 
 extern char** environ;
 
@@ -109,6 +110,33 @@ TEST_F(XServer, BadHostWindowIsAnError) {
   o.parentWindow = 0x7FFFFFF;
   std::string error;
   EXPECT_FALSE(ui::Display::Create(o, &error));
+}
+
+TEST_F(XServer, TheScreenGrabShowsWhatWindowsDrewOnTheScreen) {
+  testx11::HostWindow other(display_, 300, 200);
+  ASSERT_TRUE(other.Ok());
+  other.Fill(0, 0, 300, 200, 0x123456);
+  other.Fill(10, 20, 50, 40, 0xFF8000);
+  std::string error;
+  std::optional<gfx::Surface> screen = GrabScreen(&error);
+  ASSERT_TRUE(screen) << error;
+  ASSERT_EQ(screen->Width(), 800);
+  ASSERT_EQ(screen->Height(), 600);
+  // The window sits at (0, 0) of the screen.
+  for (int y = 0; y < 200; ++y)
+    for (int x = 0; x < 300; ++x) {
+      const bool inner = x >= 10 && x < 60 && y >= 20 && y < 60;
+      ASSERT_EQ(screen->At(x, y), inner ? 0xFF8000u : 0x123456u) << x << "," << y;
+    }
+}
+
+TEST_F(XServer, NoOrABadDisplayGivesNoGrab) {
+  setenv("DISPLAY", ":999", 1);
+  std::string error;
+  EXPECT_FALSE(GrabScreen(&error));
+  EXPECT_FALSE(error.empty());
+  unsetenv("DISPLAY");
+  EXPECT_FALSE(GrabScreen(&error));
 }
 
 }  // namespace

@@ -114,6 +114,39 @@ TEST_F(ManifestTest, ReadsFieldsLinksAndFiles) {
   EXPECT_EQ(other.items[1].As<scene::LinkRecord>().linkMode, -1);
 }
 
+TEST_F(ManifestTest, TextIsStoredInTheCodePageOfItsFont) {
+  struct Case {
+    int charSet;
+    const char* utf8;
+    const char* stored;  // null: refused
+  } cases[] = {
+      {0, "Gr\u00fc\u00dfe aus K\u00f6ln",
+       "Gr\xFC\xDF"
+       "e aus K\xF6ln"},
+      {204, "\u041f\u0440\u0438\u0432\u0435\u0442", "\xCF\xF0\xE8\xE2\xE5\xF2"},
+      {161, "\u03a3", "\xD3"},
+      {128, "\u3042a",
+       "\x82\xA0"
+       "a"},
+      {0, "\u041f", nullptr},    // Cyrillic in a Latin font
+      {204, "\u03a3", nullptr},  // Greek in a Cyrillic font
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.utf8);
+    json doc = {
+        {"items", json::array({json{{"class", "PictureItem"},
+                                    {"name", "t"},
+                                    {"source", 1},
+                                    {"text", json::parse(std::string("\"") + c.utf8 + "\"")},
+                                    {"font", {{"charSet", c.charSet}}}}})}};
+    if (!c.stored) {
+      EXPECT_EQ(Fault(doc), "0:text");
+      continue;
+    }
+    EXPECT_EQ(scenepack::ParseManifest(doc, dir_).items[0].text, c.stored);
+  }
+}
+
 TEST_F(ManifestTest, FaultsNameTheItemAndField) {
   EXPECT_EQ(Fault(GoodShow()), "accepted");
   json d = GoodShow();
@@ -261,6 +294,39 @@ TEST_F(ManifestTest, CommandFaultWritesNothing) {
   EXPECT_FALSE(fs::exists(dir_ / "new"));
   for (const auto& e : fs::directory_iterator(dir_))
     EXPECT_EQ(e.path().filename().string().find("out."), std::string::npos) << e.path();
+}
+
+TEST_F(ManifestTest, OnlyRegularFilesAreReadOrReplaced) {
+  // Non-regular picture files: a device that never ends, a FIFO nobody writes to, a folder.
+  ASSERT_EQ(mkfifo((dir_ / "fifo").c_str(), 0600), 0);
+  fs::create_directory(dir_ / "folder");
+  for (const std::string file :
+       {std::string("/dev/zero"), (dir_ / "fifo").string(), (dir_ / "folder").string()}) {
+    json d = GoodShow();
+    d["items"][0]["file"] = file;
+    EXPECT_EQ(Fault(d), "0:file") << file;
+  }
+  WriteFile("good.json", GoodShow().dump());
+  EXPECT_EQ(RunScenepack({(dir_ / "fifo").string(), "-o", (dir_ / "out").string()}), 1);
+
+  // Targets that are not regular files stay what they are; nothing is written beside them.
+  // (The link stands for a device node: replacing it would be replacing the device.)
+  fs::create_symlink("/dev/zero", dir_ / "zero-link");
+  for (const char* target : {"fifo", "folder", "zero-link"}) {
+    EXPECT_EQ(RunScenepack({(dir_ / "good.json").string(), "-o", (dir_ / target).string(),
+                            "--archive-only"}),
+              1)
+        << target;
+  }
+  EXPECT_TRUE(fs::is_fifo(dir_ / "fifo"));
+  EXPECT_TRUE(fs::is_directory(dir_ / "folder"));
+  EXPECT_TRUE(fs::is_symlink(dir_ / "zero-link"));
+  for (const auto& e : fs::directory_iterator(dir_)) {
+    const std::string name = e.path().filename().string();
+    EXPECT_TRUE(name.find('.') == std::string::npos || name.ends_with(".json") ||
+                name.ends_with(".jpg") || name.ends_with(".mp3"))
+        << "left behind: " << name;
+  }
 }
 
 }  // namespace

@@ -1,0 +1,205 @@
+#include "platform/audio/audio_device.h"
+
+#include <SDL.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "platform/audio/sound_track.h"
+#include "platform/sys/clock.h"
+#include "platform/sys/event.h"
+
+namespace audio {
+namespace {
+
+// How long a device in virtual time waits for a streaming voice's owner to queue its next
+// buffer (the owner answers in microseconds; this only bounds a stuck owner).
+constexpr auto kSettleLimit = std::chrono::milliseconds(2000);
+// Virtual time steps while a thread waits for a sound to end.
+constexpr auto kVirtualWaitStep = std::chrono::milliseconds(2);
+
+class SdlAudioDevice final : public AudioDevice {
+ public:
+  SdlAudioDevice(sys::Clock& clock, SoundTrack* track) : clock_(clock), track_(track) {}
+  ~SdlAudioDevice() override {
+    if (device_) SDL_CloseAudioDevice(device_);
+    if (initialised_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  }
+
+  bool Open(std::string* error) {
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+      if (error) *error = SDL_GetError();
+      return false;
+    }
+    initialised_ = true;
+    SDL_AudioSpec want{};
+    want.freq = kTrackRate;
+    want.format = AUDIO_S16SYS;
+    want.channels = kTrackChannels;
+    want.samples = 1024;
+    want.callback = &SdlAudioDevice::Callback;
+    want.userdata = this;
+    SDL_AudioSpec have{};
+    device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    if (device_ == 0) {
+      if (error) *error = SDL_GetError();
+      return false;
+    }
+    start_ = TrackFrameAt(clock_.Elapsed());
+    SDL_PauseAudioDevice(device_, 0);
+    return true;
+  }
+
+  void WaitForSound(sys::Clock&, const sys::Event& event) override { event.Wait(); }
+
+ private:
+  static void Callback(void* self, Uint8* stream, int len) {
+    auto* d = static_cast<SdlAudioDevice*>(self);
+    const int64_t frames = len / (2 * kTrackChannels);
+    auto* out = reinterpret_cast<int16_t*>(stream);
+    d->mixer_.Pull(frames, out);
+    if (d->track_) {
+      d->track_->Push(d->start_ + d->played_,
+                      std::span<const int16_t>(out, static_cast<size_t>(frames) * kTrackChannels));
+    }
+    d->played_ += frames;
+  }
+
+  sys::Clock& clock_;
+  SoundTrack* track_;
+  SDL_AudioDeviceID device_ = 0;
+  bool initialised_ = false;
+  int64_t start_ = 0;
+  int64_t played_ = 0;
+};
+
+// Real time without an output: a thread takes each buffer off its voice when its nominal
+// play time has passed, sleeping until the next buffer end or the next change.
+class NullAudioDevice final : public AudioDevice {
+ public:
+  NullAudioDevice(sys::Clock& clock, SoundTrack* track) : clock_(clock), track_(track) {
+    position_ = TrackFrameAt(clock_.Elapsed());
+    mixer_.SetOnChange([this] {
+      {
+        std::lock_guard lock(mutex_);
+        changed_ = true;
+      }
+      cv_.notify_all();
+    });
+    thread_ = std::thread([this] { Run(); });
+  }
+  ~NullAudioDevice() override {
+    {
+      std::lock_guard lock(mutex_);
+      quit_ = true;
+    }
+    cv_.notify_all();
+    thread_.join();
+    mixer_.SetOnChange(nullptr);
+  }
+  void WaitForSound(sys::Clock&, const sys::Event& event) override { event.Wait(); }
+
+ private:
+  void Run() {
+    std::vector<int16_t> block;
+    std::unique_lock lock(mutex_);
+    while (!quit_) {
+      changed_ = false;
+      lock.unlock();
+      const int64_t now = TrackFrameAt(clock_.Elapsed());
+      int64_t boundary = mixer_.FramesToNextBoundary();
+      if (boundary < 0) {
+        // Nothing plays: time passes in silence.
+        position_ = std::max(position_, now);
+        lock.lock();
+        cv_.wait(lock, [&] { return quit_ || changed_; });
+        continue;
+      }
+      const int64_t due = std::min(now - position_, boundary);
+      if (due > 0) {
+        block.assign(static_cast<size_t>(due) * kTrackChannels, 0);
+        mixer_.Pull(due, block.data());
+        if (track_) track_->Push(position_, block);
+        position_ += due;
+        lock.lock();
+        continue;
+      }
+      // Sleep until the first buffer ends (at most half a second, so the track advances).
+      const int64_t wake = position_ + std::min<int64_t>(boundary, kTrackRate / 2);
+      const auto wait = TrackTimeOf(wake) - clock_.Elapsed();
+      lock.lock();
+      if (wait.count() > 0) cv_.wait_for(lock, wait, [&] { return quit_ || changed_; });
+    }
+  }
+
+  sys::Clock& clock_;
+  SoundTrack* track_;
+  int64_t position_ = 0;
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  bool quit_ = false;
+  bool changed_ = false;
+  std::thread thread_;
+};
+
+}  // namespace
+
+std::unique_ptr<AudioDevice> OpenSdlAudioDevice(sys::Clock& showClock, SoundTrack* track,
+                                                std::string* error) {
+  auto d = std::make_unique<SdlAudioDevice>(showClock, track);
+  if (!d->Open(error)) return nullptr;
+  return d;
+}
+
+std::unique_ptr<AudioDevice> OpenNullAudioDevice(sys::Clock& showClock, SoundTrack* track) {
+  return std::make_unique<NullAudioDevice>(showClock, track);
+}
+
+void VirtualAudioDevice::WaitForSound(sys::Clock& clock, const sys::Event& event) {
+  while (!event.IsSet()) clock.WaitFor(event, kVirtualWaitStep);
+}
+
+void VirtualAudioDevice::Hold() {
+  std::lock_guard lock(holdMutex_);
+  ++holds_;
+}
+
+void VirtualAudioDevice::Release() {
+  {
+    std::lock_guard lock(holdMutex_);
+    if (holds_ > 0) --holds_;
+  }
+  holdCv_.notify_all();
+}
+
+void VirtualAudioDevice::Settle() {
+  // A streaming owner gets to queue its next buffer, or finish, at the instant its last
+  // one ended.
+  if (mixer_.Dry()) mixer_.WaitNotDry(kSettleLimit);
+  std::unique_lock lock(holdMutex_);
+  holdCv_.wait_for(lock, kSettleLimit, [&] { return holds_ == 0; });
+}
+
+void VirtualAudioDevice::OnAdvance(std::chrono::nanoseconds, std::chrono::nanoseconds to) {
+  const int64_t target = TrackFrameAt(to);
+  std::vector<int16_t> block;
+  Settle();
+  while (position_ < target) {
+    int64_t boundary = mixer_.FramesToNextBoundary();
+    if (boundary < 0) {
+      position_ = target;
+      break;
+    }
+    const int64_t n = std::min(target - position_, boundary);
+    block.assign(static_cast<size_t>(n) * kTrackChannels, 0);
+    mixer_.Pull(n, block.data());
+    if (track_) track_->Push(position_, block);
+    position_ += n;
+    Settle();
+  }
+}
+
+}  // namespace audio

@@ -1,0 +1,235 @@
+#include "platform/audio/mixer.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+
+#include "platform/audio/sound_track.h"
+
+namespace audio {
+
+namespace {
+
+void Drain(SDL_AudioStream* stream, std::vector<int16_t>& out) {
+  while (true) {
+    const int avail = SDL_AudioStreamAvailable(stream);
+    if (avail <= 0) return;
+    const size_t old = out.size();
+    out.resize(old + static_cast<size_t>(avail) / 2);
+    const int got = SDL_AudioStreamGet(stream, out.data() + old, avail);
+    out.resize(old + static_cast<size_t>(std::max(got, 0)) / 2);
+    if (got <= 0) return;
+  }
+}
+
+}  // namespace
+
+std::vector<int16_t> ConvertSdlPcm(uint16_t sdlFormat, int channels, int rate,
+                                   std::span<const uint8_t> pcm) {
+  const size_t frameBytes = static_cast<size_t>(SDL_AUDIO_BITSIZE(sdlFormat) / 8 * channels);
+  if (frameBytes == 0 || rate <= 0) return {};
+  const uint64_t frames = pcm.size() / frameBytes;
+  SDL_AudioStream* stream = SDL_NewAudioStream(sdlFormat, static_cast<Uint8>(channels), rate,
+                                               AUDIO_S16SYS, kTrackChannels, kTrackRate);
+  if (!stream) return {};
+  std::vector<int16_t> out;
+  bool ok = true;
+  // In slices: SDL takes an int length.
+  for (size_t at = 0; at < frames * frameBytes && ok; at += 1 << 20) {
+    const size_t n = std::min<size_t>(frames * frameBytes - at, 1 << 20);
+    ok = SDL_AudioStreamPut(stream, pcm.data() + at, static_cast<int>(n)) == 0;
+    if (ok) Drain(stream, out);
+  }
+  // SDL's resampler keeps back its last few hundred input frames even when flushed:
+  // silence pushes them out, and the output is cut to the sound's true length.
+  std::vector<uint8_t> silence(1024 * frameBytes, 0);
+  if (!SDL_AUDIO_ISSIGNED(sdlFormat)) {
+    const int bytes = SDL_AUDIO_BITSIZE(sdlFormat) / 8;
+    const int high = SDL_AUDIO_ISBIGENDIAN(sdlFormat) ? 0 : bytes - 1;
+    for (size_t i = static_cast<size_t>(high); i < silence.size();
+         i += static_cast<size_t>(bytes)) {
+      silence[i] = 0x80;
+    }
+  }
+  ok = ok && SDL_AudioStreamPut(stream, silence.data(), static_cast<int>(silence.size())) == 0 &&
+       SDL_AudioStreamFlush(stream) == 0;
+  if (ok) Drain(stream, out);
+  SDL_FreeAudioStream(stream);
+  if (!ok) return {};
+  const uint64_t length = frames * kTrackRate / static_cast<uint64_t>(rate);
+  out.resize(std::min<size_t>(out.size() / kTrackChannels, length) * kTrackChannels);
+  return out;
+}
+
+std::vector<int16_t> ConvertToTrack(const WAVEFORMATEX& format, std::span<const uint8_t> pcm) {
+  if (!IsPlayablePcm(format)) return {};
+  const size_t whole = pcm.size() / format.nBlockAlign * format.nBlockAlign;
+  if (whole == 0) return {};
+  return ConvertSdlPcm(format.wBitsPerSample == 8 ? AUDIO_U8 : AUDIO_S16LSB, format.nChannels,
+                       static_cast<int>(format.nSamplesPerSec), pcm.first(whole));
+}
+
+Mixer::VoiceRef Mixer::Open(DoneFn done, bool streaming) {
+  auto v = std::make_shared<Voice>();
+  v->done = std::move(done);
+  v->streaming = streaming;
+  std::lock_guard lock(mutex_);
+  voices_.push_back(v);
+  return v;
+}
+
+void Mixer::Queue(const VoiceRef& voice, std::vector<int16_t> frames, void* tag, bool loop) {
+  std::vector<Returned> done;
+  {
+    std::lock_guard lock(mutex_);
+    if (voice->closed) return;
+    voice->dry = false;
+    Buffer b;
+    b.frames = std::move(frames);
+    b.tag = tag;
+    // A looping buffer without frames would never end a pull.
+    b.loop = loop && b.Frames() > 0;
+    if (b.Frames() == 0) {
+      done.push_back({voice, tag});
+      ++voice->callbacks;
+    } else {
+      voice->queue.push_back(std::move(b));
+    }
+  }
+  cv_.notify_all();
+  Deliver(done);
+  Changed();
+}
+
+void Mixer::Reset(const VoiceRef& voice) {
+  std::vector<Returned> done;
+  {
+    std::lock_guard lock(mutex_);
+    voice->dry = false;
+    for (auto& b : voice->queue) {
+      done.push_back({voice, b.tag});
+      ++voice->callbacks;
+    }
+    voice->queue.clear();
+  }
+  cv_.notify_all();
+  Deliver(done);
+  Changed();
+}
+
+void Mixer::Close(const VoiceRef& voice) {
+  Reset(voice);
+  {
+    std::unique_lock lock(mutex_);
+    voice->closed = true;
+    voice->dry = false;
+    cv_.wait(lock, [&] { return voice->callbacks == 0; });
+    std::erase(voices_, voice);
+  }
+  cv_.notify_all();
+  Changed();
+}
+
+size_t Mixer::Queued(const VoiceRef& voice) {
+  std::lock_guard lock(mutex_);
+  return voice->queue.size();
+}
+
+bool Mixer::Active() {
+  std::lock_guard lock(mutex_);
+  for (auto& v : voices_) {
+    if (!v->queue.empty()) return true;
+  }
+  return false;
+}
+
+int64_t Mixer::FramesToNextBoundary() {
+  std::lock_guard lock(mutex_);
+  int64_t best = -1;
+  for (auto& v : voices_) {
+    if (v->queue.empty()) continue;
+    const Buffer& b = v->queue.front();
+    int64_t left = static_cast<int64_t>(b.Frames() - b.pos);
+    if (best < 0 || left < best) best = left;
+  }
+  return best;
+}
+
+void Mixer::Pull(int64_t frames, int16_t* out) {
+  std::vector<int32_t> acc(static_cast<size_t>(frames) * kTrackChannels, 0);
+  std::vector<Returned> done;
+  {
+    std::lock_guard lock(mutex_);
+    for (auto& v : voices_) {
+      size_t at = 0;
+      while (at < static_cast<size_t>(frames) && !v->queue.empty()) {
+        Buffer& b = v->queue.front();
+        size_t take = std::min(static_cast<size_t>(frames) - at, b.Frames() - b.pos);
+        const int16_t* src = b.frames.data() + b.pos * kTrackChannels;
+        int32_t* dst = acc.data() + at * kTrackChannels;
+        for (size_t i = 0; i < take * kTrackChannels; ++i) dst[i] += src[i];
+        b.pos += take;
+        at += take;
+        if (b.pos == b.Frames()) {
+          if (b.loop) {
+            b.pos = 0;
+            continue;
+          }
+          done.push_back({v, b.tag});
+          ++v->callbacks;
+          v->queue.pop_front();
+          if (v->queue.empty() && v->streaming) v->dry = true;
+        }
+      }
+    }
+  }
+  for (size_t i = 0; i < acc.size(); ++i) {
+    out[i] = static_cast<int16_t>(std::clamp(acc[i], -32768, 32767));
+  }
+  Deliver(done);
+}
+
+void Mixer::Deliver(std::vector<Returned>& done) {
+  for (auto& r : done) {
+    if (r.voice->done) r.voice->done(r.tag);
+    {
+      std::lock_guard lock(mutex_);
+      --r.voice->callbacks;
+    }
+    cv_.notify_all();
+  }
+}
+
+bool Mixer::Dry() {
+  std::lock_guard lock(mutex_);
+  for (auto& v : voices_) {
+    if (v->dry) return true;
+  }
+  return false;
+}
+
+void Mixer::WaitNotDry(std::chrono::milliseconds limit) {
+  std::unique_lock lock(mutex_);
+  cv_.wait_for(lock, limit, [&] {
+    for (auto& v : voices_) {
+      if (v->dry) return false;
+    }
+    return true;
+  });
+}
+
+void Mixer::SetOnChange(std::function<void()> onChange) {
+  std::lock_guard lock(mutex_);
+  onChange_ = std::move(onChange);
+}
+
+void Mixer::Changed() {
+  std::function<void()> f;
+  {
+    std::lock_guard lock(mutex_);
+    f = onChange_;
+  }
+  if (f) f();
+}
+
+}  // namespace audio

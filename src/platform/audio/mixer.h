@@ -1,0 +1,90 @@
+#pragma once
+// The voices that play at once (the MP3 output, a wave sound) and their mix. Every voice
+// holds a queue of buffers already converted to the track format (16-bit stereo, 44100 Hz);
+// the audio device pulls mixed frames as it plays them and each buffer whose last frame
+// was pulled goes back to its owner through the voice's done function.
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <span>
+#include <vector>
+
+#include "platform/audio/wave_format.h"
+
+namespace audio {
+
+// Converts PCM of `format` to the track format; empty when the format is not playable.
+std::vector<int16_t> ConvertToTrack(const WAVEFORMATEX& format, std::span<const uint8_t> pcm);
+// Converts whole frames of SDL sample format `sdlFormat` to the track format.
+std::vector<int16_t> ConvertSdlPcm(uint16_t sdlFormat, int channels, int rate,
+                                   std::span<const uint8_t> pcm);
+
+class Mixer {
+ public:
+  // Called with the buffer's tag when the buffer has played or was returned by a reset.
+  using DoneFn = std::function<void(void* tag)>;
+  struct Voice;
+  using VoiceRef = std::shared_ptr<Voice>;
+
+  // streaming: the owner keeps feeding buffers (waveOut); a device in virtual time waits
+  // for such an owner when its queue runs dry.
+  VoiceRef Open(DoneFn done, bool streaming);
+  // Queues converted frames; loop plays them again and again until a reset.
+  void Queue(const VoiceRef& voice, std::vector<int16_t> frames, void* tag, bool loop);
+  // Returns every queued buffer (done functions run on this thread before it returns).
+  void Reset(const VoiceRef& voice);
+  // Reset, then no more done calls: waits for any that another thread is running.
+  void Close(const VoiceRef& voice);
+  size_t Queued(const VoiceRef& voice);
+
+  // Device side.
+  // Whether any voice has frames to play.
+  bool Active();
+  // Frames until the first buffer of any voice ends; -1 when nothing plays.
+  int64_t FramesToNextBoundary();
+  // Mixes `frames` frames into out (interleaved stereo) and returns finished buffers.
+  void Pull(int64_t frames, int16_t* out);
+  // True while a streaming voice ran dry and its owner has not queued, reset or closed it.
+  bool Dry();
+  // Waits (real time, at most `limit`) until no voice is dry.
+  void WaitNotDry(std::chrono::milliseconds limit);
+  // Called (without the mixer's lock) when a voice got frames or was reset or closed.
+  void SetOnChange(std::function<void()> onChange);
+
+ private:
+  struct Buffer {
+    std::vector<int16_t> frames;
+    size_t pos = 0;  // frames played
+    void* tag = nullptr;
+    bool loop = false;
+    size_t Frames() const { return frames.size() / 2; }
+  };
+  struct Returned {
+    VoiceRef voice;
+    void* tag;
+  };
+  void Deliver(std::vector<Returned>& done);
+  void Changed();
+
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  std::vector<VoiceRef> voices_;
+  std::function<void()> onChange_;
+
+ public:
+  struct Voice {
+    DoneFn done;
+    bool streaming = false;
+    bool closed = false;
+    bool dry = false;
+    int callbacks = 0;  // done calls running now
+    std::deque<Buffer> queue;
+  };
+};
+
+}  // namespace audio

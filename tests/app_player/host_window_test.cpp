@@ -1,0 +1,191 @@
+// The player as a screen-saver host runs it: on a window the host made, ended by SIGTERM;
+// and as a user runs it without any display. Each test has its own X server.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "support/player_process.h"
+#include "support/x11_host.h"
+#include "support/x_server.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using SteadyClock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr uint32_t kRed = 0xFF0000;
+
+class HostRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/sp-host-XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    dir_ = tmpl;
+    fs::create_directories(dir_ / "config");
+    fs::create_directories(dir_ / "tmp");
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  // A saver file that paints its whole screen red and stays.
+  std::string PackRedSaver() {
+    std::ofstream(dir_ / "red.json") << R"({"version": 4.31, "items": [
+      {"class": "BackgroundItem", "color": {"color": "#FF0000", "useWindowBackground": 0}},
+      {"class": "LoopStartItem"},
+      {"class": "PauseItem", "pauseMs": 60000},
+      {"class": "LoopEndItem", "endless": 1}]})";
+    const std::string out = (dir_ / "red.scr").string();
+    EXPECT_EQ(RunToEnd({SP_SCENEPACK, (dir_ / "red.json").string(), "-o", out}, {}), 0) << Err();
+    return out;
+  }
+
+  pid_t Start(const std::vector<std::string>& args, const std::vector<std::string>& env) {
+    pid_t pid = testsupport::SpawnInHome(args, dir_.string(), (dir_ / "err.txt").string(), env);
+    EXPECT_GT(pid, 0);
+    return pid;
+  }
+  int WaitExit(pid_t pid) {
+    int st = 0;
+    waitpid(pid, &st, 0);
+    return WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+  }
+  int RunToEnd(const std::vector<std::string>& args, const std::vector<std::string>& env) {
+    return WaitExit(Start(args, env));
+  }
+  // SIGTERM, as the host ends its hack; returns the exit status and how long the end took.
+  int Terminate(pid_t pid, std::chrono::milliseconds* took) {
+    const auto t0 = SteadyClock::now();
+    kill(pid, SIGTERM);
+    const int status = WaitExit(pid);
+    *took = std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now() - t0);
+    return status;
+  }
+  std::string Err() {
+    std::ifstream in(dir_ / "err.txt");
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+  }
+
+  fs::path dir_;
+};
+
+bool WaitForPixel(testx11::HostWindow& host, int x, int y, uint32_t colour,
+                  std::chrono::milliseconds timeout) {
+  const auto end = SteadyClock::now() + timeout;
+  while (SteadyClock::now() < end) {
+    if (host.PixelAt(x, y) == colour) return true;
+    std::this_thread::sleep_for(20ms);
+  }
+  return false;
+}
+
+std::string Hex(uint64_t v) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "0x%llx", static_cast<unsigned long long>(v));
+  return buf;
+}
+
+TEST_F(HostRun, DrawsOnlyOnTheHostWindowGivenEachWayFollowsItsSizeAndEndsOnSigterm) {
+  testsupport::XServer server;
+  if (server.Display().empty()) GTEST_SKIP() << "Xvfb not available";
+  const std::string saver = PackRedSaver();
+  testx11::Observer observer(server.Display());
+  ASSERT_TRUE(observer.Ok());
+  const std::string display = "DISPLAY=" + server.Display();
+
+  struct Case {
+    const char* how;
+    bool resize;
+  };
+  const Case cases[] = {{"-root with XSCREENSAVER_WINDOW in hex", true},
+                        {"--root with XSCREENSAVER_WINDOW in decimal", false},
+                        {"-window-id in hex", false},
+                        {"--window-id in decimal", true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.how);
+    testx11::HostWindow host(server.Display(), 200, 150);
+    ASSERT_TRUE(host.Ok());
+    const std::vector<uint64_t> before = observer.MappedTopLevels();
+    const std::string id = std::to_string(host.Id());
+    std::vector<std::string> args = {saver};
+    // The sound device's libraries (ALSA through SDL) keep allocations until exit.
+    std::vector<std::string> env = {display, "LSAN_OPTIONS=detect_leaks=0"};
+    const std::string how = c.how;
+    if (how.rfind("-root", 0) == 0) {
+      args.push_back("-root");
+      env.push_back("XSCREENSAVER_WINDOW=" + Hex(host.Id()));
+    } else if (how.rfind("--root", 0) == 0) {
+      args.push_back("--root");
+      env.push_back("XSCREENSAVER_WINDOW=" + id);
+    } else if (how.rfind("-window-id", 0) == 0) {
+      args.insert(args.end(), {"-window-id", Hex(host.Id())});
+    } else {
+      args.insert(args.end(), {"--window-id", id});
+    }
+    const pid_t pid = Start(args, env);
+    ASSERT_TRUE(WaitForPixel(host, 199, 149, kRed, 20s)) << Err();
+    EXPECT_EQ(host.PixelAt(0, 0), kRed);
+    if (c.resize) {
+      host.Resize(320, 240);
+      EXPECT_TRUE(WaitForPixel(host, 319, 239, kRed, 10s));
+      EXPECT_EQ(host.PixelAt(160, 120), kRed);
+    }
+    // No window of the player's own came up anywhere.
+    EXPECT_EQ(observer.MappedTopLevels(), before);
+    std::chrono::milliseconds took{};
+    EXPECT_EQ(Terminate(pid, &took), 0) << Err();
+    // Generous for a loaded machine; the promise is well under a second.
+    EXPECT_LT(took.count(), 5000);
+    // Nothing of the player's stays; the sound server's client library keeps a folder of
+    // its own there ("pulse-..."), which is not ours to remove.
+    for (const auto& e : fs::directory_iterator(dir_ / "tmp")) {
+      if (e.path().filename().string().rfind("pulse-", 0) == 0) continue;
+      ADD_FAILURE() << "left behind: " << e.path();
+    }
+  }
+}
+
+TEST_F(HostRun, BadHostWindowIdsAreRefused) {
+  testsupport::XServer server;
+  if (server.Display().empty()) GTEST_SKIP() << "Xvfb not available";
+  const std::string saver = PackRedSaver();
+  const std::string display = "DISPLAY=" + server.Display();
+  // Not a number, and a well-formed id that names no window.
+  EXPECT_EQ(RunToEnd({saver, "-window-id", "0xZZ"}, {display}), 2);
+  EXPECT_EQ(RunToEnd({saver, "-root"}, {display, "XSCREENSAVER_WINDOW=window"}), 1);
+  EXPECT_NE(Err().find("XSCREENSAVER_WINDOW"), std::string::npos) << Err();
+  EXPECT_EQ(RunToEnd({saver, "--window-id", "0x1fffff0"}, {display}), 1);
+  EXPECT_NE(Err().find("host window"), std::string::npos) << Err();
+}
+
+TEST_F(HostRun, WithoutADisplayItSaysSoInsteadOfPlayingInvisibly) {
+  const std::string saver = PackRedSaver();
+  for (const std::string display : {"", ":1999"}) {
+    // D-Bus, loaded for the desktop's settings, keeps a few allocations until exit.
+    std::vector<std::string> env = {"LSAN_OPTIONS=detect_leaks=0"};
+    if (!display.empty()) env.push_back("DISPLAY=" + display);
+    for (const char* mode : {"/s", "-root"}) {
+      SCOPED_TRACE(display + " " + mode);
+      EXPECT_EQ(RunToEnd({saver, mode}, env), 1);
+      const std::string err = Err();
+      EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+      EXPECT_NE(err.find(display.empty() ? "DISPLAY is not set" : "'" + display + "'"),
+                std::string::npos)
+          << err;
+    }
+  }
+  // Asked for, the invisible run is fine.
+  EXPECT_EQ(RunToEnd({saver, "--headless", "--seconds", "0.1", "/s"}, {}), 0) << Err();
+}
+
+}  // namespace
