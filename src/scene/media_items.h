@@ -14,6 +14,7 @@ class MediaItem final : public ItemOf<MediaItem, kMediaItem>, public MediaRecord
   void addReference(SceneItem* holder) override { references.push_back(holder); }
   MediaRecord& record() { return *this; }
   const MediaRecord& record() const { return *this; }
+  std::string sourceFileName() const override { return fileName; }
   // Plays the embedded file: wave sounds and MP3 pieces (video clips are the video
   // window's). Returns false when nothing was started (muted, no sound, unusable data).
   bool playMedia(bool wait, bool loop, PlayHost& host, int32_t x, int32_t y);

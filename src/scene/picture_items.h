@@ -25,6 +25,7 @@ class PictureItem final : public ItemOf<PictureItem, kPictureItem>, public Pictu
   ~PictureItem() override;
   PictureRecord& record() { return *this; }
   const PictureRecord& record() const { return *this; }
+  std::string sourceFileName() const override { return fileName; }
 
   // Decodes a picture file (BMP, JPEG, icon, cursor) into `bitmap`; messages on failure.
   // budgetLeft: pixels the show may still decode; lowered by the picture's own.

@@ -1,11 +1,20 @@
 #include "scene/scene_item.h"
 
+#include "scene/code_page.h"
 #include "scene/project_archive.h"
 
 namespace scene {
 
 const char* ItemClassName(int32_t kind) {
   return kind >= 0 && kind < kItemKindCount ? kItemClassNames[static_cast<size_t>(kind)] : "";
+}
+
+std::string SceneItem::describe(size_t position) const {
+  std::string s = "item " + std::to_string(position) + " (" + className() + " \"" +
+                  Windows1252ToUtf8(name.text) + "\"";
+  const std::string file = sourceFileName();
+  if (!file.empty()) s += ", file \"" + Windows1252ToUtf8(file) + "\"";
+  return s + ")";
 }
 
 void SceneItem::loadHeader(ProjectArchive& archive) {

@@ -40,6 +40,10 @@ class SceneItem {
   int32_t isDisabled() const { return disabled; }
 
   const char* className() const { return ItemClassName(kind); }
+  // The name of the file an item's data was made from (pictures and media), "" if none.
+  virtual std::string sourceFileName() const { return {}; }
+  // "item 3 (PictureItem \"beach\", file \"beach.jpg\")", for messages about this item.
+  std::string describe(size_t position) const;
 
   TextProperty name;
   int32_t tagValue = 0;

@@ -157,9 +157,8 @@ bool ReadScene(ProjectArchive& archive, SceneList& list, SceneLoadFailure* failu
   for (size_t j = 0; j < list.size(); ++j) {
     if (!list.at(j).prepare(list)) {
       if (failure) {
-        *failure = SceneLoadFailure{
-            "item " + std::to_string(j) + " (" + list.at(j).className() + ") could not be prepared",
-            archive.Position(), true};
+        *failure = SceneLoadFailure{list.at(j).describe(j) + " could not be prepared",
+                                    archive.Position(), true};
       }
       list.Clear();
       return false;
