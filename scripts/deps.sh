@@ -7,6 +7,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   libsdl2-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-liberation
   libjpeg62-turbo-dev libpng-dev libmpg123-dev
+  libturbojpeg0-dev libgif-dev libwebp-dev libtiff-dev
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
   libjpeg-turbo-progs imagemagick xvfb xauth
   libglib2.0-dev libglib2.0-dev-bin libx11-dev libxtst-dev libxrandr-dev

@@ -14,7 +14,9 @@
 #include <variant>
 
 #include "platform/text/char_set_decoder.h"
+#include "scene/scene_list.h"
 #include "scenepack/archive_writer.h"
+#include "scenepack/effect_names.h"
 #include "scenepack/saver_file.h"
 
 namespace scenepack {
@@ -86,6 +88,15 @@ class FieldReader {
     Int(key, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max(), out);
   }
   void Byte(const std::string& key, uint8_t& out) const { Int(key, 0, 255, out); }
+
+  // An effect by number or by its name in the effect table.
+  void Effect(const std::string& key, int32_t& out) const {
+    if (!Has(key) || !obj_.at(key).is_string()) return I32(key, out);
+    const auto name = obj_.at(key).get<std::string>();
+    const auto number = EffectByName(name);
+    if (!number) Fail(key, "no effect is called \"" + name + "\" (scenepack --list-effects)");
+    out = *number;
+  }
 
   // A COLORREF as an integer (0x00BBGGRR) or as "#RRGGBB".
   void Color(const std::string& key, uint32_t& out) const {
@@ -174,7 +185,7 @@ template <class R>
 void ReadFields(const FieldReader& r, int index, const std::string& name, R& record,
                 const std::string& prefix);
 
-template <class T>
+template <class R, class T>
 void ReadValue(const FieldReader& r, const char* key, int index, const std::string& name, T& value,
                const std::string& prefix) {
   if constexpr (scene::kIsPath<T> || scene::kIsColor<T> || std::is_same_v<T, FontRecord>) {
@@ -187,7 +198,10 @@ void ReadValue(const FieldReader& r, const char* key, int index, const std::stri
     ReadFields(nested, index, name, value, prefix + key + ".");
     if constexpr (scene::kIsPath<T>) nested.OnlyKnown(known);
   } else if constexpr (std::is_same_v<T, int32_t>) {
-    r.I32(key, value);
+    if (scene::kIsPath<R> && std::string_view(key) == "effect")
+      r.Effect(key, value);
+    else
+      r.I32(key, value);
   } else if constexpr (std::is_same_v<T, uint32_t>) {
     r.Color(key, value);
   } else if constexpr (std::is_same_v<T, uint8_t>) {
@@ -218,19 +232,20 @@ void ReadFields(const FieldReader& r, int index, const std::string& name, R& rec
       // A text picture's text waits for its font, whose character set gives its code page.
       if constexpr (std::is_same_v<R, scene::PictureRecord>)
         if (std::string_view(row.name) == "text") return;
-      ReadValue(r, row.name, index, name, value, prefix);
+      ReadValue<R>(r, row.name, index, name, value, prefix);
     }
   });
 }
 
 }  // namespace
 
-Show ParseManifest(const json& doc, const std::filesystem::path& baseDir) {
+Show ParseManifest(const json& doc, const std::filesystem::path& baseDir,
+                   const PackOptions& options) {
   if (!doc.is_object()) throw ShowError(-1, "", "", "the manifest must be a JSON object");
   Show show;
   const std::string noName;
   FieldReader top(doc, -1, noName, "");
-  top.OnlyKnown({"version", "wideStrings", "items"});
+  top.OnlyKnown({"version", "wideStrings", "keepPictureBytes", "items"});
   if (doc.contains("version")) {
     const json& v = doc.at("version");
     if (!v.is_number()) top.Fail("version", "must be a number");
@@ -243,6 +258,14 @@ Show ParseManifest(const json& doc, const std::filesystem::path& baseDir) {
     if (!doc.at("wideStrings").is_boolean()) top.Fail("wideStrings", "must be true or false");
     show.wideStrings = doc.at("wideStrings").get<bool>();
   }
+  // Pictures go in byte for byte (an unpacked show packs again as it was).
+  bool keepPictureBytes = false;
+  if (doc.contains("keepPictureBytes")) {
+    if (!doc.at("keepPictureBytes").is_boolean())
+      top.Fail("keepPictureBytes", "must be true or false");
+    keepPictureBytes = doc.at("keepPictureBytes").get<bool>();
+  }
+  int64_t decodedPixels = 0;
   if (!doc.contains("items")) top.Fail("items", "missing");
   const json& items = doc.at("items");
   if (!items.is_array()) top.Fail("items", "must be an array");
@@ -316,9 +339,40 @@ Show ParseManifest(const json& doc, const std::filesystem::path& baseDir) {
           r.Fail("file", e.what());
         }
         if (bytes.empty()) r.Fail("file", full.string() + " is empty");
+        std::string storedExtension;
+        if (kind == kPictureItem && !keepPictureBytes) {
+          PackedPicture packed;
+          try {
+            packed = PackPicture(bytes, options.pictures);
+          } catch (const PictureError& e) {
+            r.Fail("file", full.string() + ": " + e.what());
+          }
+          if (packed.converted) {
+            bytes = std::move(packed.bytes);
+            if (bytes.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max()))
+              r.Fail("file", full.string() + ": larger than 2 GiB once converted");
+            if (packed.format != packed.storedAs)
+              storedExtension = packed.storedAs == "JPEG" ? ".jpg" : ".bmp";
+          }
+          if (options.notes && !packed.note.empty())
+            options.notes->push_back("item " + std::to_string(index) + " (\"" + utf8Name + "\"), " +
+                                     full.string() + ": " + packed.note);
+          // The player holds every picture of a show at once, within its budget.
+          decodedPixels += int64_t{packed.width} * packed.height;
+          if (decodedPixels > scene::kPictureBudgetPixels)
+            r.Fail("file", full.string() + ": the show's pictures would hold more than " +
+                               std::to_string(scene::kPictureBudgetPixels) +
+                               " pixels together, more than the player loads; use fewer or "
+                               "smaller pictures");
+        }
         file.data = scene::DataBlock::Of(bytes.data(), bytes.size());
         file.dataSize = static_cast<int32_t>(bytes.size());
-        auto base = Utf8ToCp1252(rel.filename().string());
+        // A converted picture is named for what it now holds.
+        const auto ownName =
+            storedExtension.empty()
+                ? rel.filename()
+                : std::filesystem::path(rel.filename()).replace_extension(storedExtension);
+        auto base = Utf8ToCp1252(ownName.string());
         if (!base && !r.Has("fileName"))
           r.Fail("file",
                  "the file's name holds a character that Windows-1252 cannot store; "
@@ -402,7 +456,7 @@ Show ParseManifest(const json& doc, const std::filesystem::path& baseDir) {
   return show;
 }
 
-Show LoadManifest(const std::filesystem::path& manifestPath) {
+Show LoadManifest(const std::filesystem::path& manifestPath, const PackOptions& options) {
   std::vector<uint8_t> text;
   try {
     text = ReadRegularFile(manifestPath, kMaxManifestBytes);
@@ -415,7 +469,7 @@ Show LoadManifest(const std::filesystem::path& manifestPath) {
   } catch (const json::exception& e) {
     throw ShowError(-1, "", "", manifestPath.string() + " is not valid JSON: " + e.what());
   }
-  return ParseManifest(doc, manifestPath.parent_path());
+  return ParseManifest(doc, manifestPath.parent_path(), options);
 }
 
 }  // namespace scenepack

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/sys/elf_image.h"
+#include "scenepack/picture_file.h"
 #include "scenepack/show_writer.h"
 
 namespace {
@@ -26,7 +27,11 @@ class ManifestTest : public ::testing::Test {
     std::string tmpl = (fs::temp_directory_path() / "scenepack-test-XXXXXX").string();
     ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
     dir_ = tmpl;
-    WriteFile("pic.jpg", std::string("\xFF\xD8\xFF\xE0 not really a JPEG", 23));
+    // Pictures are tried with the player's decoder, so this one is real.
+    const std::vector<uint8_t> rgb(8 * 8 * 3, 0x80);
+    const auto jpeg = scenepack::EncodeJpeg(rgb, 8, 8, 90);
+    picBytes_ = jpeg.size();
+    WriteFile("pic.jpg", std::string(jpeg.begin(), jpeg.end()));
     WriteFile("clip.mp3", "ID3 and some frames");
   }
   void TearDown() override { fs::remove_all(dir_); }
@@ -71,6 +76,7 @@ class ManifestTest : public ::testing::Test {
   }
 
   fs::path dir_;
+  size_t picBytes_ = 0;
 };
 
 TEST_F(ManifestTest, ReadsFieldsLinksAndFiles) {
@@ -79,8 +85,8 @@ TEST_F(ManifestTest, ReadsFieldsLinksAndFiles) {
   ASSERT_EQ(show.items.size(), 8u);
   const auto& pic = show.items[0].As<scene::PictureRecord>();
   EXPECT_EQ(pic.fileName, "pic.jpg");
-  EXPECT_EQ(pic.data.size, 23u);
-  EXPECT_EQ(pic.dataSize, 23);
+  EXPECT_EQ(pic.data.size, picBytes_);
+  EXPECT_EQ(pic.dataSize, static_cast<int32_t>(picBytes_));
   EXPECT_EQ(pic.textColor, scene::PictureRecord{}.textColor);
   EXPECT_EQ(show.items[1].As<scene::MediaRecord>().mediaType, 2);
   EXPECT_EQ(show.items[2].link, 0);
@@ -143,7 +149,8 @@ TEST_F(ManifestTest, TextIsStoredInTheCodePageOfItsFont) {
       EXPECT_EQ(Fault(doc), "0:text");
       continue;
     }
-    EXPECT_EQ(scenepack::ParseManifest(doc, dir_).items[0].text, c.stored);
+    EXPECT_EQ(scenepack::ParseManifest(doc, dir_).items[0].As<scene::PictureRecord>().text,
+              c.stored);
   }
 }
 
@@ -300,7 +307,7 @@ TEST_F(ManifestTest, OnlyRegularFilesAreReadOrReplaced) {
   // Non-regular picture files: a device that never ends, a FIFO nobody writes to, a folder.
   ASSERT_EQ(mkfifo((dir_ / "fifo").c_str(), 0600), 0);
   fs::create_directory(dir_ / "folder");
-  for (const std::string file :
+  for (const std::string& file :
        {std::string("/dev/zero"), (dir_ / "fifo").string(), (dir_ / "folder").string()}) {
     json d = GoodShow();
     d["items"][0]["file"] = file;
@@ -326,6 +333,33 @@ TEST_F(ManifestTest, OnlyRegularFilesAreReadOrReplaced) {
     EXPECT_TRUE(name.find('.') == std::string::npos || name.ends_with(".json") ||
                 name.ends_with(".jpg") || name.ends_with(".mp3"))
         << "left behind: " << name;
+  }
+}
+
+TEST_F(ManifestTest, EffectsGoByNameOrNumber) {
+  struct Case {
+    json effect;
+    std::string expected;  // the number, or the fault
+  };
+  const Case cases[] = {{"WipeDown", "37"},
+                        {"wipedown", "37"},
+                        {37, "37"},
+                        {"RandomEffect", "3"},
+                        {"RollInVertical", "87"},
+                        {"Wipe Down", "2:path.effect"},
+                        {"", "2:path.effect"},
+                        {true, "1"}};
+  for (const Case& c : cases) {
+    json d = GoodShow();
+    d["items"][2]["path"]["effect"] = c.effect;
+    const std::string fault = Fault(d);
+    if (fault != "accepted") {
+      EXPECT_EQ(fault, c.expected) << c.effect;
+      continue;
+    }
+    const auto show = scenepack::ParseManifest(d, dir_);
+    EXPECT_EQ(std::to_string(show.items[2].As<scene::PictureLinkRecord>().path.effect), c.expected)
+        << c.effect;
   }
 }
 
