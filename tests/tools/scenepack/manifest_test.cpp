@@ -143,7 +143,8 @@ TEST_F(ManifestTest, TextIsStoredInTheCodePageOfItsFont) {
       EXPECT_EQ(Fault(doc), "0:text");
       continue;
     }
-    EXPECT_EQ(scenepack::ParseManifest(doc, dir_).items[0].text, c.stored);
+    EXPECT_EQ(scenepack::ParseManifest(doc, dir_).items[0].As<scene::PictureRecord>().text,
+              c.stored);
   }
 }
 
