@@ -6,7 +6,7 @@
 #include <string>
 #include <type_traits>
 
-#include "scene/code_page.h"
+#include "platform/sys/code_page.h"
 #include "scene/items.h"
 #include "scene/scene_list.h"
 
@@ -16,7 +16,7 @@ namespace {
 using Json = nlohmann::ordered_json;
 using namespace scene;
 
-std::string Text(const std::string& cp1252) { return Windows1252ToUtf8(cp1252); }
+std::string Text(const std::string& cp1252) { return sys::Cp1252ToUtf8(cp1252); }
 
 // The float as the shortest decimal that reads back to it (4.31, not 4.309999942779541).
 double ShortestDouble(float f) {

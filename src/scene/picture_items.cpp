@@ -20,6 +20,7 @@
 #include "scene/scene_list.h"
 #include "scene/temp_data_file.h"
 #include "scene/text_bitmap.h"
+#include "transitions/effect_table.h"
 #include "transitions/random_range.h"
 #include "transitions/transition_engine.h"
 
@@ -64,19 +65,6 @@ int32_t Clamp32(int64_t v) {
 
 gfx::Rect RectAt(int32_t x, int32_t y, int32_t w, int32_t h) {
   return {x, y, Clamp32(int64_t{x} + w), Clamp32(int64_t{y} + h)};
-}
-
-// Effect 3: a new transition for every showing.
-int32_t RandomEffect(sys::Clock& clock) {
-  const uint32_t seed = ((clock.TickCount() & 0xFFFFu) << 16) |
-                        (static_cast<uint32_t>(clock.Now().milliseconds) & 0xFFFFu);
-  transitions::RandomRange random(static_cast<int32_t>(seed), clock);
-  random.SetRange(3, 88);
-  uint32_t value = 0;
-  do {
-    value = random.Next();
-  } while (value < 4 || value > 87);
-  return static_cast<int32_t>(value);
 }
 
 enum class Rescaled { Ok, SizeZero, ConversionFailed };
@@ -248,7 +236,8 @@ int PictureItem::show(gfx::Canvas& dc, PlayHost& host, const gfx::Rect* target) 
   gfx::Canvas& screen = host.Screen();
   const int32_t screenW = screen.Width(), screenH = screen.Height();
 
-  if (currentPath.effect == 3) currentPath.effect = RandomEffect(host.Clock());
+  if (transitions::EffectTraits(currentPath.effect).Random())
+    currentPath.effect = transitions::PickRandomEffect(host.Clock());
 
   const bool fromScreen = imageOrigin == 2 || imageOrigin == 3;
   if (fromScreen) {
@@ -280,9 +269,10 @@ int PictureItem::show(gfx::Canvas& dc, PlayHost& host, const gfx::Rect* target) 
   gfx::Surface* picture = scaled ? scaled.get() : bitmap.get();
 
   const int32_t effect = currentPath.effect;
+  const transitions::EffectInfo& traits = transitions::EffectTraits(effect);
   gfx::Rect rect = target ? *target : gfx::Rect{0, 0, size.width, size.height};
   int32_t offsetX = 0, offsetY = 0;
-  const bool clipped = !target && effect > 2 && effect != 4 && effect != 65;
+  const bool clipped = !target && traits.ClipsToScreen();
   if (clipped) {
     const transitions::ClipResult clip = transitions::ClipToScreen(
         0, 0, size.width, size.height, currentPath.curX, currentPath.curY, screenW, screenH);
@@ -298,7 +288,7 @@ int PictureItem::show(gfx::Canvas& dc, PlayHost& host, const gfx::Rect* target) 
     const gfx::COLORREF key = TransparentKey(*this);
     const int32_t atX = target ? target->left : currentPath.curX;
     const int32_t atY = target ? target->top : currentPath.curY;
-    if (effect == 0) {
+    if (traits.Placed() && traits.placement == transitions::Placement::kAtPoint) {
       MaskedDraw(dc, *picture, atX, atY, key);
       shown = 1;
       return 1;
@@ -322,8 +312,7 @@ int PictureItem::show(gfx::Canvas& dc, PlayHost& host, const gfx::Rect* target) 
   const gfx::COLORREF brush =
       currentColor.useWindowBackground == 1 ? host.BackgroundColor() : currentColor.color;
 
-  const bool placement = effect >= 0 && effect <= 2;
-  const bool screenSized = effect == 1 || effect == 2 || fromScreen;
+  const bool screenSized = traits.FillsScreen() || fromScreen;
   std::unique_ptr<gfx::Surface> work =
       screenSized ? NewSurface(screenW, screenH) : NewSurface(size.width, size.height);
   if (!work) return 0;
@@ -332,11 +321,11 @@ int PictureItem::show(gfx::Canvas& dc, PlayHost& host, const gfx::Rect* target) 
   engine.SetPicture(rect, brush, gfx::SRCCOPY, icon.get());
   engine.SetWork(work.get());
   engine.SetSource(picture);
-  if (placement) {
+  if (traits.Placed()) {
     engine.PreparePlacement(screenW, screenH);
     engine.DrawPlaced(dc, target, {currentPath.curX, currentPath.curY});
   } else {
-    if (effect == 4 || effect == 65) engine.SetBitmap(picture);
+    if (traits.fadesBitmap) engine.SetBitmap(picture);
     if (rect.Width() > 0 && rect.Height() > 0) {
       // Into an explicit rectangle (a move step's off-screen picture) the transition runs
       // at that rectangle; the engine may move the point to the screen edge, the picture's
@@ -362,7 +351,7 @@ void PictureItem::saveBackground(PlayHost& host, int32_t x, int32_t y, int32_t w
 void PictureItem::erase(PlayHost& host) {
   gfx::Canvas& screen = host.Screen();
   gfx::Rect area{0, 0, screen.Width(), screen.Height()};
-  if (currentPath.effect != 1 && currentPath.effect != 2) {
+  if (!transitions::EffectTraits(currentPath.effect).FillsScreen()) {
     const Size covered = coveredSize(screen.Width(), screen.Height());
     area = RectAt(currentPath.curX, currentPath.curY, covered.width, covered.height);
   }

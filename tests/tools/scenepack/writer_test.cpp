@@ -44,22 +44,6 @@ TEST(Scramble, LowersEachByteByLengthModElevenPlusThree) {
   EXPECT_TRUE(scenepack::Scrambled("").empty());
 }
 
-TEST(Cp1252, ConvertsWhatTheCodePageHoldsAndRefusesTheRest) {
-  EXPECT_EQ(scenepack::Utf8ToCp1252("abc"), "abc");
-  EXPECT_EQ(scenepack::Utf8ToCp1252("\xC3\xA9\xE2\x82\xAC\xE2\x80\xA6\xC3\xBF"),
-            "\xE9\x80\x85\xFF");                              // é € … ÿ
-  EXPECT_FALSE(scenepack::Utf8ToCp1252("\xCE\xA9"));          // Ω
-  EXPECT_FALSE(scenepack::Utf8ToCp1252("\xC2\x81"));          // U+0081 is not a character there
-  EXPECT_FALSE(scenepack::Utf8ToCp1252("\xF0\x9F\x98\x80"));  // beyond the BMP
-  EXPECT_FALSE(scenepack::Utf8ToCp1252("\xC3"));              // cut short
-  EXPECT_FALSE(scenepack::Utf8ToCp1252("\xC0\xAF"));          // overlong
-  EXPECT_FALSE(scenepack::Utf8ToCp1252("\xFF"));
-  EXPECT_EQ(scenepack::Cp1252ToUtf8("\xE9\x80\x9F"), "\xC3\xA9\xE2\x82\xAC\xC5\xB8");
-  EXPECT_EQ(scenepack::Cp1252ToUtf16(0x80), u'\u20AC');
-  EXPECT_EQ(scenepack::Cp1252ToUtf16(0x81), u'\u0081');
-  EXPECT_EQ(scenepack::Cp1252ToUtf16(0xE9), u'\u00E9');
-}
-
 TEST(ArchiveWriter, StringLengthForms) {
   auto written = [](size_t n, bool wide = false) {
     ArchiveWriter w(wide);
