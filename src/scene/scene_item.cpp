@@ -1,6 +1,6 @@
 #include "scene/scene_item.h"
 
-#include "scene/code_page.h"
+#include "platform/sys/code_page.h"
 #include "scene/project_archive.h"
 
 namespace scene {
@@ -11,9 +11,9 @@ const char* ItemClassName(int32_t kind) {
 
 std::string SceneItem::describe(size_t position) const {
   std::string s = "item " + std::to_string(position) + " (" + className() + " \"" +
-                  Windows1252ToUtf8(name.text) + "\"";
+                  sys::Cp1252ToUtf8(name.text, sys::Undefined::kReplace) + "\"";
   const std::string file = sourceFileName();
-  if (!file.empty()) s += ", file \"" + Windows1252ToUtf8(file) + "\"";
+  if (!file.empty()) s += ", file \"" + sys::Cp1252ToUtf8(file, sys::Undefined::kReplace) + "\"";
   return s + ")";
 }
 

@@ -25,22 +25,22 @@ std::string EffectName(int32_t number) {
 }
 
 std::string EffectSummary(int32_t number) {
-  switch (number) {
-    case 0:
-      return "the picture at once, at its place";
-    case 1:
-      return "the picture at once, tiled over the screen";
-    case 2:
-      return "the picture at once, stretched over the screen";
-    case 3:
-      return "a transition drawn at random from 4 to 87 each time the picture shows";
-    default:
-      break;
-  }
   const auto* row = transitions::FindEffect(number);
   if (!row) return "";
-  // The table's names say what the effects do: "SlideInFromTopRight" is a slide in from
-  // the top right.
+  using transitions::Placement;
+  if (row->Random()) return "a transition chosen at random each time the picture shows";
+  if (row->Placed()) {
+    switch (row->placement) {
+      case Placement::kTiled:
+        return "the picture at once, tiled over the screen";
+      case Placement::kStretched:
+        return "the picture at once, stretched over the screen";
+      default:
+        return "the picture at once, at its place";
+    }
+  }
+  // The table's names say what the transitions do: "SlideInFromTopRight" is a slide in
+  // from the top right.
   std::string words;
   for (char c : row->name) {
     if (std::isupper(static_cast<unsigned char>(c)) && !words.empty()) words += ' ';

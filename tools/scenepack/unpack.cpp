@@ -13,7 +13,9 @@
 #include <type_traits>
 
 #include "platform/sys/bounded_reader.h"
+#include "platform/sys/code_page.h"
 #include "platform/sys/elf_image.h"
+#include "platform/sys/fd_io.h"
 #include "platform/text/char_set_decoder.h"
 #include "resources/string_table.h"
 #include "scene/project_archive.h"
@@ -34,23 +36,7 @@ constexpr uint64_t kMaxInputBytes = uint64_t{4} << 30;
 
 std::string Utf8Of(const std::u32string& text) {
   std::string out;
-  for (char32_t c : text) {
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
+  for (char32_t c : text) sys::AppendUtf8(out, c);
   return out;
 }
 
@@ -126,18 +112,12 @@ void WriteNew(int dirFd, const fs::path& dir, const std::string& name,
                                " exists already; unpack into an empty folder");
     SystemFail("cannot create", dir / name);
   }
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      const int saved = errno;
-      close(fd);
-      unlinkat(dirFd, name.c_str(), 0);
-      errno = saved;
-      SystemFail("cannot write", dir / name);
-    }
-    done += static_cast<size_t>(n);
+  if (!sys::WriteFull(fd, bytes.data(), bytes.size())) {
+    const int saved = errno;
+    close(fd);
+    unlinkat(dirFd, name.c_str(), 0);
+    errno = saved;
+    SystemFail("cannot write", dir / name);
   }
   if (close(fd) != 0) SystemFail("cannot write", dir / name);
 }
