@@ -43,7 +43,8 @@ constexpr const char* kUsage =
     "  --jpeg-quality N     quality of JPEGs scenepack encodes, 50 to 100 (default 95)\n"
     "  --trim-edges         a JPEG turned upright may lose its partial edge blocks (a few\n"
     "                       pixels) to stay lossless\n"
-    "  --no-orient          leave JPEGs as their Exif orientation has them\n";
+    "  --no-orient          leave JPEGs as their Exif orientation has them\n"
+    "  --max-size WxH       scale larger pictures down to fit WxH (e.g. 1920x1080)\n";
 
 int Usage(const std::string& message) {
   if (!message.empty()) std::fprintf(stderr, "scenepack: %s\n", message.c_str());
@@ -155,6 +156,14 @@ int main(int argc, char** argv) {
       pictures.jpegQuality = static_cast<int>(n);
     } else if (arg == "--trim-edges") {
       pictures.trimEdges = true;
+    } else if (arg == "--max-size") {
+      int w = 0, h = 0;
+      char end = 0;
+      if (!value(v) || std::sscanf(v.c_str(), "%dx%d%c", &w, &h, &end) != 2 || w < 1 || h < 1 ||
+          w > 65535 || h > 65535)
+        return Usage("--max-size takes WIDTHxHEIGHT, e.g. 1920x1080");
+      pictures.maxWidth = w;
+      pictures.maxHeight = h;
     } else if (arg == "--no-orient") {
       pictures.orient = false;
     } else if (!arg.empty() && arg[0] == '-') {

@@ -362,8 +362,8 @@ Show ParseManifest(const json& doc, const std::filesystem::path& baseDir,
           if (decodedPixels > scene::kPictureBudgetPixels)
             r.Fail("file", full.string() + ": the show's pictures would hold more than " +
                                std::to_string(scene::kPictureBudgetPixels) +
-                               " pixels together, more than the player loads; use fewer or "
-                               "smaller pictures");
+                               " pixels together, more than the player loads; use fewer "
+                               "pictures or scale them down with --max-size 1920x1080");
         }
         file.data = scene::DataBlock::Of(bytes.data(), bytes.size());
         file.dataSize = static_cast<int32_t>(bytes.size());

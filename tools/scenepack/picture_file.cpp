@@ -6,10 +6,12 @@
 #include <turbojpeg.h>
 #include <webp/decode.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <tuple>
 
 #include "imaging/image_decoder.h"
 #include "scenepack/exif_orientation.h"
@@ -352,6 +354,54 @@ std::vector<uint8_t> UprightJpeg(std::span<const uint8_t> f, const ExifOrientati
   return EncodeJpeg(turned.pixels, turned.width, turned.height, opt.jpegQuality);
 }
 
+// Halves a picture by averaging 2 x 2 blocks (the last odd row or column is dropped).
+Rgb Halve(const Rgb& in) {
+  Rgb out = Allocate(std::max(1, in.width / 2), std::max(1, in.height / 2));
+  for (int y = 0; y < out.height; ++y) {
+    const int y0 = std::min(2 * y, in.height - 1), y1 = std::min(2 * y + 1, in.height - 1);
+    for (int x = 0; x < out.width; ++x) {
+      const int x0 = std::min(2 * x, in.width - 1), x1 = std::min(2 * x + 1, in.width - 1);
+      for (int c = 0; c < 3; ++c) {
+        auto at = [&](int px, int py) {
+          return int{in.pixels[(static_cast<size_t>(py) * in.width + px) * 3 + c]};
+        };
+        out.pixels[(static_cast<size_t>(y) * out.width + x) * 3 + c] =
+            static_cast<uint8_t>((at(x0, y0) + at(x1, y0) + at(x0, y1) + at(x1, y1) + 2) / 4);
+      }
+    }
+  }
+  return out;
+}
+
+// The picture scaled to w x h: halved while it is twice as large or more, then the
+// player's own bilinear scaling for the rest.
+Rgb ScaleDown(Rgb in, int w, int h) {
+  while (in.width >= 2 * w && in.height >= 2 * h) in = Halve(in);
+  if (in.width == w && in.height == h) return in;
+  Rgb out = Allocate(w, h);
+  if (!imaging::ResizePixels(in.pixels, in.width, in.height, out.pixels, w, h, 3))
+    throw PictureError("cannot scale it down");
+  return out;
+}
+
+Rgb PlayerDecode(std::span<const uint8_t> bytes) {
+  imaging::InitDecoder();
+  const imaging::StreamHandle s = imaging::OpenMemorySource(bytes);
+  const int format = imaging::DetectFormat(s);
+  imaging::SeekSource(s, 0, 0);
+  int w = 0, h = 0;
+  imaging::PixelBuffer pixels = format == imaging::kFormatJpeg
+                                    ? imaging::ReadJpeg(s, &w, &h, 24)
+                                    : imaging::ReadBmp(s, &w, &h, 24, nullptr);
+  imaging::CloseSource(s);
+  if (!pixels) throw PictureError("the player's decoder refuses it");
+  Rgb out;
+  out.width = w;
+  out.height = h;
+  out.pixels.assign(pixels.data(), pixels.data() + pixels.size());
+  return out;
+}
+
 const char* DecoderReason(int code) {
   switch (code) {
     case imaging::kErrNoMemory:
@@ -445,6 +495,27 @@ PackedPicture PackPicture(std::span<const uint8_t> file, const PictureOptions& o
     out.note = "converted from " + out.format + " to " + out.storedAs;
   }
   std::tie(out.width, out.height) = PlayerDecodeSize(out.bytes);
+  if (opt.maxWidth > 0 && opt.maxHeight > 0 &&
+      (out.width > opt.maxWidth || out.height > opt.maxHeight)) {
+    // As large as fits, keeping the aspect.
+    int w = opt.maxWidth;
+    int h = static_cast<int>(int64_t{out.height} * opt.maxWidth / out.width);
+    if (h > opt.maxHeight) {
+      h = opt.maxHeight;
+      w = static_cast<int>(int64_t{out.width} * opt.maxHeight / out.height);
+    }
+    const Rgb scaled = ScaleDown(PlayerDecode(out.bytes), std::max(w, 1), std::max(h, 1));
+    const bool jpeg = opt.store == PictureOptions::Store::Jpeg;
+    out.bytes = jpeg ? EncodeJpeg(scaled.pixels, scaled.width, scaled.height, opt.jpegQuality)
+                     : EncodeBmp(scaled.pixels, scaled.width, scaled.height);
+    out.note += std::string(out.note.empty() ? "" : "; ") + "scaled down from " +
+                std::to_string(out.width) + " x " + std::to_string(out.height) + " to " +
+                std::to_string(scaled.width) + " x " + std::to_string(scaled.height) + " (" +
+                (jpeg ? "JPEG" : "BMP") + ")";
+    out.storedAs = jpeg ? "JPEG" : "BMP";
+    out.converted = true;
+    std::tie(out.width, out.height) = PlayerDecodeSize(out.bytes);
+  }
   return out;
 }
 

@@ -24,6 +24,9 @@ struct PictureOptions {
   bool trimEdges = false;
   // Transparent pixels are laid on this colour (COLORREF, 0x00BBGGRR).
   uint32_t background = 0;
+  // Pictures larger than this (0: no limit) are scaled down to fit, keeping their aspect,
+  // and stored as `store` says.
+  int maxWidth = 0, maxHeight = 0;
 };
 
 // Why a picture cannot be stored.

@@ -307,6 +307,39 @@ TEST(ExifOrientation, EveryOrientationStandsUprightAfterPacking) {
   }
 }
 
+TEST(MaxSize, LargerPicturesAreScaledDownToFitKeepingTheirAspect) {
+  struct Case {
+    int w, h, maxW, maxH;
+    int wantW, wantH;
+    bool scaled;
+  };
+  const Case cases[] = {
+      {256, 128, 100, 100, 100, 50, true}, {128, 256, 100, 100, 50, 100, true},
+      {256, 128, 64, 16, 32, 16, true},    {64, 32, 64, 32, 64, 32, false},
+      {640, 320, 150, 100, 150, 75, true}, {40, 20, 1920, 1080, 40, 20, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h) + " in " + std::to_string(c.maxW) +
+                 "x" + std::to_string(c.maxH));
+    const Pixels upright = Stored(1, c.w, c.h);
+    const auto jpeg = scenepack::EncodeJpeg(upright.rgb, c.w, c.h, 95);
+    PictureOptions options;
+    options.maxWidth = c.maxW;
+    options.maxHeight = c.maxH;
+    const auto packed = scenepack::PackPicture(jpeg, options);
+    EXPECT_EQ(packed.converted, c.scaled);
+    if (!c.scaled) {
+      EXPECT_EQ(packed.bytes, jpeg);
+    }
+    const Pixels p = PlayerDecode(packed.bytes);
+    ASSERT_EQ(p.w, c.wantW);
+    ASSERT_EQ(p.h, c.wantH);
+    for (auto [fx, fy] : {std::pair{1, 1}, {3, 1}, {1, 3}, {3, 3}})
+      ExpectNear(p.At(p.w * fx / 4, p.h * fy / 4), Quadrant(c.w * fx / 4, c.h * fy / 4, c.w, c.h),
+                 30, "quadrant " + std::to_string(fx) + "," + std::to_string(fy));
+  }
+}
+
 TEST(ExifOrientation, ReaderStaysInsideItsBlock) {
   const std::vector<uint8_t> soi = {0xFF, 0xD8};
   auto file = [&](std::vector<uint8_t> block) {
