@@ -21,6 +21,7 @@
 #include "scene/project_archive.h"
 #include "scene/record_reader.h"
 #include "scenepack/archive_writer.h"
+#include "scenepack/effect_names.h"
 #include "scenepack/manifest.h"
 #include "scenepack/saver_file.h"
 #include "scenepack/show_writer.h"
@@ -73,6 +74,11 @@ json FieldsOf(const R& record) {
           scene::LogFont f;
           f.faceName = value;
           out[row.name] = Cp1252ToUtf8(f.FaceName());
+        } else if constexpr (std::is_same_v<T, int32_t> && scene::kIsPath<R>) {
+          // Effects by their names, which say more than their numbers.
+          const std::string effect =
+              std::string_view(row.name) == "effect" ? EffectName(value) : std::string();
+          out[row.name] = effect.empty() ? json(value) : json(effect);
         } else {
           out[row.name] = value;
         }

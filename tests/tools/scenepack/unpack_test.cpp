@@ -136,6 +136,9 @@ TEST_F(Unpack, PackingAgainGivesTheSameBytes) {
     const json doc = json::parse(std::ifstream(out / "show.json"));
     EXPECT_EQ(doc["items"][3]["text"], "Привет");
     EXPECT_EQ(doc["items"][1]["fileName"], "C:\\Urlaub\\..\\fötö.jpg");
+    if (c.version > 2.9f) {
+      EXPECT_EQ(doc["items"][7]["path"]["effect"], "WipeDown");
+    }
   }
 }
 
