@@ -50,21 +50,21 @@ bool ConvertDividingRate(uint16_t sdlFormat, int channels, int rate, std::span<c
   const size_t bytes = SDL_AUDIO_BITSIZE(sdlFormat) / 8;
   const size_t frameBytes = bytes * static_cast<size_t>(channels);
   const size_t frames = pcm.size() / frameBytes;
-  out.assign(frames * static_cast<size_t>(factor) * kTrackChannels, 0);
+  out.clear();
+  out.reserve(frames * static_cast<size_t>(factor) * kTrackChannels);
   auto frameAt = [&](size_t i, int32_t& l, int32_t& r) {
     const uint8_t* p = pcm.data() + i * frameBytes;
     l = SampleAt(sdlFormat, p);
     r = channels == 2 ? SampleAt(sdlFormat, p + bytes) : l;
   };
-  int16_t* o = out.data();
   int32_t l0 = 0, r0 = 0, l1 = 0, r1 = 0;
   if (frames > 0) frameAt(0, l1, r1);
   for (size_t i = 0; i < frames; ++i) {
     l0 = l1, r0 = r1;
     if (i + 1 < frames) frameAt(i + 1, l1, r1);
     for (int j = 0; j < factor; ++j) {
-      *o++ = static_cast<int16_t>(l0 + (l1 - l0) * j / factor);
-      *o++ = static_cast<int16_t>(r0 + (r1 - r0) * j / factor);
+      out.push_back(static_cast<int16_t>(l0 + (l1 - l0) * j / factor));
+      out.push_back(static_cast<int16_t>(r0 + (r1 - r0) * j / factor));
     }
   }
   return true;
@@ -208,7 +208,9 @@ int64_t Mixer::FramesToNextBoundary() {
 }
 
 void Mixer::Pull(int64_t frames, int16_t* out) {
-  std::vector<int32_t> acc(static_cast<size_t>(frames) * kTrackChannels, 0);
+  // Kept between pulls: a fresh block of this size would be new pages every time.
+  std::vector<int32_t>& acc = pullBuffer_;
+  acc.assign(static_cast<size_t>(frames) * kTrackChannels, 0);
   std::vector<Returned> done;
   {
     std::lock_guard lock(mutex_);
