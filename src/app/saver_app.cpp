@@ -247,9 +247,8 @@ void SaverApp::MakeDesktopPictures(const Options& options, RunMode mode, bool ho
   if (!options.headless && !hosted) sources.grabScreen = [] { return ui::GrabScreen(); };
   // The exit actions know both names before the files exist.
   desktopPath = sys::TempFilePath("desktop.bmp");
-  desktop::CaptureDesktop(desktopPath, sources);
   wallpaperPath = sys::TempFilePath("wallpaper.bmp");
-  desktop::MakeWallpaperImage(wallpaperPath, wallpaperStyle, sources);
+  desktop::MakeDesktopFiles(desktopPath, wallpaperPath, wallpaperStyle, sources);
 }
 
 int SaverApp::RunShow(const Options& options, std::optional<uint64_t> hostWindow) {
