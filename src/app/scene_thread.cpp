@@ -57,6 +57,7 @@ void SceneThread::Stop() {
 }
 
 void SceneThread::Run() {
+  walkThread_ = std::this_thread::get_id();
   AcquireScreen();
   Repaint(0, gfx::SRCCOPY);  // the screen turns black
   for (int32_t i = 0; i >= 0 && static_cast<size_t>(i) < list_.size() && !stopEvent_.IsSet(); ++i) {
@@ -151,6 +152,14 @@ void SceneThread::DrawClip(int x, int y, const gfx::Surface& picture) {
   const bool held = holding_;
   AcquireScreen();
   canvas_.BitBlt(x, y, picture.Width(), picture.Height(), picture, 0, 0, gfx::SRCCOPY);
+  if (!held) ReleaseScreen();
+}
+
+void SceneThread::EraseClip(int x, int y, int width, int height) {
+  if (std::this_thread::get_id() != walkThread_.load() || width <= 0 || height <= 0) return;
+  const bool held = holding_;
+  AcquireScreen();
+  canvas_.FillRect({x, y, x + width, y + height}, window_.BackgroundColor());
   if (!held) ReleaseScreen();
 }
 

@@ -133,6 +133,7 @@ class SceneThread final : public scene::PlayHost, public media::ClipScreen {
   void DrawClip(int x, int y, const gfx::Surface& picture) override;
   void ShowCursor(bool show) override { clipCursorCount_ += show ? 1 : -1; }
   void SetBlankCursor() override { blankCursor_ = true; }
+  void EraseClip(int x, int y, int width, int height) override;
   // Counts a step (an item played, a pace that waits nothing) for the no-time rule.
   void NoteStep(uint32_t cost);
   static constexpr uint32_t kItemStepCost = 125;
@@ -158,6 +159,7 @@ class SceneThread final : public scene::PlayHost, public media::ClipScreen {
   media::MciPlayerWindow* currentPlayer_ = nullptr;  // guarded by playerMutex_
   std::atomic<int> clipCursorCount_{0};
   std::atomic<bool> blankCursor_{false};
+  std::atomic<std::thread::id> walkThread_{};
   std::thread thread_;
 };
 

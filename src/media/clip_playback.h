@@ -20,6 +20,10 @@ class ClipScreen {
   // Copies the picture to (x, y) of the screen (clipped to it). The thread that drives the
   // clip, holding no screen lock.
   virtual void DrawClip(int x, int y, const gfx::Surface& picture) = 0;
+  // A clip window left the screen: what it covered shows the saver window's background
+  // again (its erase). Any thread; only the scene thread's calls draw, the others come as
+  // the show ends.
+  virtual void EraseClip(int x, int y, int width, int height) = 0;
   // ShowCursor: the display count of the cursor.
   virtual void ShowCursor(bool show) = 0;
   // The window's cursor becomes the transparent one.

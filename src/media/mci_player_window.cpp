@@ -15,6 +15,7 @@ uint32_t NextClipDeviceId() {
 }
 
 MciPlayerWindow::~MciPlayerWindow() {
+  if (visible_) screen_.EraseClip(x_, y_, naturalWidth_, naturalHeight_);
   if (!fileName_.empty()) sys::RemoveFile(fileName_);
 }
 

@@ -49,6 +49,7 @@ bool VideoWindow::OnCommand(const VideoCommand& command) {
       if (deviceId_ != 0) {
         clip_.reset();
         deviceId_ = 0;
+        if (visible_) screen_.EraseClip(windowX_, windowY_, naturalWidth_, naturalHeight_);
         visible_ = false;
       }
       return true;
@@ -65,6 +66,7 @@ void VideoWindow::OnClose() {
   OnCommand(ID_VIDEO_STOP);
   OnCommand(ID_VIDEO_CLOSE);
   std::lock_guard lock(mutex_);
+  if (created_ && visible_) screen_.EraseClip(windowX_, windowY_, naturalWidth_, naturalHeight_);
   created_ = false;
   visible_ = false;
 }

@@ -113,7 +113,8 @@ struct Sample {
 };
 
 // A clip started without waiting repeats (loopInBackground 0 or 1) at its point until the
-// stop item, each picture showing from its time on; its file lives exactly as long.
+// stop item, each picture showing from its time on; its file lives exactly as long, and
+// then the background shows again where it was.
 TEST_F(VideoItems, BackgroundClipRepeatsAtItsPointUntilStopped) {
   for (int32_t loop : {0, 1}) {
     SCOPED_TRACE(loop);
@@ -144,6 +145,7 @@ TEST_F(VideoItems, BackgroundClipRepeatsAtItsPointUntilStopped) {
         ++pictures;
       } else {
         EXPECT_EQ(s.files, 0);
+        EXPECT_EQ(s.centre, 0u);  // closed: the background shows again
       }
     }
     EXPECT_GE(pictures, 25);  // every picture of two and a half passes

@@ -25,12 +25,14 @@ struct FakeScreen : media::ClipScreen {
   int draws = 0, cursorCount = 0;
   bool blankCursor = false;
   std::vector<std::chrono::nanoseconds> drawTimes;
+  std::vector<gfx::Rect> erased;
   sys::Clock* clock = nullptr;
   void DrawClip(int x, int y, const gfx::Surface& p) override {
     canvas.BitBlt(x, y, p.Width(), p.Height(), p, 0, 0, gfx::SRCCOPY);
     ++draws;
     if (clock) drawTimes.push_back(clock->Elapsed());
   }
+  void EraseClip(int x, int y, int w, int h) override { erased.push_back({x, y, x + w, y + h}); }
   void ShowCursor(bool show) override { cursorCount += show ? 1 : -1; }
   void SetBlankCursor() override { blankCursor = true; }
 };
@@ -88,6 +90,10 @@ TEST_F(ClipWindows, OneShotPlayerPlaysTheClipOnceAndDeletesIt) {
       EXPECT_FALSE(std::filesystem::exists(clip));
       EXPECT_FALSE(player.Stop());  // closed: no device
     }
+    // Gone from the screen, the window leaves its place to the background.
+    ASSERT_EQ(screen.erased.size(), 1u);
+    EXPECT_EQ(screen.erased[0], (gfx::Rect{c.x, c.y, c.x + 32, c.y + 24}));
+    screen.erased.clear();
     ASSERT_EQ(screen.drawTimes.size(), 10u);
     for (size_t i = 0; i < 10; ++i) EXPECT_EQ(screen.drawTimes[i] - start, 40ms * i);
     if (c.x == 180) continue;  // partly off the screen
@@ -177,9 +183,13 @@ TEST_F(ClipWindows, BackgroundWindowCommands) {
     run(400ms);
     EXPECT_EQ(screen.draws, c.expectedDraws);
     EXPECT_TRUE(window.Visible());  // stopped, still shown
+    EXPECT_TRUE(screen.erased.empty());
     EXPECT_TRUE(window.OnCommand(media::ID_VIDEO_CLOSE));
     EXPECT_FALSE(window.Visible());
     EXPECT_FALSE(window.Opened());
+    ASSERT_EQ(screen.erased.size(), 1u);
+    EXPECT_EQ(screen.erased[0], (gfx::Rect{40, 30, 72, 54}));
+    screen.erased.clear();
   }
   // An open that fails leaves the window closed: a play then shows the empty window only.
   testsupport::WriteBytes(clip, {'x'});
