@@ -9,6 +9,7 @@ extern "C" {
 
 #include <algorithm>
 #include <cmath>
+#include <mutex>
 
 namespace video {
 namespace {
@@ -49,6 +50,9 @@ struct Reading {
 
 ClipError OpenReading(const std::string& path, const ClipLimits& limits, Reading& r,
                       std::string* detail) {
+  // A damaged clip makes the libraries talk on stderr; the player shows no clip errors.
+  static std::once_flag quiet;
+  std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
   const AVInputFormat* avi = av_find_input_format("avi");
   if (!avi) {
     if (detail) *detail = "FFmpeg has no AVI demuxer";
