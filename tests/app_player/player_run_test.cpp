@@ -460,7 +460,9 @@ TEST_F(PlayerVideo, WaitingClipAppearsInTheFramesAtItsPlaceAndTime) {
           return;
         }
       }
-    if (playing) EXPECT_TRUE(testsupport::Near(f.At(66, 52), colors[(k - 10) % 3]));
+    if (playing) {
+      EXPECT_TRUE(testsupport::Near(f.At(66, 52), colors[(k - 10) % 3]));
+    }
   }
   EXPECT_TRUE(TempNames().empty());
 }
@@ -475,8 +477,9 @@ TEST_F(PlayerVideo, SigtermEndsAWaitingClip) {
   fs::path err = dir_ / "err.txt";
   pid_t pid = Spawn({SP_PLAYER, "--headless", "--size", "160x120", "--archive", arc, "/s"}, err);
   auto clipFile = [&] {
-    for (const auto& n : TempNames())
+    for (const auto& n : TempNames()) {
       if (n.size() > 4 && n.compare(n.size() - 4, 4, ".avi") == 0) return true;
+    }
     return false;
   };
   for (int i = 0; i < 600 && !clipFile(); ++i) std::this_thread::sleep_for(50ms);

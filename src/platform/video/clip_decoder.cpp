@@ -9,6 +9,7 @@ extern "C" {
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <mutex>
 
 namespace video {
@@ -27,6 +28,9 @@ struct FrameFreer {
 };
 struct PacketFreer {
   void operator()(AVPacket* p) const { av_packet_free(&p); }
+};
+struct AvFreer {
+  void operator()(uint8_t* p) const { av_free(p); }
 };
 struct ScaleFreer {
   void operator()(SwsContext* s) const { sws_freeContext(s); }
@@ -184,9 +188,23 @@ class FfmpegClipDecoder final : public ClipDecoder {
                                       static_cast<AVPixelFormat>(frame_->format), width_, height_,
                                       AV_PIX_FMT_BGR0, SWS_BILINEAR, nullptr, nullptr, nullptr));
     if (!scale_) return false;
-    uint8_t* dst[4] = {reinterpret_cast<uint8_t*>(pixels), nullptr, nullptr, nullptr};
-    const int dstStride[4] = {static_cast<int>(stride * 4), 0, 0, 0};
-    return sws_scale(scale_.get(), frame_->data, frame_->linesize, 0, h, dst, dstStride) == height_;
+    // libswscale's vector code may write past the end of a row: it converts into an
+    // aligned, padded picture of its own, copied to the caller's rows after.
+    const size_t rowBytes = static_cast<size_t>(width_) * 4;
+    const size_t padded = (rowBytes + 64 + 63) / 64 * 64;
+    if (!converted_) {
+      converted_.reset(static_cast<uint8_t*>(av_malloc(padded * (height_ + 1))));
+      if (!converted_) return false;
+    }
+    uint8_t* dst[4] = {converted_.get(), nullptr, nullptr, nullptr};
+    const int dstStride[4] = {static_cast<int>(padded), 0, 0, 0};
+    if (sws_scale(scale_.get(), frame_->data, frame_->linesize, 0, h, dst, dstStride) != height_)
+      return false;
+    for (int y = 0; y < height_; ++y) {
+      std::memcpy(pixels + static_cast<size_t>(y) * stride, converted_.get() + y * padded,
+                  rowBytes);
+    }
+    return true;
   }
 
   std::chrono::nanoseconds TimeOf(int64_t pts) {
@@ -218,6 +236,7 @@ class FfmpegClipDecoder final : public ClipDecoder {
   std::unique_ptr<AVFrame, FrameFreer> frame_{av_frame_alloc()};
   std::unique_ptr<AVPacket, PacketFreer> packet_{av_packet_alloc()};
   std::unique_ptr<SwsContext, ScaleFreer> scale_;
+  std::unique_ptr<uint8_t, AvFreer> converted_;
   bool haveTime_ = false;
   int64_t startPts_ = 0;
   std::chrono::nanoseconds lastTime_{0};
