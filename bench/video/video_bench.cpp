@@ -132,8 +132,8 @@ void BM_Render1280x720(benchmark::State& state) {
   for (auto _ : state) {
     fs::remove_all(dir / "frames");
     const auto t0 = Steady::now();
-    if (!run({SP_PLAYER, "--headless", "--size", "1280x720", "--fps", "25", "--quiet",
-              "--archive", archive, "--frames", (dir / "frames").string(), "/s"})) {
+    if (!run({SP_PLAYER, "--headless", "--size", "1280x720", "--fps", "25", "--quiet", "--archive",
+              archive, "--frames", (dir / "frames").string(), "/s"})) {
       state.SkipWithError("the render failed");
       break;
     }

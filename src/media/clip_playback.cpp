@@ -4,8 +4,7 @@
 
 namespace media {
 
-std::unique_ptr<ClipPlayback> ClipPlayback::Open(const std::string& path,
-                                                 video::ClipError* error) {
+std::unique_ptr<ClipPlayback> ClipPlayback::Open(const std::string& path, video::ClipError* error) {
   auto decoder = video::ClipDecoder::Open(path, error);
   if (!decoder) return nullptr;
   return std::make_unique<ClipPlayback>(std::move(decoder));

@@ -126,8 +126,8 @@ TEST_F(VideoItems, BackgroundClipRepeatsAtItsPointUntilStopped) {
     Pause(300);
     std::vector<Sample> samples;
     clock.SetObserver([&](auto from, auto) {
-      samples.push_back({from, surface.At(60 + kW / 2, 40 + kH / 2), OnlyClipAt(60, 40),
-                         ClipFiles()});
+      samples.push_back(
+          {from, surface.At(60 + kW / 2, 40 + kH / 2), OnlyClipAt(60, 40), ClipFiles()});
     });
     const auto start = clock.Elapsed();
     Make(clock)->Run();

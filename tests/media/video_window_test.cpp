@@ -1,5 +1,7 @@
 // The clip windows on virtual time over an in-memory screen: open, size, play, repeat, stop,
 // close, the command codes, the cursor count and the media file's deletion.
+#include "media/video_window.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -7,7 +9,6 @@
 #include <thread>
 
 #include "media/mci_player_window.h"
-#include "media/video_window.h"
 #include "platform/gfx/canvas.h"
 #include "platform/sys/clock.h"
 #include "support/clip_maker.h"

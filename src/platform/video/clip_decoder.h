@@ -24,10 +24,10 @@ struct ClipLimits {
 // Why an open failed, as codes with texts of their own (ClipErrorText).
 enum class ClipError {
   kNone = 0,
-  kCannotOpen = 1,     // missing, unreadable, or not a file
-  kNotAvi = 2,         // not an AVI file, or a damaged one
-  kNoVideo = 3,        // no video stream, or none FFmpeg decodes
-  kTooLarge = 4,       // picture size or stream count above the limits
+  kCannotOpen = 1,  // missing, unreadable, or not a file
+  kNotAvi = 2,      // not an AVI file, or a damaged one
+  kNoVideo = 3,     // no video stream, or none FFmpeg decodes
+  kTooLarge = 4,    // picture size or stream count above the limits
   kOutOfMemory = 5,
 };
 

@@ -1,11 +1,12 @@
 // Clips written by the project's own writer read back at their size, in order, with their
 // times; files that are not playable clips are refused at open with a code, never a crash.
+#include "platform/video/clip_decoder.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <vector>
 
-#include "platform/video/clip_decoder.h"
 #include "support/clip_maker.h"
 
 namespace {
@@ -51,8 +52,8 @@ TEST(ClipDecoder, ReadsBackWhatWasWritten) {
       const Read r = ReadAll(*d);
       ASSERT_EQ(r.centres.size(), static_cast<size_t>(c.frames));
       for (int i = 0; i < c.frames; ++i) {
-        EXPECT_TRUE(Near(r.centres[i], kColors[i % kColors.size()])) << i << " " << std::hex
-                                                                      << r.centres[i];
+        EXPECT_TRUE(Near(r.centres[i], kColors[i % kColors.size()]))
+            << i << " " << std::hex << r.centres[i];
         // Picture i at i / fps seconds, to the nearest nanosecond.
         EXPECT_EQ(r.times[i].count(), (int64_t{2'000'000'000} * i + c.fps) / (2 * c.fps));
       }
