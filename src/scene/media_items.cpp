@@ -1,6 +1,8 @@
 // Media items: a media item's wave sound, video clip or MP3 piece played and stopped by its
 // links.
 
+#include "scene/media_items.h"
+
 #include <chrono>
 #include <climits>
 #include <cstdio>
@@ -15,7 +17,8 @@
 #include "platform/sys/clock.h"
 #include "platform/sys/event.h"
 #include "platform/sys/temp_file.h"
-#include "scene/items.h"
+#include "platform/ui/message_box.h"
+#include "resources/string_table.h"
 #include "scene/play_host.h"
 #include "scene/temp_data_file.h"
 
@@ -50,6 +53,21 @@ std::string WriteClipFile(const DataBlock& data) {
 }
 
 }  // namespace
+
+bool MediaItem::prepare(const SceneList&) {
+  if (UnusedResource(*this, references)) return true;
+  if (data.size > 0) return true;
+  ui::ShowMessage(res::LoadString(res::IDS_CHOOSE_MEDIA), ui::MessageIcon::Stop);
+  return false;
+}
+
+bool PlayMediaItem::prepare(const SceneList&) {
+  return disabled || (name.validate() && link.validate());
+}
+
+bool StopMediaItem::prepare(const SceneList&) {
+  return disabled || (name.validate() && link.validate());
+}
 
 bool MediaItem::playMedia(bool wait, bool loop, PlayHost& host, int32_t x, int32_t y) {
   media::MP3Player* music = host.Mp3Player();
