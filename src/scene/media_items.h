@@ -14,8 +14,8 @@ class MediaItem final : public ItemOf<MediaItem, kMediaItem>, public MediaRecord
   void addReference(SceneItem* holder) override { references.push_back(holder); }
   MediaRecord& record() { return *this; }
   const MediaRecord& record() const { return *this; }
-  // Plays the embedded file: wave sounds and MP3 pieces (video clips are the video
-  // window's). Returns false when nothing was started (muted, no sound, unusable data).
+  // Plays the embedded file (a video clip at (x, y) of the saver window). Returns false
+  // when nothing was started (muted, no sound, no clip window, unusable data).
   bool playMedia(bool wait, bool loop, PlayHost& host, int32_t x, int32_t y);
   void stopMedia(PlayHost& host);
 
