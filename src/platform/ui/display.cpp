@@ -175,10 +175,60 @@ void Display::PresentIfDue(SteadyClock::time_point now, bool force) {
     dirty_ = gfx::Rect{};
     if (area.IsEmpty()) return;
     backend_->Upload(screen_, area);
+    if (!overlay_.Empty()) {
+      const gfx::Rect o{overlayX_, overlayY_, overlayX_ + overlay_.Width(),
+                        overlayY_ + overlay_.Height()};
+      const gfx::Rect over = gfx::Intersect(gfx::Intersect(area, o), {0, 0, Width(), Height()});
+      if (!over.IsEmpty()) {
+        backend_->UploadAt(overlay_,
+                           {over.left - overlayX_, over.top - overlayY_, over.right - overlayX_,
+                            over.bottom - overlayY_},
+                           over.left, over.top);
+      }
+    }
   }
   backend_->Present();
   lastPresent_ = now;
 }
+
+void Display::SetOverlay(const gfx::Surface& image, int x, int y) {
+  {
+    std::lock_guard<std::mutex> lock(screenMutex_);
+    const gfx::Rect old{overlayX_, overlayY_, overlayX_ + overlay_.Width(),
+                        overlayY_ + overlay_.Height()};
+    overlay_ = image;
+    overlayX_ = x;
+    overlayY_ = y;
+    const gfx::Rect now{x, y, x + image.Width(), y + image.Height()};
+    dirty_ = gfx::Union(dirty_, gfx::Intersect(gfx::Union(old, now), {0, 0, Width(), Height()}));
+  }
+  backend_->Wake();
+}
+
+void Display::ClearOverlay() {
+  {
+    std::lock_guard<std::mutex> lock(screenMutex_);
+    if (overlay_.Empty()) return;
+    const gfx::Rect old{overlayX_, overlayY_, overlayX_ + overlay_.Width(),
+                        overlayY_ + overlay_.Height()};
+    overlay_ = gfx::Surface();
+    dirty_ = gfx::Union(dirty_, gfx::Intersect(old, {0, 0, Width(), Height()}));
+  }
+  backend_->Wake();
+}
+
+gfx::Surface Display::ComposedScreen() {
+  std::lock_guard<std::mutex> lock(screenMutex_);
+  gfx::Surface out = screen_;
+  if (!overlay_.Empty()) {
+    gfx::Canvas canvas(out);
+    canvas.BitBlt(overlayX_, overlayY_, overlay_.Width(), overlay_.Height(), overlay_, 0, 0,
+                  gfx::SRCCOPY);
+  }
+  return out;
+}
+
+void Display::SetTextInput(bool on) { backend_->SetTextInput(on); }
 
 void Display::SetCursor(int cursorId) {
   {

@@ -36,6 +36,9 @@ struct DisplayOptions {
   bool span = false;
   // X11 window id of the host window (Embedded, Host).
   uint64_t parentWindow = 0;
+  // Window: the X11 window that owns ours (a dialog's owner); 0 or a window that does not
+  // exist: none.
+  uint64_t ownerWindow = 0;
   std::string title = "sceneplayer";
   // SDL's video driver for the window modes. Only tests pick another (dummy): a player
   // must never play where nobody sees it.
@@ -102,6 +105,15 @@ class Display {
   // for the drawing to stop; nothing is presented any more.
   void Hide();
 
+  // A picture shown over the screen at (x, y) (a modal dialog over the show): whatever is
+  // drawn on the screen stays below it. SetOverlay replaces it; ClearOverlay removes it.
+  void SetOverlay(const gfx::Surface& image, int x, int y);
+  void ClearOverlay();
+  // The screen with the overlay on it, as the window shows it (headless frames).
+  gfx::Surface ComposedScreen();
+  // UI thread: typed characters arrive as WM_CHAR while on.
+  void SetTextInput(bool on);
+
   // Cursor of the window: kBlankCursor hides it, kArrowCursor is the system arrow. The
   // display count works like ShowCursor: the cursor shows while it is >= 0. Any thread;
   // applied by the UI thread.
@@ -121,7 +133,9 @@ class Display {
 
   std::mutex screenMutex_;
   gfx::Surface screen_;
-  gfx::Rect dirty_{};  // guarded by screenMutex_
+  gfx::Rect dirty_{};     // guarded by screenMutex_
+  gfx::Surface overlay_;  // guarded by screenMutex_; empty when none
+  int overlayX_ = 0, overlayY_ = 0;
 
   std::mutex queueMutex_;
   std::deque<Message> queue_;
