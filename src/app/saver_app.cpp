@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
+#include <thread>
 
 #include "app/background.h"
 #include "app/calibration.h"
@@ -32,6 +33,7 @@
 #include "platform/ui/display.h"
 #include "platform/ui/input_script.h"
 #include "platform/ui/message_box.h"
+#include "platform/ui/message_dialog.h"
 #include "platform/ui/modal_loop.h"
 #include "platform/ui/screen_grab.h"
 #include "platform/ui/sdl_message_presenter.h"
@@ -179,6 +181,49 @@ class WindowHost final : public SaverWindowHost {
   SaverWindow* window_ = nullptr;
   SceneThread* thread_ = nullptr;
   int32_t lastX_ = 0, lastY_ = 0;
+  ui::InputPlayer* input_ = nullptr;
+  std::optional<std::chrono::steady_clock::time_point> deadline_;
+};
+
+// Message boxes of the UI thread over a running show: drawn over it like the password
+// dialog, since a window of their own could stay hidden behind the show's. Other threads'
+// messages go to the fallback.
+class OverlayMessagePresenter final : public ui::MessagePresenter {
+ public:
+  OverlayMessagePresenter(ui::Display& display, std::string caption, ui::MessagePresenter& fallback)
+      : display_(display),
+        caption_(std::move(caption)),
+        fallback_(fallback),
+        uiThread_(std::this_thread::get_id()) {}
+  void SetInput(ui::InputPlayer* input,
+                std::optional<std::chrono::steady_clock::time_point> deadline) {
+    input_ = input;
+    deadline_ = deadline;
+  }
+  void Show(const std::string& text, ui::MessageIcon icon) override {
+    if (std::this_thread::get_id() != uiThread_) {
+      fallback_.Show(text, icon);
+      return;
+    }
+    ui::Dialog box(ui::MessageBoxTemplate(caption_, text, icon));
+    ui::ModalOptions o;
+    o.overlay = true;
+    o.overlayLayer = 1;
+    o.x = std::max(0, (display_.Width() - box.FramedWidth()) / 2);
+    o.y = std::max(0, (display_.Height() - box.FramedHeight()) / 2);
+    o.input = input_;
+    o.deadline = deadline_;
+    o.foreign = [](const ui::Message& m) {
+      return m.message == WM_APP_END_SHOW || m.message == ui::WM_QUIT;
+    };
+    ui::RunModalDialog(box, display_, o);
+  }
+
+ private:
+  ui::Display& display_;
+  std::string caption_;
+  ui::MessagePresenter& fallback_;
+  std::thread::id uiThread_;
   ui::InputPlayer* input_ = nullptr;
   std::optional<std::chrono::steady_clock::time_point> deadline_;
 };
@@ -352,12 +397,16 @@ int SaverApp::RunShow(const Options& options, std::optional<uint64_t> hostWindow
     }
   }
   std::optional<ui::SdlMessagePresenter> presenter;
+  std::optional<OverlayMessagePresenter> overlayPresenter;
   struct PresenterReset {
     ~PresenterReset() { ui::SetMessagePresenter(nullptr); }
   } presenterReset;
   if (display->HasWindow()) {
     presenter.emplace(appName_);
-    ui::SetMessagePresenter(&*presenter);
+    overlayPresenter.emplace(*display, appName_, *presenter);
+    overlayPresenter->SetInput(recording ? nullptr : input_.get(),
+                               recording ? std::nullopt : deadline_);
+    ui::SetMessagePresenter(&*overlayPresenter);
   }
 
   WindowHost host(*display, *store_, *profile_, *this);
@@ -442,6 +491,8 @@ int SaverApp::RunShow(const Options& options, std::optional<uint64_t> hostWindow
   if (SignalWatcher::Requested()) display->PostMessage({WM_APP_END_SHOW, 0, 0, 0});
 
   ui::InputPlayer* scripted = recording ? nullptr : input_.get();
+  // The script's time starts with the show's.
+  if (scripted) scripted->Start(std::chrono::steady_clock::now());
   while (!window.Destroyed()) {
     auto timeout = ui::Display::kInfinite;
     if (deadline) {

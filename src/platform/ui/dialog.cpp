@@ -691,6 +691,43 @@ void Picture(gfx::Canvas& dc, int x, int y, const char* const* rows, int h, gfx:
   }
 }
 
+// The message icons, drawn from their shapes: a yellow triangle with '!', a white
+// speech circle with 'i', a red circle with a cross.
+void MessageIcon32(gfx::Canvas& dc, int x0, int y0, char kind) {
+  auto dot = [&](int x, int y, gfx::COLORREF c) {
+    dc.FillRect({x0 + x, y0 + y, x0 + x + 1, y0 + y + 1}, c);
+  };
+  if (kind == '!') {
+    for (int y = 1; y < 30; ++y) {
+      const int half = (y * 15) / 29;
+      for (int x = 15 - half; x <= 16 + half; ++x) {
+        const bool edge = x == 15 - half || x == 16 + half || y == 29;
+        dot(x, y, edge ? kText : gfx::RGB(255, 255, 0));
+      }
+    }
+    dc.FillRect({x0 + 14, y0 + 10, x0 + 18, y0 + 22}, kText);
+    dc.FillRect({x0 + 14, y0 + 24, x0 + 18, y0 + 27}, kText);
+    return;
+  }
+  const gfx::COLORREF fill = kind == 'x' ? gfx::RGB(255, 0, 0) : kHighlight;
+  for (int y = 0; y < 32; ++y) {
+    for (int x = 0; x < 32; ++x) {
+      const int dx = 2 * x - 31, dy = 2 * y - 31, d = dx * dx + dy * dy;
+      if (d <= 29 * 29) dot(x, y, fill);
+      if (d > 27 * 27 && d <= 31 * 31) dot(x, y, kText);
+    }
+  }
+  if (kind == 'x') {
+    for (int i = 0; i < 12; ++i) {
+      dc.FillRect({x0 + 10 + i, y0 + 10 + i, x0 + 12 + i, y0 + 11 + i}, kHighlight);
+      dc.FillRect({x0 + 20 - i, y0 + 10 + i, x0 + 22 - i, y0 + 11 + i}, kHighlight);
+    }
+  } else {
+    dc.FillRect({x0 + 14, y0 + 6, x0 + 18, y0 + 10}, gfx::RGB(0, 0, 255));
+    dc.FillRect({x0 + 14, y0 + 12, x0 + 18, y0 + 26}, gfx::RGB(0, 0, 255));
+  }
+}
+
 }  // namespace
 
 void Dialog::PaintControl(gfx::Canvas& dc, const Control& c, int ox, int oy, bool isDefault) {
@@ -779,6 +816,10 @@ void Dialog::PaintControl(gfx::Canvas& dc, const Control& c, int ox, int oy, boo
     case ControlKind::Static:
       dc.FillRect(r, kFace);
       Label(dc, font, c.text, r.left, r.top, r, c.enabled);
+      break;
+    case ControlKind::Icon:
+      dc.FillRect(r, kFace);
+      MessageIcon32(dc, r.left, r.top, c.text.empty() ? '!' : c.text[0]);
       break;
     case ControlKind::EtchedHorz:
       HLine(dc, r.left, r.right, r.top, kShadow);

@@ -34,6 +34,7 @@ enum class ControlKind {
   Static,      // left-aligned text; '&' marks the mnemonic
   Edit,        // one line
   EtchedHorz,  // etched horizontal line
+  Icon,        // a 32 x 32 message icon: text "!" exclamation, "i" information, "x" stop
 };
 
 struct DialogItem {

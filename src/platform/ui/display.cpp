@@ -175,44 +175,44 @@ void Display::PresentIfDue(SteadyClock::time_point now, bool force) {
     dirty_ = gfx::Rect{};
     if (area.IsEmpty()) return;
     backend_->Upload(screen_, area);
-    if (!overlay_.Empty()) {
-      const gfx::Rect o{overlayX_, overlayY_, overlayX_ + overlay_.Width(),
-                        overlayY_ + overlay_.Height()};
-      const gfx::Rect over = gfx::Intersect(gfx::Intersect(area, o), {0, 0, Width(), Height()});
-      if (!over.IsEmpty()) {
-        backend_->UploadAt(overlay_,
-                           {over.left - overlayX_, over.top - overlayY_, over.right - overlayX_,
-                            over.bottom - overlayY_},
-                           over.left, over.top);
-      }
+    for (const Overlay& o : overlays_) {
+      const gfx::Rect over =
+          gfx::Intersect(gfx::Intersect(area, o.Area()), {0, 0, Width(), Height()});
+      if (over.IsEmpty()) continue;
+      backend_->UploadAt(o.image,
+                         {over.left - o.x, over.top - o.y, over.right - o.x, over.bottom - o.y},
+                         over.left, over.top);
     }
   }
   backend_->Present();
   lastPresent_ = now;
 }
 
-void Display::SetOverlay(const gfx::Surface& image, int x, int y) {
+void Display::SetOverlay(const gfx::Surface& image, int x, int y, int layer) {
   {
     std::lock_guard<std::mutex> lock(screenMutex_);
-    const gfx::Rect old{overlayX_, overlayY_, overlayX_ + overlay_.Width(),
-                        overlayY_ + overlay_.Height()};
-    overlay_ = image;
-    overlayX_ = x;
-    overlayY_ = y;
-    const gfx::Rect now{x, y, x + image.Width(), y + image.Height()};
-    dirty_ = gfx::Union(dirty_, gfx::Intersect(gfx::Union(old, now), {0, 0, Width(), Height()}));
+    auto it = std::find_if(overlays_.begin(), overlays_.end(),
+                           [layer](const Overlay& o) { return o.layer >= layer; });
+    if (it == overlays_.end() || it->layer != layer)
+      it = overlays_.insert(it, Overlay{layer, {}, 0, 0});
+    const gfx::Rect old = it->Area();
+    it->image = image;
+    it->x = x;
+    it->y = y;
+    dirty_ =
+        gfx::Union(dirty_, gfx::Intersect(gfx::Union(old, it->Area()), {0, 0, Width(), Height()}));
   }
   backend_->Wake();
 }
 
-void Display::ClearOverlay() {
+void Display::ClearOverlay(int layer) {
   {
     std::lock_guard<std::mutex> lock(screenMutex_);
-    if (overlay_.Empty()) return;
-    const gfx::Rect old{overlayX_, overlayY_, overlayX_ + overlay_.Width(),
-                        overlayY_ + overlay_.Height()};
-    overlay_ = gfx::Surface();
-    dirty_ = gfx::Union(dirty_, gfx::Intersect(old, {0, 0, Width(), Height()}));
+    auto it = std::find_if(overlays_.begin(), overlays_.end(),
+                           [layer](const Overlay& o) { return o.layer == layer; });
+    if (it == overlays_.end()) return;
+    dirty_ = gfx::Union(dirty_, gfx::Intersect(it->Area(), {0, 0, Width(), Height()}));
+    overlays_.erase(it);
   }
   backend_->Wake();
 }
@@ -220,10 +220,9 @@ void Display::ClearOverlay() {
 gfx::Surface Display::ComposedScreen() {
   std::lock_guard<std::mutex> lock(screenMutex_);
   gfx::Surface out = screen_;
-  if (!overlay_.Empty()) {
-    gfx::Canvas canvas(out);
-    canvas.BitBlt(overlayX_, overlayY_, overlay_.Width(), overlay_.Height(), overlay_, 0, 0,
-                  gfx::SRCCOPY);
+  gfx::Canvas canvas(out);
+  for (const Overlay& o : overlays_) {
+    canvas.BitBlt(o.x, o.y, o.image.Width(), o.image.Height(), o.image, 0, 0, gfx::SRCCOPY);
   }
   return out;
 }

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/gfx/canvas.h"
 #include "platform/gfx/surface.h"
@@ -106,10 +107,11 @@ class Display {
   void Hide();
 
   // A picture shown over the screen at (x, y) (a modal dialog over the show): whatever is
-  // drawn on the screen stays below it. SetOverlay replaces it; ClearOverlay removes it.
-  void SetOverlay(const gfx::Surface& image, int x, int y);
-  void ClearOverlay();
-  // The screen with the overlay on it, as the window shows it (headless frames).
+  // drawn on the screen stays below it. Higher layers lie above lower ones (a message box
+  // over the dialog). SetOverlay replaces a layer's picture; ClearOverlay removes it.
+  void SetOverlay(const gfx::Surface& image, int x, int y, int layer = 0);
+  void ClearOverlay(int layer = 0);
+  // The screen with the overlays on it, as the window shows it (headless frames).
   gfx::Surface ComposedScreen();
   // UI thread: typed characters arrive as WM_CHAR while on.
   void SetTextInput(bool on);
@@ -133,9 +135,14 @@ class Display {
 
   std::mutex screenMutex_;
   gfx::Surface screen_;
-  gfx::Rect dirty_{};     // guarded by screenMutex_
-  gfx::Surface overlay_;  // guarded by screenMutex_; empty when none
-  int overlayX_ = 0, overlayY_ = 0;
+  gfx::Rect dirty_{};  // guarded by screenMutex_
+  struct Overlay {
+    int layer = 0;
+    gfx::Surface image;
+    int x = 0, y = 0;
+    gfx::Rect Area() const { return {x, y, x + image.Width(), y + image.Height()}; }
+  };
+  std::vector<Overlay> overlays_;  // guarded by screenMutex_; by layer
 
   std::mutex queueMutex_;
   std::deque<Message> queue_;

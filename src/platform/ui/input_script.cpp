@@ -204,14 +204,22 @@ void EventMessages(const InputEvent& e, std::vector<Message>& out) {
   }
 }
 
+InputPlayer::InputPlayer(InputScript script) : script_(std::move(script)) { SkipWaits(); }
+
 InputPlayer::InputPlayer(InputScript script, Clock::time_point start)
-    : script_(std::move(script)), due_(start) {
-  SkipWaits();
+    : InputPlayer(std::move(script)) {
+  Start(start);
+}
+
+void InputPlayer::Start(Clock::time_point now) {
+  if (started_) return;
+  started_ = true;
+  start_ = now;
 }
 
 void InputPlayer::SkipWaits() {
   while (next_ < script_.events.size() && script_.events[next_].kind == InputEvent::Kind::Wait) {
-    due_ += std::chrono::duration_cast<Clock::duration>(
+    waited_ += std::chrono::duration_cast<Clock::duration>(
         std::chrono::duration<double>(script_.events[next_].seconds));
     ++next_;
   }
@@ -219,14 +227,15 @@ void InputPlayer::SkipWaits() {
 
 std::optional<InputPlayer::Clock::time_point> InputPlayer::NextDue() const {
   if (Done()) return std::nullopt;
-  if (!pending_.empty()) return Clock::time_point{};  // due at once
-  return due_;
+  if (!pending_.empty() || !started_) return Clock::time_point{};  // due at once
+  return start_ + waited_;
 }
 
 bool InputPlayer::TakeNext(Clock::time_point now, const Locator& locate, Message& out,
                            std::string* warning) {
+  Start(now);
   while (pending_.empty()) {
-    if (next_ >= script_.events.size() || now < due_) return false;
+    if (next_ >= script_.events.size() || now < start_ + waited_) return false;
     const InputEvent& e = script_.events[next_++];
     std::vector<Message> messages;
     if (e.kind == InputEvent::Kind::ClickControl) {

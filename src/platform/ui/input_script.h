@@ -50,14 +50,19 @@ std::optional<InputScript> LoadInputScript(const std::string& path, std::string*
 // The virtual-key code of a key name ("Tab", "F4", "A"); nullopt when unknown.
 std::optional<uint32_t> KeyFromName(std::string_view name);
 
-// Plays a script in real time from its start.
+// Plays a script in real time, its waits counted from when it starts.
 class InputPlayer {
  public:
   using Clock = std::chrono::steady_clock;
+  explicit InputPlayer(InputScript script);
   InputPlayer(InputScript script, Clock::time_point start);
+  // Starts the clock of the waits unless it runs already (the first dialog or show that
+  // takes input starts it); the first TakeNext starts it too.
+  void Start(Clock::time_point now);
 
   bool Done() const { return next_ >= script_.events.size() && pending_.empty(); }
-  // When the next event is due (its waits counted from the start); nullopt when done.
+  // When the next event is due (its waits counted from the start); nullopt when done. Not
+  // started yet: due at once.
   std::optional<Clock::time_point> NextDue() const;
   // Where a control of the open dialog is, for "click ID": the click point in the
   // coordinates of the receiver; nullopt when there is no such control.
@@ -72,7 +77,9 @@ class InputPlayer {
   InputScript script_;
   size_t next_ = 0;
   std::deque<Message> pending_;
-  Clock::time_point due_;
+  bool started_ = false;
+  Clock::duration waited_{};  // the waits passed so far
+  Clock::time_point start_{};
 };
 
 // The messages one event stands for (not for waits and control clicks).

@@ -6,7 +6,10 @@ namespace ui {
 
 namespace {
 constexpr uint32_t kFirstAppMessage = 0x8000;  // WM_APP
-}
+// The paint functions of the dialogs running on this thread, outermost first: a dialog
+// that changed before it opened a message box is shown changed below the box.
+thread_local std::vector<std::function<bool()>> activeLoops;
+}  // namespace
 
 int RunModalDialog(Dialog& dialog, Display& display, const ModalOptions& o) {
   using Clock = std::chrono::steady_clock;
@@ -15,8 +18,9 @@ int RunModalDialog(Dialog& dialog, Display& display, const ModalOptions& o) {
   std::vector<Message> deferred;
   uint64_t painted = 0;
 
-  auto paint = [&] {
-    if (painted == dialog.Revision()) return;
+  // Draws the dialog when it changed; true when it did.
+  auto draw = [&] {
+    if (painted == dialog.Revision()) return false;
     painted = dialog.Revision();
     if (o.overlay) {
       gfx::Surface picture(o.framed ? dialog.FramedWidth() : dialog.ClientWidth(),
@@ -27,7 +31,7 @@ int RunModalDialog(Dialog& dialog, Display& display, const ModalOptions& o) {
       } else {
         dialog.PaintClient(dc, 0, 0);
       }
-      display.SetOverlay(picture, o.x, o.y);
+      display.SetOverlay(picture, o.x, o.y, o.overlayLayer);
     } else {
       auto lock = display.LockScreen();
       if (o.framed) {
@@ -36,7 +40,13 @@ int RunModalDialog(Dialog& dialog, Display& display, const ModalOptions& o) {
         dialog.PaintClient(lock.Canvas(), o.x, o.y);
       }
     }
-    if (o.onFrame) o.onFrame(display.ComposedScreen());
+    return true;
+  };
+  auto paint = [&] {
+    bool changed = false;
+    for (size_t i = 0; i + 1 < activeLoops.size(); ++i) changed = activeLoops[i]() || changed;
+    changed = draw() || changed;
+    if (changed && o.onFrame) o.onFrame(display.ComposedScreen());
   };
 
   auto handle = [&](Message m) {
@@ -71,6 +81,11 @@ int RunModalDialog(Dialog& dialog, Display& display, const ModalOptions& o) {
 
   dialog.Init();
   display.SetTextInput(true);
+  if (o.input) o.input->Start(Clock::now());
+  activeLoops.push_back(draw);
+  struct LoopEnd {
+    ~LoopEnd() { activeLoops.pop_back(); }
+  } loopEnd;
   while (!dialog.Ended()) {
     paint();
     Message m;
@@ -107,7 +122,7 @@ int RunModalDialog(Dialog& dialog, Display& display, const ModalOptions& o) {
   }
   paint();
   display.SetTextInput(false);
-  if (o.overlay) display.ClearOverlay();
+  if (o.overlay) display.ClearOverlay(o.overlayLayer);
   for (const Message& m : deferred) display.PostMessage(m);
   return dialog.Result();
 }

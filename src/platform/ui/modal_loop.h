@@ -20,6 +20,7 @@ struct ModalOptions {
   bool framed = true;
   // Over a show: the dialog is an overlay and the show keeps drawing below it.
   bool overlay = false;
+  int overlayLayer = 0;
   // Scripted input, shared with whoever runs around the dialog.
   InputPlayer* input = nullptr;
   // Headless: the dialog ends with Cancel once the script has nothing more to play, so that

@@ -131,6 +131,16 @@ TEST(InputScript, WaitsDelayTheEventsAfterThem) {
   ASSERT_TRUE(player.TakeNext(t0 + std::chrono::milliseconds(750), nullptr, m, nullptr));
   EXPECT_TRUE(player.Done());  // a trailing wait holds nothing back
   EXPECT_FALSE(player.NextDue());
+
+  // Unstarted, the waits count from the first look at the script.
+  auto again = ui::ParseInputScript("wait 2\nkey A\n", &error);
+  ASSERT_TRUE(again);
+  ui::InputPlayer later(std::move(*again));
+  EXPECT_EQ(*later.NextDue(), std::chrono::steady_clock::time_point{});
+  EXPECT_FALSE(later.TakeNext(t0, nullptr, m, nullptr));
+  later.Start(t0 + std::chrono::hours(5));  // already running: no new start
+  EXPECT_EQ(*later.NextDue(), t0 + std::chrono::seconds(2));
+  EXPECT_TRUE(later.TakeNext(t0 + std::chrono::seconds(2), nullptr, m, nullptr));
 }
 
 }  // namespace
