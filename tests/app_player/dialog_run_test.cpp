@@ -199,4 +199,19 @@ TEST_F(DialogRun, CloseRequestAsksForThePasswordOnlyWhenTheDesktopSaysSo) {
   EXPECT_EQ(Count(r.err, "not correct"), 0u) << r.err;
 }
 
+TEST_F(DialogRun, CustomExitSettingsChosenInTheDialogRuleTheShow) {
+  ASSERT_EQ(Dialog("/c", "click 1014\nclick 1010\nkey Enter\n").status, 0);
+  ASSERT_EQ(Setting("Standard"), 0u);
+  ASSERT_EQ(Setting("Escape"), 1u);
+  const std::string others =
+      "wait 0.3\nmove 10 10\nmove 20 20\nclick 5 5\ndblclick 6 6\nkey A\nkey Alt\nkey Enter\n";
+  // Only Escape ends it: everything else leaves it to its time.
+  RunResult r = PlayShow(others, "3");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_GE(r.seconds, 2.9);
+  r = PlayShow(others + "key Escape\n", "20");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_LT(r.seconds, 10);
+}
+
 }  // namespace
