@@ -635,8 +635,10 @@ int SaverApp::RunDialog(ui::Dialog& dialog, const Options& options, uint64_t own
     std::fprintf(stderr, "sceneplayer: cannot open the display: %s\n", error.c_str());
     return 0;
   }
+  // A message box of its own waits for a user; a script cannot answer it (and it would
+  // hold a run past --seconds), so scripted runs say their messages on stderr.
   std::optional<ui::SdlMessagePresenter> presenter;
-  if (display->HasWindow()) {
+  if (display->HasWindow() && !input_) {
     presenter.emplace(appName_);
     ui::SetMessagePresenter(&*presenter);
   }
