@@ -38,10 +38,10 @@ class DialogRun : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(dir_); }
 
-  RunResult Run(const std::vector<std::string>& args) {
+  RunResult Run(const std::vector<std::string>& args, const std::vector<std::string>& env = {}) {
     const fs::path err = dir_ / "stderr.txt";
     const auto start = std::chrono::steady_clock::now();
-    pid_t pid = testsupport::SpawnInHome(args, dir_.string(), err.string());
+    pid_t pid = testsupport::SpawnInHome(args, dir_.string(), err.string(), env);
     EXPECT_GT(pid, 0);
     RunResult r;
     int st = 0;
@@ -77,9 +77,9 @@ class DialogRun : public ::testing::Test {
     store::Profile profile(*store, "Quillmoor\\Screen Saver", "sceneplayer");
     return profile.GetProfileString("Password", "Encrypt", "(none)");
   }
-  std::string Show() {
+  std::string Show(const std::string& first = "") {
     const fs::path manifest = dir_ / "show.json";
-    std::ofstream(manifest) << R"({"version": 4.31, "items": [
+    std::ofstream(manifest) << R"({"version": 4.31, "items": [)" << first << R"(
         {"class": "BackgroundItem", "color": {"color": "#0000FF"}},
         {"class": "PauseItem", "pauseMs": 60000}]})";
     const std::string out = (dir_ / "show.arc").string();
@@ -197,6 +197,41 @@ TEST_F(DialogRun, CloseRequestAsksForThePasswordOnlyWhenTheDesktopSaysSo) {
   r = PlayShow("wait 0.3\nmove 10 10\nmove 20 20\n", "20");
   EXPECT_LT(r.seconds, 10);
   EXPECT_EQ(Count(r.err, "not correct"), 0u) << r.err;
+}
+
+TEST_F(DialogRun, LinkKeysTypedIntoAShowOpenTheLinkWhenItEnds) {
+  // Custom settings with Escape only: the link's key does not end the show.
+  ASSERT_EQ(Dialog("/c", "click 1014\nclick 1010\nkey Enter\n").status, 0);
+  fs::create_directories(dir_ / "bin");
+  const fs::path opened = dir_ / "opened.txt";
+  {
+    std::ofstream tool(dir_ / "bin" / "xdg-open");
+    tool << "#!/bin/sh\necho \"$1\" > " << opened.string() << ".part && mv " << opened.string()
+         << ".part " << opened.string() << "\n";
+  }
+  fs::permissions(dir_ / "bin" / "xdg-open", fs::perms::owner_all);
+  const std::string arc =
+      Show(R"({"class": "LinkItem", "url": "https://example.org/a", "linkMode": 1},)");
+  const std::vector<std::string> env = {"PATH=" + (dir_ / "bin").string() + ":/usr/bin:/bin"};
+  // Enter is not this link's key: nothing is opened.
+  RunResult r = Run({SP_PLAYER, "--headless", "--size", "64x48", "--archive", arc, "--seconds",
+                     "20", "--input", Script("k1.txt", "wait 0.5\nkey Enter\nkey Escape\n"), "/s"},
+                    env);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_LT(r.seconds, 10);
+  usleep(500000);
+  EXPECT_FALSE(fs::exists(opened));
+  r = Run({SP_PLAYER, "--headless", "--size", "64x48", "--archive", arc, "--seconds", "20",
+           "--input", Script("k2.txt", "wait 0.5\nkey F12\nwait 0.2\nkey Escape\n"), "/s"},
+          env);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_LT(r.seconds, 10);
+  // The opener runs on its own after the player; give it a moment.
+  for (int i = 0; i < 100 && !fs::exists(opened); ++i) usleep(50000);
+  std::ifstream in(opened);
+  std::string line;
+  std::getline(in, line);
+  EXPECT_EQ(line, "https://example.org/a");
 }
 
 TEST_F(DialogRun, CustomExitSettingsChosenInTheDialogRuleTheShow) {
