@@ -625,6 +625,7 @@ int SaverApp::RunDialog(ui::Dialog& dialog, const Options& options, uint64_t own
   d.width = options.headless ? dialog.FramedWidth() : dialog.ClientWidth();
   d.height = options.headless ? dialog.FramedHeight() : dialog.ClientHeight();
   d.ownerWindow = owner;
+  d.fixedSize = true;
   std::string error;
   if (!options.headless && !ui::WindowSystemReachable(&error)) {
     std::fprintf(stderr, "sceneplayer: %s\n", error.c_str());

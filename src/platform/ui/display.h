@@ -40,6 +40,8 @@ struct DisplayOptions {
   // Window: the X11 window that owns ours (a dialog's owner); 0 or a window that does not
   // exist: none.
   uint64_t ownerWindow = 0;
+  // Window: the user cannot resize it (a dialog).
+  bool fixedSize = false;
   std::string title = "sceneplayer";
   // SDL's video driver for the window modes. Only tests pick another (dummy): a player
   // must never play where nobody sees it.

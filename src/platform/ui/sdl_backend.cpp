@@ -143,7 +143,9 @@ class SdlBackend final : public DisplayBackend {
         window_ = SDL_CreateWindow(
             options.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, options.width,
             options.height,
-            SDL_WINDOW_SHOWN | (options.mode == DisplayMode::Window ? SDL_WINDOW_RESIZABLE : 0));
+            SDL_WINDOW_SHOWN |
+                (options.mode == DisplayMode::Window && !options.fixedSize ? SDL_WINDOW_RESIZABLE
+                                                                           : 0));
         break;
     }
     if (!window_) return Fail(error);
