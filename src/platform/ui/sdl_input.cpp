@@ -1,5 +1,7 @@
 #include "platform/ui/sdl_input.h"
 
+#include "platform/sys/code_page.h"
+
 namespace ui {
 namespace {
 
@@ -100,32 +102,14 @@ uint32_t VirtualKeyFromSdl(SDL_Keycode sym, SDL_Scancode scancode) {
 }
 
 std::string Utf8ToCp1252(std::string_view utf8) {
-  static const char16_t high[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
-                                    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+  // Character by character, so that one the code page lacks drops alone.
   std::string out;
   size_t i = 0;
   while (i < utf8.size()) {
-    const auto b = static_cast<uint8_t>(utf8[i]);
-    int len = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
-    if (len == 0 || i + static_cast<size_t>(len) > utf8.size()) {
-      ++i;  // not UTF-8: skipped
-      continue;
-    }
-    char32_t cp = len == 1 ? b : (b & (0x7F >> len));
-    for (int k = 1; k < len; ++k) cp = (cp << 6) | (static_cast<uint8_t>(utf8[i + k]) & 0x3F);
-    i += static_cast<size_t>(len);
-    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
-      out += static_cast<char>(cp);
-      continue;
-    }
-    for (int k = 0; k < 32; ++k) {
-      if (high[k] != 0 && high[k] == cp) {
-        out += static_cast<char>(0x80 + k);
-        break;
-      }
-    }
+    size_t next = i + 1;
+    while (next < utf8.size() && (static_cast<uint8_t>(utf8[next]) & 0xC0) == 0x80) ++next;
+    if (auto c = sys::Utf8ToCp1252(utf8.substr(i, next - i))) out += *c;
+    i = next;
   }
   return out;
 }
