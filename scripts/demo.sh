@@ -7,7 +7,8 @@ bash scripts/deps.sh
 
 build=build/release
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DSP_TESTS=OFF >/dev/null
-cmake --build "$build" -j "$(nproc)" --target sceneplayer scenepack >/dev/null
+# demo_clip makes the show's video clip, demo/clip.avi.
+cmake --build "$build" -j "$(nproc)" --target sceneplayer scenepack demo_clip >/dev/null
 
 out=build/demo
 mkdir -p "$out"

@@ -135,7 +135,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     if (name != "--archive" && name != "--size" && name != "--frames" && name != "--fps" &&
         name != "--seconds" && name != "--audio-out" && name != "--window-id" &&
         name != "--install-saver" && name != "--uninstall-saver" && name != "--name" &&
-        name != "--render" && name != "--png-level" && name != "--crf") {
+        name != "--render" && name != "--png-level" && name != "--crf" && name != "--input" &&
+        name != "--set-desktop") {
       return fail("unknown option " + name + " (see --help)");
     }
     if (!value) {
@@ -173,6 +174,21 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
                     "'");
       }
       o.windowId = id;
+    } else if (name == "--input") {
+      if (value->empty()) return fail("--input: the file name is empty");
+      o.inputScript = *value;
+    } else if (name == "--set-desktop") {
+      // Only the desktop value the player reads can be set this way.
+      const size_t eq = value->find('=');
+      int v = 0;
+      if (eq == std::string::npos || value->substr(0, eq) != "ScreenSaveUsePassword" ||
+          !ParseInt(value->substr(eq + 1), 0, 1, v)) {
+        return fail(
+            "--set-desktop: expected ScreenSaveUsePassword=0 or ScreenSaveUsePassword=1, "
+            "got '" +
+            *value + "'");
+      }
+      o.setDesktop = std::make_pair(value->substr(0, eq), static_cast<uint32_t>(v));
     } else if (name == "--render") {
       if (value->empty()) return fail("--render: the file name is empty");
       o.renderPath = *value;
@@ -307,6 +323,11 @@ std::string UsageText() {
          "  --seconds S              stop after S seconds (of show time with --frames;\n"
          "                           above 0, at most 1000000)\n"
          "  --window                 play in a window instead of full screen\n"
+         "  --input FILE             play scripted input (keys, text, clicks, mouse moves,\n"
+         "                           waits) into the dialog of /c and /a or into the show\n"
+         "  --set-desktop ScreenSaveUsePassword=1\n"
+         "                           ask for the saver's password (set with /a) before a\n"
+         "                           show ends; =0 turns that off\n"
          "  --audio-out FILE.wav     write the show's sound, mixed, as a 16-bit WAV file\n"
          "  --full-quality-sound     play MP3 music at its full rate in 16 bits\n"
          "  -root, --root            play as a screen-saver host's hack: on the window named\n"

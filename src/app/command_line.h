@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace app {
@@ -35,11 +36,14 @@ struct Options {
   std::optional<uint64_t> windowId;
   // Installing for the desktop's screen-saver host (no show is played).
   std::optional<std::string> installSaver, uninstallSaver, saverName;
-  std::optional<std::string> renderPath;  // --render OUT: a video file
-  bool overwrite = false;                 // replace earlier frames or an existing video
-  bool quiet = false;                     // no progress line
-  std::optional<int> pngLevel;            // --png-level 0..9
-  std::optional<int> crf;                 // --crf 0..63
+  std::optional<std::string> renderPath;   // --render OUT: a video file
+  bool overwrite = false;                  // replace earlier frames or an existing video
+  bool quiet = false;                      // no progress line
+  std::optional<int> pngLevel;             // --png-level 0..9
+  std::optional<int> crf;                  // --crf 0..63
+  std::optional<std::string> inputScript;  // --input FILE: scripted input
+  // --set-desktop NAME=VALUE: a value of HKEY_CURRENT_USER\Control Panel\Desktop to store.
+  std::optional<std::pair<std::string, uint32_t>> setDesktop;
   // The arguments left for the Windows switch, in order.
   std::vector<std::string> rest;
 };

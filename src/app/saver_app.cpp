@@ -4,14 +4,18 @@
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
+#include <thread>
 
 #include "app/background.h"
 #include "app/calibration.h"
 #include "app/caption_scroller.h"
+#include "app/password_dialog.h"
+#include "app/png_frame_folder.h"
 #include "app/project_loader.h"
 #include "app/render_session.h"
 #include "app/saver_window.h"
 #include "app/scene_thread.h"
+#include "app/settings_dialog.h"
 #include "app/signals.h"
 #include "app/track_buffer.h"
 #include "desktop/desktop_pictures.h"
@@ -27,7 +31,10 @@
 #include "platform/sys/printable.h"
 #include "platform/sys/temp_file.h"
 #include "platform/ui/display.h"
+#include "platform/ui/input_script.h"
 #include "platform/ui/message_box.h"
+#include "platform/ui/message_dialog.h"
+#include "platform/ui/modal_loop.h"
 #include "platform/ui/screen_grab.h"
 #include "platform/ui/sdl_message_presenter.h"
 #include "resources/preview_logo.h"
@@ -36,6 +43,9 @@
 
 namespace app {
 namespace {
+
+// Where the desktop's password switch lives.
+constexpr const char* kDesktopKey = "Control Panel\\Desktop";
 
 // The screen of a display, held through its lock.
 class DisplayScreen final : public ScreenAccess {
@@ -100,7 +110,7 @@ class WindowHost final : public SaverWindowHost {
     return profile_.GetProfileString(section, entry);
   }
   uint32_t ScreenSaveUsePassword() override {
-    auto key = store::RegistryKey::Open(store_, store::Root::CurrentUser, "Control Panel\\Desktop");
+    auto key = store::RegistryKey::Open(store_, store::Root::CurrentUser, kDesktopKey);
     if (!key) return 0;
     auto value = key->Read("ScreenSaveUsePassword");
     if (!value) return 0;
@@ -111,10 +121,29 @@ class WindowHost final : public SaverWindowHost {
     return v;
   }
   void Post(const ui::Message& message) override { display_.PostMessage(message); }
-  bool AskPassword(const std::string&) override {
-    // The password dialog is not built yet: the saver cannot be left locked without a way
-    // to unlock it, so a stored password lets the close through.
-    return true;
+  bool AskPassword(const std::string& stored) override {
+    PasswordDialog dialog(stored);
+    ui::ModalOptions o;
+    o.overlay = true;
+    o.framed = true;
+    o.x = std::max(0, (display_.Width() - dialog.FramedWidth()) / 2);
+    o.y = std::max(0, (display_.Height() - dialog.FramedHeight()) / 2);
+    o.input = input_;
+    // Without a user nobody would ever answer: the script's end is a Cancel.
+    o.endWhenInputDone = !display_.HasWindow();
+    o.deadline = deadline_;
+    o.foreign = [](const ui::Message& m) {
+      return m.message == WM_APP_END_SHOW || m.message == ui::WM_QUIT;
+    };
+    o.warn = [](const std::string& w) {
+      std::fprintf(stderr, "sceneplayer: %s\n", sys::EscapeControls(w).c_str());
+    };
+    return ui::RunModalDialog(dialog, display_, o) == ui::IDOK;
+  }
+  void SetInput(ui::InputPlayer* input,
+                std::optional<std::chrono::steady_clock::time_point> deadline) {
+    input_ = input;
+    deadline_ = deadline;
   }
   void ShowArrowCursor(bool arrow) override {
     display_.SetCursor(arrow ? ui::kArrowCursor : ui::kBlankCursor);
@@ -152,6 +181,51 @@ class WindowHost final : public SaverWindowHost {
   SaverWindow* window_ = nullptr;
   SceneThread* thread_ = nullptr;
   int32_t lastX_ = 0, lastY_ = 0;
+  ui::InputPlayer* input_ = nullptr;
+  std::optional<std::chrono::steady_clock::time_point> deadline_;
+};
+
+// Message boxes of the UI thread over a running show: drawn over it like the password
+// dialog, since a window of their own could stay hidden behind the show's. Other threads'
+// messages go to the fallback.
+class OverlayMessagePresenter final : public ui::MessagePresenter {
+ public:
+  OverlayMessagePresenter(ui::Display& display, std::string caption, ui::MessagePresenter& fallback)
+      : display_(display),
+        caption_(std::move(caption)),
+        fallback_(fallback),
+        uiThread_(std::this_thread::get_id()) {}
+  void SetInput(ui::InputPlayer* input,
+                std::optional<std::chrono::steady_clock::time_point> deadline) {
+    input_ = input;
+    deadline_ = deadline;
+  }
+  void Show(const std::string& text, ui::MessageIcon icon) override {
+    if (std::this_thread::get_id() != uiThread_) {
+      fallback_.Show(text, icon);
+      return;
+    }
+    ui::Dialog box(ui::MessageBoxTemplate(caption_, text, icon));
+    ui::ModalOptions o;
+    o.overlay = true;
+    o.overlayLayer = 1;
+    o.x = std::max(0, (display_.Width() - box.FramedWidth()) / 2);
+    o.y = std::max(0, (display_.Height() - box.FramedHeight()) / 2);
+    o.input = input_;
+    o.deadline = deadline_;
+    o.foreign = [](const ui::Message& m) {
+      return m.message == WM_APP_END_SHOW || m.message == ui::WM_QUIT;
+    };
+    ui::RunModalDialog(box, display_, o);
+  }
+
+ private:
+  ui::Display& display_;
+  std::string caption_;
+  ui::MessagePresenter& fallback_;
+  std::thread::id uiThread_;
+  ui::InputPlayer* input_ = nullptr;
+  std::optional<std::chrono::steady_clock::time_point> deadline_;
 };
 
 std::unique_ptr<ui::Display> OpenDisplay(const Options& options, ui::DisplayMode wanted,
@@ -192,6 +266,22 @@ int SaverApp::Run(const Options& given) {
   if (options.framesDir || options.renderPath) options.headless = true;
   imaging::InitDecoder();
   store_ = store::Store::OpenDefault();
+  if (options.setDesktop)
+    return SetDesktopValue(options.setDesktop->first, options.setDesktop->second);
+  if (options.seconds) {
+    deadline_ = std::chrono::steady_clock::now() +
+                std::chrono::milliseconds(static_cast<int64_t>(*options.seconds * 1000));
+  }
+  if (options.inputScript) {
+    std::string error;
+    auto script = ui::LoadInputScript(*options.inputScript, &error);
+    if (!script) {
+      std::fprintf(stderr, "sceneplayer: %s\n", sys::EscapeControls(error).c_str());
+      return 2;
+    }
+    input_ =
+        std::make_unique<ui::InputPlayer>(std::move(*script), std::chrono::steady_clock::now());
+  }
   const ModeChoice choice = ChooseMode(options.rest);
   const bool hosted = options.windowId || options.root;
   MakeDesktopPictures(options, hosted ? RunMode::Show : choice.mode, hosted);
@@ -219,10 +309,12 @@ int SaverApp::Run(const Options& given) {
     case RunMode::Preview:
       return RunPreview(options, choice.handle);
     case RunMode::ConfigureNoOwner:
+      return RunSettings(options, 0);
     case RunMode::Configure:
+      // The foreground window of an X session is not ours to own a dialog: none.
+      return RunSettings(options, 0);
     case RunMode::ChangePassword:
-      // The settings and password dialogs are not built yet: these modes end at once.
-      return 0;
+      return RunChangePassword(options, choice.handle);
     case RunMode::None:
       return 0;
   }
@@ -247,9 +339,8 @@ void SaverApp::MakeDesktopPictures(const Options& options, RunMode mode, bool ho
   if (!options.headless && !hosted) sources.grabScreen = [] { return ui::GrabScreen(); };
   // The exit actions know both names before the files exist.
   desktopPath = sys::TempFilePath("desktop.bmp");
-  desktop::CaptureDesktop(desktopPath, sources);
   wallpaperPath = sys::TempFilePath("wallpaper.bmp");
-  desktop::MakeWallpaperImage(wallpaperPath, wallpaperStyle, sources);
+  desktop::MakeDesktopFiles(desktopPath, wallpaperPath, wallpaperStyle, sources);
 }
 
 int SaverApp::RunShow(const Options& options, std::optional<uint64_t> hostWindow) {
@@ -305,15 +396,21 @@ int SaverApp::RunShow(const Options& options, std::optional<uint64_t> hostWindow
     }
   }
   std::optional<ui::SdlMessagePresenter> presenter;
+  std::optional<OverlayMessagePresenter> overlayPresenter;
   struct PresenterReset {
     ~PresenterReset() { ui::SetMessagePresenter(nullptr); }
   } presenterReset;
   if (display->HasWindow()) {
     presenter.emplace(appName_);
-    ui::SetMessagePresenter(&*presenter);
+    overlayPresenter.emplace(*display, appName_, *presenter);
+    overlayPresenter->SetInput(recording ? nullptr : input_.get(),
+                               recording ? std::nullopt : deadline_);
+    ui::SetMessagePresenter(&*overlayPresenter);
   }
 
   WindowHost host(*display, *store_, *profile_, *this);
+  // Scripted input in virtual time would race the render: it drives real-time shows only.
+  host.SetInput(recording ? nullptr : input_.get(), recording ? std::nullopt : deadline_);
   SaverWindow window(host);
   host.SetWindow(&window);
   window.OnCreate();
@@ -392,6 +489,9 @@ int SaverApp::RunShow(const Options& options, std::optional<uint64_t> hostWindow
   }
   if (SignalWatcher::Requested()) display->PostMessage({WM_APP_END_SHOW, 0, 0, 0});
 
+  ui::InputPlayer* scripted = recording ? nullptr : input_.get();
+  // The script's time starts with the show's.
+  if (scripted) scripted->Start(std::chrono::steady_clock::now());
   while (!window.Destroyed()) {
     auto timeout = ui::Display::kInfinite;
     if (deadline) {
@@ -404,7 +504,23 @@ int SaverApp::RunShow(const Options& options, std::optional<uint64_t> hostWindow
       timeout = left + std::chrono::milliseconds(1);
     }
     ui::Message m;
-    if (!display->GetMessage(m, timeout)) continue;
+    bool got = display->GetMessage(m, std::chrono::milliseconds(0));
+    if (!got && scripted) {
+      std::string warning;
+      got = scripted->TakeNext(std::chrono::steady_clock::now(), nullptr, m, &warning);
+      if (!warning.empty()) {
+        std::fprintf(stderr, "sceneplayer: %s\n", sys::EscapeControls(warning).c_str());
+      }
+      if (!got && !warning.empty()) continue;
+      if (!got) {
+        if (auto due = scripted->NextDue()) {
+          auto left =
+              std::chrono::ceil<std::chrono::milliseconds>(*due - std::chrono::steady_clock::now());
+          timeout = std::min(timeout, std::max(left, std::chrono::milliseconds(0)));
+        }
+      }
+    }
+    if (!got && !display->GetMessage(m, timeout)) continue;
     switch (m.message) {
       case WM_APP_END_SHOW:
         window.HandleMessage({ui::WM_DESTROY, 0, 0, 0});
@@ -488,6 +604,110 @@ int SaverApp::RunPreview(const Options& options, uint64_t parent) {
   scroller.Stop();
   if (signals_) signals_->SetHandler(nullptr);
   return 0;
+}
+
+int SaverApp::SetDesktopValue(const std::string& name, uint32_t value) {
+  auto key = store::RegistryKey::Create(*store_, store::Root::CurrentUser, kDesktopKey);
+  if (!key || !key->WriteDword(name, value)) {
+    std::fprintf(stderr, "sceneplayer: cannot store %s in the settings\n", name.c_str());
+    return 1;
+  }
+  return 0;
+}
+
+int SaverApp::RunDialog(ui::Dialog& dialog, const Options& options, uint64_t owner) {
+  ui::DisplayOptions d;
+  d.title = dialog.Caption();
+  // Headless, the picture holds the frame and the caption; a window has the window
+  // manager's own.
+  d.mode = options.headless ? ui::DisplayMode::Headless : ui::DisplayMode::Window;
+  d.width = options.headless ? dialog.FramedWidth() : dialog.ClientWidth();
+  d.height = options.headless ? dialog.FramedHeight() : dialog.ClientHeight();
+  d.ownerWindow = owner;
+  d.fixedSize = true;
+  std::string error;
+  if (!options.headless && !ui::WindowSystemReachable(&error)) {
+    std::fprintf(stderr, "sceneplayer: %s\n", error.c_str());
+    return 0;
+  }
+  auto display = ui::Display::Create(d, &error);
+  if (!display) {
+    std::fprintf(stderr, "sceneplayer: cannot open the display: %s\n", error.c_str());
+    return 0;
+  }
+  // A message box of its own waits for a user; a script cannot answer it (and it would
+  // hold a run past --seconds), so scripted runs say their messages on stderr.
+  std::optional<ui::SdlMessagePresenter> presenter;
+  if (display->HasWindow() && !input_) {
+    presenter.emplace(appName_);
+    ui::SetMessagePresenter(&*presenter);
+  }
+  struct PresenterReset {
+    ~PresenterReset() { ui::SetMessagePresenter(nullptr); }
+  } presenterReset;
+  ui::ModalOptions o;
+  o.framed = options.headless;
+  o.input = input_.get();
+  o.endWhenInputDone = options.headless;
+  o.deadline = deadline_;
+  o.foreign = [](const ui::Message& m) { return m.message == ui::WM_QUIT; };
+  o.warn = [](const std::string& w) {
+    std::fprintf(stderr, "sceneplayer: %s\n", sys::EscapeControls(w).c_str());
+  };
+  if (dialogFrames_) {
+    o.onFrame = [this](const gfx::Surface& screen) {
+      dialogFrames_->Add(dialogFrameCount_++, std::make_shared<const gfx::Surface>(screen));
+    };
+  }
+  if (signals_)
+    signals_->SetHandler([p = display.get()] { p->PostMessage({ui::WM_QUIT, 0, 0, 0}); });
+  if (SignalWatcher::Requested()) display->PostMessage({ui::WM_QUIT, 0, 0, 0});
+  const int result = ui::RunModalDialog(dialog, *display, o);
+  if (signals_) signals_->SetHandler(nullptr);
+  return result;
+}
+
+namespace {
+// Frames of the dialog modes go to the --frames folder; false when it cannot be used.
+bool OpenDialogFrames(const Options& options, std::unique_ptr<PngFrameFolder>& out) {
+  if (!options.framesDir) return true;
+  std::string error;
+  out = PngFrameFolder::Open(*options.framesDir, options.overwrite, options.pngLevel.value_or(6), 1,
+                             &error);
+  if (!out) std::fprintf(stderr, "sceneplayer: %s\n", error.c_str());
+  return out != nullptr;
+}
+
+int FinishDialogFrames(std::unique_ptr<PngFrameFolder>& frames) {
+  if (!frames) return 0;
+  std::string error;
+  const bool ok = frames->Finish(&error);
+  if (!ok) std::fprintf(stderr, "sceneplayer: %s\n", error.c_str());
+  frames.reset();
+  return ok ? 0 : 1;
+}
+}  // namespace
+
+int SaverApp::RunSettings(const Options& options, uint64_t owner) {
+  if (!OpenDialogFrames(options, dialogFrames_)) return 1;
+  SettingsDialog dialog(*profile_);
+  RunDialog(dialog, options, owner);
+  return FinishDialogFrames(dialogFrames_);
+}
+
+int SaverApp::RunChangePassword(const Options& options, uint64_t owner) {
+  if (!OpenDialogFrames(options, dialogFrames_)) return 1;
+  const std::string stored = profile_->GetProfileString(kPasswordSection, kPasswordEntry);
+  bool allowed = stored.empty();
+  if (!allowed) {
+    PasswordDialog ask(stored);
+    allowed = RunDialog(ask, options, owner) == ui::IDOK;
+  }
+  if (allowed) {
+    NewPasswordDialog change(*profile_);
+    RunDialog(change, options, owner);
+  }
+  return FinishDialogFrames(dialogFrames_);
 }
 
 void SaverApp::ExitActions() {

@@ -3,6 +3,7 @@
 // shares, runs the mode, and on the way out removes its temporary files and opens the web
 // address that the show's link left behind.
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -16,9 +17,15 @@ class Store;
 class Profile;
 }  // namespace store
 
+namespace ui {
+class Dialog;
+class InputPlayer;
+}  // namespace ui
+
 namespace app {
 
 class SignalWatcher;
+class PngFrameFolder;
 
 // Private messages of the saver's message loop (WM_APP and above).
 inline constexpr uint32_t WM_APP_SCENE_FINISHED = 0x8001;
@@ -53,6 +60,15 @@ class SaverApp {
   // hostWindow: play on a window a screen-saver host gave us (0: the root window).
   int RunShow(const Options& options, std::optional<uint64_t> hostWindow);
   int RunPreview(const Options& options, uint64_t parent);
+  // Configure mode: the settings dialog. owner: the window it belongs to (0: none).
+  int RunSettings(const Options& options, uint64_t owner);
+  // Change-password mode: the stored password first, then the new one.
+  int RunChangePassword(const Options& options, uint64_t owner);
+  // Runs one dialog of the configure or change-password modes in a window of its own, or
+  // headless; returns its result (0 when no display could be opened).
+  int RunDialog(ui::Dialog& dialog, const Options& options, uint64_t owner);
+  // Stores a value of HKEY_CURRENT_USER\Control Panel\Desktop (--set-desktop).
+  int SetDesktopValue(const std::string& name, uint32_t value);
   void ExitActions();
 
   std::string executablePath_;
@@ -62,6 +78,11 @@ class SaverApp {
   std::unique_ptr<store::Profile> profile_;
   scene::SceneList sceneList_;
   bool exitActionsDone_ = false;
+  // --input, played into the dialogs and the show; --frames of the dialog modes.
+  std::unique_ptr<ui::InputPlayer> input_;
+  std::unique_ptr<PngFrameFolder> dialogFrames_;
+  int64_t dialogFrameCount_ = 0;
+  std::optional<std::chrono::steady_clock::time_point> deadline_;
 };
 
 // The registry key of every profile path: "Quillmoor\Screen Saver".

@@ -2,11 +2,14 @@
 
 #include <sys/prctl.h>
 
+#include <algorithm>
 #include <chrono>
+#include <string>
 
 #include "app/background.h"
 #include "app/saver_window.h"
 #include "platform/gfx/canvas.h"
+#include "platform/sys/temp_file.h"
 #include "scene/scene_list.h"
 
 namespace app {
@@ -18,7 +21,10 @@ SceneThread::SceneThread(scene::SceneList& list, SaverWindow& window, ScreenAcce
       screen_(screen),
       canvas_(screen.Surface()),
       clock_(clock),
-      profileInt_(std::move(profileInt)) {}
+      profileInt_(std::move(profileInt)),
+      video_(std::make_unique<media::VideoWindow>(*this, waitClock_)) {
+  video_->Create();
+}
 
 SceneThread::~SceneThread() { Stop(); }
 
@@ -37,6 +43,8 @@ void SceneThread::SetAudio(audio::AudioDevice* device, media::SoundQuality quali
 
 void SceneThread::Stop() {
   stopEvent_.Set();
+  // A clip that an item waits for ends, so the item returns.
+  CloseVideo();
   // The stop reaches a sound the walk waits for, and no sound starts after it: set first,
   // a waiting play started between a stop of the player and the stop event would hold the
   // walk (and this wait) for the length of the piece, or for ever when it loops.
@@ -49,6 +57,7 @@ void SceneThread::Stop() {
 }
 
 void SceneThread::Run() {
+  walkThread_ = std::this_thread::get_id();
   AcquireScreen();
   Repaint(0, gfx::SRCCOPY);  // the screen turns black
   for (int32_t i = 0; i >= 0 && static_cast<size_t>(i) < list_.size() && !stopEvent_.IsSet(); ++i) {
@@ -62,6 +71,7 @@ void SceneThread::Run() {
   if (waveSound_) waveSound_->Stop();
   if (mp3Player_) mp3Player_->Stop();
   ReleaseScreen();
+  CloseVideo();
   if (onFinished_) onFinished_();
   finishedEvent_.Set();
 }
@@ -103,16 +113,77 @@ void SceneThread::ReleaseScreen() {
 void SceneThread::WaitClock::Sleep(std::chrono::nanoseconds d) {
   bool held = owner_.holding_;
   owner_.ReleaseScreen();
-  owner_.clock_.Sleep(d);
+  if (owner_.video_->NextDue()) {
+    const sys::Event never;
+    owner_.WaitDrawingClip(never, d);
+  } else {
+    owner_.clock_.Sleep(d);
+  }
   if (held) owner_.AcquireScreen();
 }
 
 bool SceneThread::WaitClock::WaitFor(const sys::Event& e, std::chrono::nanoseconds timeout) {
   bool held = owner_.holding_;
   owner_.ReleaseScreen();
-  bool set = owner_.clock_.WaitFor(e, timeout);
+  bool set = owner_.WaitDrawingClip(e, timeout);
   if (held) owner_.AcquireScreen();
   return set;
+}
+
+bool SceneThread::WaitDrawingClip(const sys::Event& e, std::chrono::nanoseconds timeout) {
+  // The background clip plays in the scene thread's waits: the wait is cut at each of its
+  // pictures, so a clip keeps to the show's clock, real or virtual, and a render takes its
+  // frames in order.
+  constexpr std::chrono::nanoseconds kFar = std::chrono::hours(24 * 365);
+  const auto start = clock_.Elapsed();
+  const auto end = start + std::min(std::max(timeout, std::chrono::nanoseconds(0)), kFar);
+  for (;;) {
+    const auto due = video_->NextDue();
+    const auto now = clock_.Elapsed();
+    if (!due || *due >= end) return clock_.WaitFor(e, std::max(end - now, {}));
+    if (*due > now && clock_.WaitFor(e, *due - now)) return true;
+    if (e.IsSet()) return true;
+    video_->Advance(clock_.Elapsed());
+  }
+}
+
+void SceneThread::DrawClip(int x, int y, const gfx::Surface& picture) {
+  // The scene thread, inside a wait or a one-shot play: the screen is taken for the copy.
+  const bool held = holding_;
+  AcquireScreen();
+  canvas_.BitBlt(x, y, picture.Width(), picture.Height(), picture, 0, 0, gfx::SRCCOPY);
+  if (!held) ReleaseScreen();
+}
+
+void SceneThread::EraseClip(int x, int y, int width, int height) {
+  if (std::this_thread::get_id() != walkThread_.load() || width <= 0 || height <= 0) return;
+  const bool held = holding_;
+  AcquireScreen();
+  canvas_.FillRect({x, y, x + width, y + height}, window_.BackgroundColor());
+  if (!held) ReleaseScreen();
+}
+
+void SceneThread::SetCurrentPlayer(media::MciPlayerWindow* player) {
+  std::lock_guard lock(playerMutex_);
+  currentPlayer_ = player;
+  // A stop that came before the player was known still ends it.
+  if (player && stopEvent_.IsSet()) player->PostClose();
+}
+
+void SceneThread::CloseVideo() {
+  if (video_) {
+    video_->OnCommand(media::ID_VIDEO_STOP);
+    video_->OnCommand(media::ID_VIDEO_CLOSE);
+    video_->OnClose();
+    const std::string name = video_->FileName();
+    if (!name.empty()) sys::RemoveFile(name);
+  }
+  std::lock_guard lock(playerMutex_);
+  if (currentPlayer_) {
+    const std::string name = currentPlayer_->FileName();
+    currentPlayer_->PostClose();
+    if (!name.empty()) sys::RemoveFile(name);
+  }
 }
 
 void SceneThread::Pace(uint32_t speed, double scale) {

@@ -2,14 +2,19 @@
 // Plays the loaded scene list on its own thread while the UI thread keeps the saver window
 // responsive. Items reach the thread's and the window's services through PlayHost.
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <utility>
 
+#include "media/clip_playback.h"
+#include "media/mci_player_window.h"
 #include "media/mp3_player.h"
+#include "media/video_window.h"
 #include "platform/audio/wave_sound.h"
 #include "platform/gfx/canvas.h"
 #include "platform/sys/clock.h"
@@ -48,7 +53,7 @@ class PlainScreen final : public ScreenAccess {
   gfx::Surface& surface_;
 };
 
-class SceneThread final : public scene::PlayHost {
+class SceneThread final : public scene::PlayHost, public media::ClipScreen {
  public:
   using ProfileIntFn = std::function<int32_t(const std::string&, const std::string&, int32_t)>;
 
@@ -85,6 +90,13 @@ class SceneThread final : public scene::PlayHost {
                      int32_t defaultValue) override;
   media::MP3Player* Mp3Player() override { return mp3Player_.get(); }
   audio::WaveSound* WaveSounds() override { return waveSound_.get(); }
+  media::VideoWindow* Video() override { return video_.get(); }
+  media::ClipScreen* ClipTarget() override { return this; }
+  void SetCurrentPlayer(media::MciPlayerWindow* player) override;
+  // The clip windows' hold on the cursor (tests): their ShowCursor count and whether a clip
+  // asked for the transparent cursor.
+  int ClipCursorCount() const { return clipCursorCount_.load(); }
+  bool BlankCursorOverClip() const { return blankCursor_.load(); }
   std::string DesktopPath() const override { return desktopPath_; }
   std::string WallpaperPath() const override { return wallpaperPath_; }
   // Where the startup wrote the desktop snapshot and the wallpaper picture.
@@ -113,6 +125,15 @@ class SceneThread final : public scene::PlayHost {
   };
   void ReleaseScreen();
   void AcquireScreen();
+  // A wait of the scene thread that draws the background clip's pictures as they fall due.
+  bool WaitDrawingClip(const sys::Event& e, std::chrono::nanoseconds timeout);
+  // Stops and closes both clip windows and deletes their files (end of the walk, Stop).
+  void CloseVideo();
+  // media::ClipScreen.
+  void DrawClip(int x, int y, const gfx::Surface& picture) override;
+  void ShowCursor(bool show) override { clipCursorCount_ += show ? 1 : -1; }
+  void SetBlankCursor() override { blankCursor_ = true; }
+  void EraseClip(int x, int y, int width, int height) override;
   // Counts a step (an item played, a pace that waits nothing) for the no-time rule.
   void NoteStep(uint32_t cost);
   static constexpr uint32_t kItemStepCost = 125;
@@ -133,6 +154,12 @@ class SceneThread final : public scene::PlayHost {
   std::unique_ptr<audio::WaveSound> waveSound_;
   sys::Event stopEvent_;
   sys::Event finishedEvent_;
+  std::unique_ptr<media::VideoWindow> video_;
+  std::mutex playerMutex_;
+  media::MciPlayerWindow* currentPlayer_ = nullptr;  // guarded by playerMutex_
+  std::atomic<int> clipCursorCount_{0};
+  std::atomic<bool> blankCursor_{false};
+  std::atomic<std::thread::id> walkThread_{};
   std::thread thread_;
 };
 

@@ -1,5 +1,8 @@
 #include <cctype>
 #include <charconv>
+#include <optional>
+#include <system_error>
+#include <thread>
 
 #include "desktop/desktop_pictures.h"
 #include "platform/store/desktop_settings.h"
@@ -62,6 +65,26 @@ bool CaptureDesktop(const std::string& fileName, const DesktopSources& sources) 
   const imaging::PixelBuffer pixels = imaging::CaptureFromDC(&*screen, 0, 0, w, h);
   WriteBmpFile(fileName, pixels, w, h);
   return true;
+}
+
+void MakeDesktopFiles(const std::string& desktopFile, const std::string& wallpaperFile,
+                      int32_t& style, const DesktopSources& sources) {
+  // The snapshot (a grab and a BMP) and the wallpaper (a decode, a layout and a BMP) share
+  // nothing but settings reads: the start waits for the slower of the two, not for both.
+  std::optional<std::thread> capture;
+  try {
+    capture.emplace([&] {
+      try {
+        CaptureDesktop(desktopFile, sources);
+      } catch (const std::exception&) {
+        // No snapshot: a show that uses one shows nothing there, as with an unreadable file.
+      }
+    });
+  } catch (const std::system_error&) {
+    CaptureDesktop(desktopFile, sources);  // no thread to be had: one after the other
+  }
+  MakeWallpaperImage(wallpaperFile, style, sources);
+  if (capture) capture->join();
 }
 
 bool MakePlainDesktopImage(const std::string& fileName, const DesktopSources& sources) {

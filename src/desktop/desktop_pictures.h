@@ -49,6 +49,10 @@ bool CaptureDesktop(const std::string& fileName, const DesktopSources& sources);
 // style is left as it is. Always true.
 bool MakeWallpaperImage(const std::string& fileName, int32_t& style, const DesktopSources& sources);
 
+// Both pictures at once: the snapshot on a second thread while the wallpaper is laid out.
+void MakeDesktopFiles(const std::string& desktopFile, const std::string& wallpaperFile,
+                      int32_t& style, const DesktopSources& sources);
+
 // The wallpaper file name and style. activeDesktop false: the store's "Control Panel\Desktop"
 // when it holds "Wallpaper", else the desktop environment's setting; true: the store's
 // browser desktop key, with %VARIABLES% in the name expanded. Empty when none.

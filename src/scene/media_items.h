@@ -15,8 +15,8 @@ class MediaItem final : public ItemOf<MediaItem, kMediaItem>, public MediaRecord
   MediaRecord& record() { return *this; }
   const MediaRecord& record() const { return *this; }
   std::string sourceFileName() const override { return fileName; }
-  // Plays the embedded file: wave sounds and MP3 pieces (video clips are the video
-  // window's). Returns false when nothing was started (muted, no sound, unusable data).
+  // Plays the embedded file (a video clip at (x, y) of the saver window). Returns false
+  // when nothing was started (muted, no sound, no clip window, unusable data).
   bool playMedia(bool wait, bool loop, PlayHost& host, int32_t x, int32_t y);
   void stopMedia(PlayHost& host);
 

@@ -18,7 +18,10 @@ class Canvas;
 }
 namespace media {
 class MP3Player;
-}
+class VideoWindow;
+class MciPlayerWindow;
+class ClipScreen;
+}  // namespace media
 namespace audio {
 class WaveSound;
 }
@@ -50,6 +53,12 @@ class PlayHost : public transitions::Pacer {
   // The scene thread's MP3 player and the wave-sound call; none: no sound plays.
   virtual media::MP3Player* Mp3Player() { return nullptr; }
   virtual audio::WaveSound* WaveSounds() { return nullptr; }
+  // The scene thread's video window, where clips are drawn, and the slot of the one-shot
+  // player (set while an item waits for its clip, so that a stop of the saver reaches it);
+  // no video window: no clip plays.
+  virtual media::VideoWindow* Video() { return nullptr; }
+  virtual media::ClipScreen* ClipTarget() { return nullptr; }
+  virtual void SetCurrentPlayer(media::MciPlayerWindow*) {}
 
   // The per-saver application profile (section, entry, default).
   virtual int32_t ProfileInt(const std::string& section, const std::string& entry,

@@ -113,6 +113,20 @@ TEST(ParseCommandLine, RenderOptions) {
   EXPECT_EQ(o.rest, std::vector<std::string>{"/s"});
 }
 
+TEST(ParseCommandLine, InputScriptAndDesktopSwitch) {
+  auto p = ParseCommandLine({"--input", "keys.txt", "/a", "77"});
+  ASSERT_TRUE(p.ok()) << p.error;
+  EXPECT_EQ(p.options.inputScript, "keys.txt");
+  EXPECT_EQ(p.options.rest, (std::vector<std::string>{"/a", "77"}));
+  for (uint32_t v : {0u, 1u}) {
+    p = ParseCommandLine({"--set-desktop=ScreenSaveUsePassword=" + std::to_string(v)});
+    ASSERT_TRUE(p.ok()) << p.error;
+    ASSERT_TRUE(p.options.setDesktop);
+    EXPECT_EQ(p.options.setDesktop->first, "ScreenSaveUsePassword");
+    EXPECT_EQ(p.options.setDesktop->second, v);
+  }
+}
+
 TEST(ParseCommandLine, ArchiveLocations) {
   auto a = app::ParseArchiveLocation("/tmp/x.scr");
   ASSERT_TRUE(a);
@@ -162,6 +176,11 @@ TEST(ParseCommandLine, BadValuesAreNamed) {
       {{"--crf", "-1"}, "--crf"},
       {{"--quiet=yes"}, "--quiet"},
       {{"--frames", "f", "--render", "v.mp4"}, "--render"},
+      {{"--input="}, "--input"},
+      {{"--input"}, "--input"},
+      {{"--set-desktop", "Wallpaper=1"}, "--set-desktop"},
+      {{"--set-desktop", "ScreenSaveUsePassword=2"}, "--set-desktop"},
+      {{"--set-desktop", "ScreenSaveUsePassword"}, "--set-desktop"},
   };
   for (const char* ok : {"0.001", "1e6"})
     EXPECT_TRUE(ParseCommandLine({"--seconds", ok}).ok()) << ok;

@@ -18,6 +18,7 @@
 #include <sstream>
 #include <thread>
 
+#include "support/clip_maker.h"
 #include "support/player_process.h"
 #include "support/png_frame.h"
 
@@ -414,6 +415,82 @@ TEST_F(PlayerRun, ShowsThatSpendNoTimeStillEndWithTheirSeconds) {
     for (auto& f : frames) EXPECT_EQ(Slurp(f), Slurp(b / f.filename())) << items << f;
     ++n;
   }
+}
+
+}  // namespace
+
+namespace {
+
+using namespace std::chrono_literals;
+
+class PlayerVideo : public PlayerRun {
+ protected:
+  // A clip of `frames` flat pictures at `fps` in the test's folder, for the manifest.
+  void MakeClip(const std::string& name, int fps, int frames) {
+    ASSERT_TRUE(testsupport::WriteFlatClip((dir_ / name).string(), {32, 24, fps, frames},
+                                           {0xD02020, 0x20D020, 0x2020D0}));
+  }
+};
+
+// In frames the clip shows at (videoX, videoY) and nowhere else, from its start for its
+// length, picture by picture; then its place is the background again.
+TEST_F(PlayerVideo, WaitingClipAppearsInTheFramesAtItsPlaceAndTime) {
+  MakeClip("clip.avi", 25, 10);
+  std::string arc = Pack(R"(
+    {"class": "MediaItem", "name": "clip", "file": "clip.avi", "mediaType": 1},
+    {"class": "PauseItem", "pauseMs": 400},
+    {"class": "PlayMediaItem", "media": "clip", "waitUntilDone": 1, "repeatCount": 1,
+     "videoX": 50, "videoY": 40},
+    {"class": "PauseItem", "pauseMs": 400})");
+  RunResult r = Frames(arc, dir_ / "f", "25", "1.2");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const uint32_t colors[3] = {0xD02020, 0x20D020, 0x2020D0};
+  for (int k = 0; k < 30; ++k) {
+    SCOPED_TRACE(k);
+    char name[32];
+    std::snprintf(name, sizeof name, "frame-%06d.png", k);
+    Image f = ReadPng(dir_ / "f" / name);
+    ASSERT_EQ(f.width, 160);
+    const bool playing = k >= 10 && k < 20;  // 400 ms to 800 ms
+    for (int y = 0; y < f.height; ++y)
+      for (int x = 0; x < f.width; ++x) {
+        const bool inside = playing && x >= 50 && x < 82 && y >= 40 && y < 64;
+        if (inside != (f.At(x, y) != 0)) {
+          ADD_FAILURE() << x << "," << y << " " << std::hex << f.At(x, y);
+          return;
+        }
+      }
+    if (playing) {
+      EXPECT_TRUE(testsupport::Near(f.At(66, 52), colors[(k - 10) % 3]));
+    }
+  }
+  EXPECT_TRUE(TempNames().empty());
+}
+
+// SIGTERM while the walk waits for a long clip ends the player within a second, its files
+// gone.
+TEST_F(PlayerVideo, SigtermEndsAWaitingClip) {
+  MakeClip("long.avi", 2, 40);  // twenty seconds
+  std::string arc = Pack(R"(
+    {"class": "MediaItem", "name": "clip", "file": "long.avi", "mediaType": 1},
+    {"class": "PlayMediaItem", "media": "clip", "waitUntilDone": 1, "endless": 1})");
+  fs::path err = dir_ / "err.txt";
+  pid_t pid = Spawn({SP_PLAYER, "--headless", "--size", "160x120", "--archive", arc, "/s"}, err);
+  auto clipFile = [&] {
+    for (const auto& n : TempNames()) {
+      if (n.size() > 4 && n.compare(n.size() - 4, 4, ".avi") == 0) return true;
+    }
+    return false;
+  };
+  for (int i = 0; i < 600 && !clipFile(); ++i) std::this_thread::sleep_for(50ms);
+  ASSERT_TRUE(clipFile());
+  std::this_thread::sleep_for(300ms);
+  const auto before = std::chrono::steady_clock::now();
+  ASSERT_EQ(kill(pid, SIGTERM), 0);
+  RunResult r = Wait(pid, err);
+  EXPECT_LT(std::chrono::steady_clock::now() - before, 1s);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(TempNames().empty());
 }
 
 }  // namespace

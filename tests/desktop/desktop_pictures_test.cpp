@@ -243,6 +243,33 @@ TEST_F(DesktopTest, TheDesktopColourComesFromTheStoreWhenItReadsAsRgb) {
   EXPECT_EQ(DesktopColor(sources_), kClassicDesktopColor);
 }
 
+// Made together, as the player makes them, the two files are those made one after the other.
+TEST_F(DesktopTest, BothPicturesAtOnceAreThePicturesOneByOne) {
+  sources_.grabScreen = [] {
+    gfx::Surface screen(160, 120);
+    for (int y = 0; y < 120; ++y)
+      for (int x = 0; x < 160; ++x) screen.At(x, y) = Pattern(x, y);
+    return std::optional<gfx::Surface>(std::move(screen));
+  };
+  ui::SetScreenSize({160, 120});
+  const std::string wall = scratch_.File("wall.bmp");
+  WritePicture(wall, 40, 30, Pattern);
+  SetWallpaper(wall, "0", "1");
+  int32_t alone = -1, together = -1;
+  CaptureDesktop(scratch_.File("d1.bmp"), sources_);
+  MakeWallpaperImage(scratch_.File("w1.bmp"), alone, sources_);
+  MakeDesktopFiles(scratch_.File("d2.bmp"), scratch_.File("w2.bmp"), together, sources_);
+  EXPECT_EQ(together, alone);
+  EXPECT_EQ(together, WallpaperTile);
+  auto bytes = [&](const char* name) {
+    std::ifstream in(scratch_.File(name), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  EXPECT_GT(bytes("d1.bmp").size(), 160u * 120 * 3);
+  EXPECT_EQ(bytes("d1.bmp"), bytes("d2.bmp"));
+  EXPECT_EQ(bytes("w1.bmp"), bytes("w2.bmp"));
+}
+
 TEST_F(DesktopTest, TheSnapshotIsTheGrabbedScreenOrAScreenOfTheDesktopColour) {
   const std::string out = scratch_.File("desktop.bmp");
   sources_.grabScreen = [] {

@@ -23,7 +23,18 @@ inline pid_t SpawnInHome(const std::vector<std::string>& args, const std::string
                                   "HOME=" + home, "PATH=/usr/bin:/bin",
                                   "XDG_DATA_DIRS=" + home + "/share",
                                   "XDG_DATA_HOME=" + home + "/share", "GSETTINGS_BACKEND=memory"};
-  env.insert(env.end(), extraEnv.begin(), extraEnv.end());
+  // An extra entry replaces the one of the same name (PATH with a folder of stand-ins).
+  for (const std::string& extra : extraEnv) {
+    const std::string name = extra.substr(0, extra.find('=') + 1);
+    bool replaced = false;
+    for (std::string& e : env) {
+      if (e.compare(0, name.size(), name) == 0) {
+        e = extra;
+        replaced = true;
+      }
+    }
+    if (!replaced) env.push_back(extra);
+  }
   for (char** e = environ; *e; ++e) {
     std::string s = *e;
     if (s.rfind("ASAN_", 0) == 0 || s.rfind("UBSAN_", 0) == 0) env.push_back(s);

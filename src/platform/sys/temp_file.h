@@ -59,4 +59,8 @@ bool RemoveFile(const std::string& path);
 // more than once.
 void RemoveOwnTempFiles();
 
+// From now on no private folder or temporary file is made (their makers fail as without a
+// temporary folder): for an exit that removes the files while other threads still run.
+void EndTempFiles();
+
 }  // namespace sys

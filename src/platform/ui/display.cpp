@@ -175,10 +175,59 @@ void Display::PresentIfDue(SteadyClock::time_point now, bool force) {
     dirty_ = gfx::Rect{};
     if (area.IsEmpty()) return;
     backend_->Upload(screen_, area);
+    for (const Overlay& o : overlays_) {
+      const gfx::Rect over =
+          gfx::Intersect(gfx::Intersect(area, o.Area()), {0, 0, Width(), Height()});
+      if (over.IsEmpty()) continue;
+      backend_->UploadAt(o.image,
+                         {over.left - o.x, over.top - o.y, over.right - o.x, over.bottom - o.y},
+                         over.left, over.top);
+    }
   }
   backend_->Present();
   lastPresent_ = now;
 }
+
+void Display::SetOverlay(const gfx::Surface& image, int x, int y, int layer) {
+  {
+    std::lock_guard<std::mutex> lock(screenMutex_);
+    auto it = std::find_if(overlays_.begin(), overlays_.end(),
+                           [layer](const Overlay& o) { return o.layer >= layer; });
+    if (it == overlays_.end() || it->layer != layer)
+      it = overlays_.insert(it, Overlay{layer, {}, 0, 0});
+    const gfx::Rect old = it->Area();
+    it->image = image;
+    it->x = x;
+    it->y = y;
+    dirty_ =
+        gfx::Union(dirty_, gfx::Intersect(gfx::Union(old, it->Area()), {0, 0, Width(), Height()}));
+  }
+  backend_->Wake();
+}
+
+void Display::ClearOverlay(int layer) {
+  {
+    std::lock_guard<std::mutex> lock(screenMutex_);
+    auto it = std::find_if(overlays_.begin(), overlays_.end(),
+                           [layer](const Overlay& o) { return o.layer == layer; });
+    if (it == overlays_.end()) return;
+    dirty_ = gfx::Union(dirty_, gfx::Intersect(it->Area(), {0, 0, Width(), Height()}));
+    overlays_.erase(it);
+  }
+  backend_->Wake();
+}
+
+gfx::Surface Display::ComposedScreen() {
+  std::lock_guard<std::mutex> lock(screenMutex_);
+  gfx::Surface out = screen_;
+  gfx::Canvas canvas(out);
+  for (const Overlay& o : overlays_) {
+    canvas.BitBlt(o.x, o.y, o.image.Width(), o.image.Height(), o.image, 0, 0, gfx::SRCCOPY);
+  }
+  return out;
+}
+
+void Display::SetTextInput(bool on) { backend_->SetTextInput(on); }
 
 void Display::SetCursor(int cursorId) {
   {

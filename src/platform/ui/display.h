@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/gfx/canvas.h"
 #include "platform/gfx/surface.h"
@@ -36,6 +37,11 @@ struct DisplayOptions {
   bool span = false;
   // X11 window id of the host window (Embedded, Host).
   uint64_t parentWindow = 0;
+  // Window: the X11 window that owns ours (a dialog's owner); 0 or a window that does not
+  // exist: none.
+  uint64_t ownerWindow = 0;
+  // Window: the user cannot resize it (a dialog).
+  bool fixedSize = false;
   std::string title = "sceneplayer";
   // SDL's video driver for the window modes. Only tests pick another (dummy): a player
   // must never play where nobody sees it.
@@ -102,6 +108,16 @@ class Display {
   // for the drawing to stop; nothing is presented any more.
   void Hide();
 
+  // A picture shown over the screen at (x, y) (a modal dialog over the show): whatever is
+  // drawn on the screen stays below it. Higher layers lie above lower ones (a message box
+  // over the dialog). SetOverlay replaces a layer's picture; ClearOverlay removes it.
+  void SetOverlay(const gfx::Surface& image, int x, int y, int layer = 0);
+  void ClearOverlay(int layer = 0);
+  // The screen with the overlays on it, as the window shows it (headless frames).
+  gfx::Surface ComposedScreen();
+  // UI thread: typed characters arrive as WM_CHAR while on.
+  void SetTextInput(bool on);
+
   // Cursor of the window: kBlankCursor hides it, kArrowCursor is the system arrow. The
   // display count works like ShowCursor: the cursor shows while it is >= 0. Any thread;
   // applied by the UI thread.
@@ -122,6 +138,13 @@ class Display {
   std::mutex screenMutex_;
   gfx::Surface screen_;
   gfx::Rect dirty_{};  // guarded by screenMutex_
+  struct Overlay {
+    int layer = 0;
+    gfx::Surface image;
+    int x = 0, y = 0;
+    gfx::Rect Area() const { return {x, y, x + image.Width(), y + image.Height()}; }
+  };
+  std::vector<Overlay> overlays_;  // guarded by screenMutex_; by layer
 
   std::mutex queueMutex_;
   std::deque<Message> queue_;

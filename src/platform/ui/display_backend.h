@@ -24,6 +24,13 @@ class DisplayBackend {
   virtual void Wake() = 0;
   // UI thread, screen locked: copies `area` of the screen to the window's pixels.
   virtual void Upload(const gfx::Surface& screen, const gfx::Rect& area) = 0;
+  // UI thread: copies `area` of src to the window's pixels at (x, y) (a dialog over the show).
+  virtual void UploadAt(const gfx::Surface& src, const gfx::Rect& area, int x, int y) {
+    (void)src, (void)area, (void)x, (void)y;
+  }
+  // UI thread: whether typed characters arrive as WM_CHAR (only while a dialog wants them,
+  // so that no input method pops up over a show).
+  virtual void SetTextInput(bool on) { (void)on; }
   // UI thread, screen not locked: shows what was uploaded.
   virtual void Present() = 0;
   virtual void ApplyCursor(bool visible, int cursorId) = 0;

@@ -17,6 +17,7 @@ inline constexpr uint32_t WM_ACTIVATEAPP = 0x001C;
 inline constexpr uint32_t WM_ACTIVATE = 0x0006;
 inline constexpr uint32_t WM_KEYDOWN = 0x0100;
 inline constexpr uint32_t WM_KEYUP = 0x0101;
+inline constexpr uint32_t WM_CHAR = 0x0102;  // wParam: the character in Windows-1252
 inline constexpr uint32_t WM_SYSKEYDOWN = 0x0104;
 inline constexpr uint32_t WM_SYSKEYUP = 0x0105;
 inline constexpr uint32_t WM_COMMAND = 0x0111;
@@ -81,18 +82,18 @@ inline constexpr uint32_t VK_SNAPSHOT = 0x2C;
 inline constexpr uint32_t VK_LWIN = 0x5B;
 inline constexpr uint32_t VK_RWIN = 0x5C;
 inline constexpr uint32_t VK_APPS = 0x5D;
-inline constexpr uint32_t VK_OEM_1 = 0xBA;       // ;:
-inline constexpr uint32_t VK_OEM_PLUS = 0xBB;    // =+
+inline constexpr uint32_t VK_OEM_1 = 0xBA;     // ;:
+inline constexpr uint32_t VK_OEM_PLUS = 0xBB;  // =+
 inline constexpr uint32_t VK_OEM_COMMA = 0xBC;
 inline constexpr uint32_t VK_OEM_MINUS = 0xBD;
 inline constexpr uint32_t VK_OEM_PERIOD = 0xBE;
-inline constexpr uint32_t VK_OEM_2 = 0xBF;       // /?
-inline constexpr uint32_t VK_OEM_3 = 0xC0;       // `~
-inline constexpr uint32_t VK_OEM_4 = 0xDB;       // [{
-inline constexpr uint32_t VK_OEM_5 = 0xDC;       // \|
-inline constexpr uint32_t VK_OEM_6 = 0xDD;       // ]}
-inline constexpr uint32_t VK_OEM_7 = 0xDE;       // '"
-inline constexpr uint32_t VK_OEM_102 = 0xE2;     // <> on 102-key keyboards
+inline constexpr uint32_t VK_OEM_2 = 0xBF;    // /?
+inline constexpr uint32_t VK_OEM_3 = 0xC0;    // `~
+inline constexpr uint32_t VK_OEM_4 = 0xDB;    // [{
+inline constexpr uint32_t VK_OEM_5 = 0xDC;    // \|
+inline constexpr uint32_t VK_OEM_6 = 0xDD;    // ]}
+inline constexpr uint32_t VK_OEM_7 = 0xDE;    // '"
+inline constexpr uint32_t VK_OEM_102 = 0xE2;  // <> on 102-key keyboards
 // Reported for keys that have no virtual-key code of their own.
 inline constexpr uint32_t VK_UNKNOWN = 0xFF;
 inline constexpr uint32_t VK_LSHIFT = 0xA0;
@@ -106,10 +107,16 @@ inline constexpr uint32_t VK_RMENU = 0xA5;
 inline constexpr uint32_t ID_VIDEO_STOP = 120;
 inline constexpr uint32_t ID_VIDEO_CLOSE = 130;
 
+// Modifier keys held during a key message (what GetKeyState would say at the time).
+inline constexpr uint32_t KS_SHIFT = 0x1;
+inline constexpr uint32_t KS_CONTROL = 0x2;
+inline constexpr uint32_t KS_ALT = 0x4;
+
 struct Message {
   uint32_t message = 0;
-  uint32_t wParam = 0;   // key code, command id, button state
-  int32_t x = 0, y = 0;  // mouse position in client coordinates
+  uint32_t wParam = 0;    // key code, command id, button state
+  int32_t x = 0, y = 0;   // mouse position in client coordinates
+  uint32_t keyState = 0;  // KS_* for key messages
 };
 
 }  // namespace ui

@@ -1,6 +1,7 @@
 // Windows on SDL2: full screen, a plain window, or inside a host window (preview).
 
 #include <SDL2/SDL.h>
+#include <SDL2/SDL_syswm.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/Xrandr.h>
 
@@ -142,10 +143,14 @@ class SdlBackend final : public DisplayBackend {
         window_ = SDL_CreateWindow(
             options.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, options.width,
             options.height,
-            SDL_WINDOW_SHOWN | (options.mode == DisplayMode::Window ? SDL_WINDOW_RESIZABLE : 0));
+            SDL_WINDOW_SHOWN |
+                (options.mode == DisplayMode::Window && !options.fixedSize ? SDL_WINDOW_RESIZABLE
+                                                                           : 0));
         break;
     }
     if (!window_) return Fail(error);
+    if (options.mode == DisplayMode::Window && options.ownerWindow != 0)
+      SetOwner(options.ownerWindow);
     SDL_GetWindowSize(window_, width, height);
     if (viewport_) {
       *width = viewport_->w;
@@ -174,6 +179,20 @@ class SdlBackend final : public DisplayBackend {
     return true;
   }
 
+  // Marks our window as transient for the owner, as a dialog of its, when the owner exists.
+  void SetOwner(uint64_t owner) {
+    int w = 0, h = 0;
+    if (std::string_view(SDL_GetCurrentVideoDriver()) != "x11" || !HostWindowExists(owner, &w, &h))
+      return;
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(window_, &info) || info.subsystem != SDL_SYSWM_X11) return;
+    auto previous = XSetErrorHandler(IgnoreXError);
+    XSetTransientForHint(info.info.x11.display, info.info.x11.window, static_cast<::Window>(owner));
+    XSync(info.info.x11.display, False);
+    XSetErrorHandler(previous);
+  }
+
   bool HasWindow() const override { return true; }
   int RefreshRate() const override { return refreshRate_; }
 
@@ -200,6 +219,21 @@ class SdlBackend final : public DisplayBackend {
                       static_cast<int>(screen.Stride() * sizeof(gfx::Pixel)));
   }
 
+  void UploadAt(const gfx::Surface& src, const gfx::Rect& area, int x, int y) override {
+    if (!texture_ || area.IsEmpty()) return;
+    SDL_Rect r{x, y, area.Width(), area.Height()};
+    SDL_UpdateTexture(texture_, &r, src.Row(area.top) + area.left,
+                      static_cast<int>(src.Stride() * sizeof(gfx::Pixel)));
+  }
+
+  void SetTextInput(bool on) override {
+    if (on) {
+      SDL_StartTextInput();
+    } else {
+      SDL_StopTextInput();
+    }
+  }
+
   void Present() override {
     if (!texture_) return;
     if (viewport_) {
@@ -217,7 +251,17 @@ class SdlBackend final : public DisplayBackend {
 
   void Hide() override {
     // A host's window is the host's to hide.
-    if (ownWindow_) SDL_HideWindow(window_);
+    if (!ownWindow_) return;
+    // SDL leaves full screen and waits for the window manager's answers before the window
+    // goes (a tenth of a second, or a second without a window manager); the user who ends
+    // the saver wants the desktop back at once, so the window is unmapped first.
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (SDL_GetWindowWMInfo(window_, &info) && info.subsystem == SDL_SYSWM_X11) {
+      XUnmapWindow(info.info.x11.display, info.info.x11.window);
+      XFlush(info.info.x11.display);
+    }
+    SDL_HideWindow(window_);
   }
 
   bool TakeExposed() override {

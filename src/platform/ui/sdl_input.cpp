@@ -1,5 +1,7 @@
 #include "platform/ui/sdl_input.h"
 
+#include "platform/sys/code_page.h"
+
 namespace ui {
 namespace {
 
@@ -99,6 +101,19 @@ uint32_t VirtualKeyFromSdl(SDL_Keycode sym, SDL_Scancode scancode) {
   return VK_UNKNOWN;
 }
 
+std::string Utf8ToCp1252(std::string_view utf8) {
+  // Character by character, so that one the code page lacks drops alone.
+  std::string out;
+  size_t i = 0;
+  while (i < utf8.size()) {
+    size_t next = i + 1;
+    while (next < utf8.size() && (static_cast<uint8_t>(utf8[next]) & 0xC0) == 0x80) ++next;
+    if (auto c = sys::Utf8ToCp1252(utf8.substr(i, next - i))) out += *c;
+    i = next;
+  }
+  return out;
+}
+
 void TranslateSdlEvent(const SDL_Event& event, std::vector<Message>& out) {
   switch (event.type) {
     case SDL_MOUSEMOTION: {
@@ -138,9 +153,17 @@ void TranslateSdlEvent(const SDL_Event& event, std::vector<Message>& out) {
       const bool alt = (k.mod & KMOD_ALT) != 0 || vk == VK_MENU || vk == VK_F10;
       const bool down = event.type == SDL_KEYDOWN;
       uint32_t msg = down ? (alt ? WM_SYSKEYDOWN : WM_KEYDOWN) : (alt ? WM_SYSKEYUP : WM_KEYUP);
-      out.push_back(Message{msg, vk, 0, 0});
+      uint32_t keyState = 0;
+      if (k.mod & KMOD_SHIFT) keyState |= KS_SHIFT;
+      if (k.mod & KMOD_CTRL) keyState |= KS_CONTROL;
+      if (k.mod & KMOD_ALT) keyState |= KS_ALT;
+      out.push_back(Message{msg, vk, 0, 0, keyState});
       return;
     }
+    case SDL_TEXTINPUT:
+      // Only while a dialog takes text; characters outside Windows-1252 are dropped.
+      for (uint8_t c : Utf8ToCp1252(event.text.text)) out.push_back(Message{WM_CHAR, c, 0, 0});
+      return;
     case SDL_WINDOWEVENT:
       if (event.window.event == SDL_WINDOWEVENT_CLOSE) out.push_back(Message{WM_CLOSE, 0, 0, 0});
       return;

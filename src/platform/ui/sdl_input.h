@@ -5,6 +5,8 @@
 #include <SDL2/SDL.h>
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/ui/messages.h"
@@ -20,6 +22,9 @@ uint32_t VirtualKeyFromSdl(SDL_Keycode sym, SDL_Scancode scancode);
 // (and every even-numbered one, as Windows starts over after a double-click) becomes the
 // double-click message instead of the button-down message. Keys pressed while Alt is
 // held, and Alt itself, are system keys (and F10, as on Windows).
+// Text typed into a dialog, as Windows-1252 bytes; characters without a code there are dropped.
+std::string Utf8ToCp1252(std::string_view utf8);
+
 void TranslateSdlEvent(const SDL_Event& event, std::vector<Message>& out);
 
 }  // namespace ui

@@ -151,3 +151,19 @@ TEST(TempFile, FailsInAMissingFolder) {
   EXPECT_FALSE(file.WriteAll("x", 1));
   EXPECT_EQ(dir.Count(), 0u);
 }
+
+// An exit on a signal removes the files while the UI thread may still be loading: what that
+// thread would make afterwards is refused rather than left behind in a new folder.
+TEST(TempFile, AfterTheEndNothingNewIsMade) {
+  ScratchTmp dir;
+  TmpDirOverride env(dir.path().c_str());
+  const std::string made = sys::CreateTempFile("Ssd");
+  ASSERT_FALSE(made.empty());
+  sys::EndTempFiles();
+  sys::RemoveOwnTempFiles();
+  EXPECT_FALSE(std::filesystem::exists(made));
+  EXPECT_EQ(sys::CreateTempFile("Ssd"), "");
+  EXPECT_FALSE(sys::NewTempFile("Ssd").ok());
+  EXPECT_EQ(sys::TempFilePath("desktop.bmp"), "");
+  EXPECT_EQ(dir.Count(), 0u);
+}

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 namespace ui {
 namespace {
 
@@ -138,6 +140,20 @@ TEST(SdlEvents, MotionCloseAndOthers) {
   SDL_Event wheel{};
   wheel.type = SDL_MOUSEWHEEL;
   EXPECT_TRUE(Translate(wheel).empty());
+}
+
+TEST(SdlInput, TypedTextBecomesCharactersOfTheCodePage) {
+  SDL_Event t{};
+  t.type = SDL_TEXTINPUT;
+  std::snprintf(t.text.text, sizeof t.text.text, "%s", "a\xc3\xa9\xe2\x82\xac\xe6\x97\xa5!");
+  const auto m = Translate(t);
+  std::string chars;
+  for (const Message& c : m) {
+    EXPECT_EQ(c.message, WM_CHAR);
+    chars += static_cast<char>(c.wParam);
+  }
+  EXPECT_EQ(chars, "a\xe9\x80!");  // the CJK character has no byte and is dropped
+  EXPECT_EQ(Utf8ToCp1252("\xff\x80x"), "x");
 }
 
 }  // namespace
