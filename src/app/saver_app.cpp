@@ -1,5 +1,6 @@
 #include "app/saver_app.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -50,6 +51,15 @@ class DisplayScreen final : public ScreenAccess {
     if (!lock_) return;
     if (!drawn.IsEmpty()) lock_->Canvas().MarkDirty(drawn);
     lock_.reset();
+  }
+  std::chrono::nanoseconds PresentPeriod() const override {
+    if (!display_.HasWindow()) return {};
+    return std::chrono::nanoseconds(1'000'000'000 / std::max(display_.RefreshRate(), 1));
+  }
+  void Present(const gfx::Rect& drawn) override {
+    Release(drawn);
+    display_.AwaitPresent(PresentPeriod());
+    Acquire();
   }
 
  private:
