@@ -51,7 +51,7 @@ SignalWatcher::SignalWatcher(std::function<void()> onSignal) {
       if (handler) handler();
     }
     std::this_thread::sleep_for(kGrace);
-    sys::RemoveOwnTempFiles();
+    sys::EndTempFiles();
     _exit(128 + sig);
   }).detach();
 }

@@ -20,6 +20,7 @@ struct OwnFiles {
   std::mutex mutex;
   std::map<std::string, std::string> folders;  // temporary folder -> our folder in it
   std::set<std::string> files;
+  bool ended = false;  // the process is ending: no new files
 };
 OwnFiles& Own() {
   static auto* own = new OwnFiles;
@@ -28,6 +29,7 @@ OwnFiles& Own() {
 
 // The caller holds Own().mutex.
 std::string FolderLocked() {
+  if (Own().ended) return {};
   const std::string base = TempDirectory();
   auto& folders = Own().folders;
   if (auto it = folders.find(base); it != folders.end()) {
@@ -126,6 +128,14 @@ bool RemoveFile(const std::string& path) {
   if (unlink(path.c_str()) != 0 && errno != ENOENT) return false;
   Own().files.erase(path);
   return true;
+}
+
+void EndTempFiles() {
+  {
+    std::lock_guard lock(Own().mutex);
+    Own().ended = true;
+  }
+  RemoveOwnTempFiles();
 }
 
 void RemoveOwnTempFiles() {

@@ -58,5 +58,8 @@ bool RemoveFile(const std::string& path);
 // (only when empty: nothing the process did not make is deleted). Safe from any thread and
 // more than once.
 void RemoveOwnTempFiles();
+// The same, for a process that is ending while other threads may still be at work (a load
+// decoding pictures): from now on no new temporary file or folder is made.
+void EndTempFiles();
 
 }  // namespace sys

@@ -151,3 +151,20 @@ TEST(TempFile, FailsInAMissingFolder) {
   EXPECT_FALSE(file.WriteAll("x", 1));
   EXPECT_EQ(dir.Count(), 0u);
 }
+
+// A signal's exit removes what is there and lets no thread that is still at work (a load
+// decoding pictures) leave a new file behind. In a child process: it is for good.
+TEST(TempFile, AnEndingProcessMakesNoNewFiles) {
+  ScratchTmp dir;
+  TmpDirOverride env(dir.path().c_str());
+  EXPECT_EXIT(
+      {
+        sys::NewTempFile before("Ssd");
+        sys::EndTempFiles();
+        sys::NewTempFile after("Ssd");
+        const bool ok = before.ok() && !std::filesystem::exists(before.path()) && !after.ok() &&
+                        sys::CreateTempFile("Ssd").empty() && dir.Count() == 0;
+        std::exit(ok ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
