@@ -154,18 +154,22 @@ bool ReadScene(ProjectArchive& archive, SceneList& list, SceneLoadFailure* failu
     if (failure) *failure = SceneLoadFailure{e.what(), e.offset(), false};
     return false;
   }
-  for (size_t j = 0; j < list.size(); ++j) {
-    if (!list.at(j).prepare(list)) {
-      if (failure) {
-        *failure = SceneLoadFailure{
-            "item " + std::to_string(j) + " (" + list.at(j).className() + ") could not be prepared",
-            archive.Position(), true};
-      }
-      list.Clear();
-      return false;
-    }
+  const int j = PrepareItems(list);
+  if (j < 0) return true;
+  if (failure) {
+    *failure = SceneLoadFailure{"item " + std::to_string(j) + " (" +
+                                    list.at(static_cast<size_t>(j)).className() +
+                                    ") could not be prepared",
+                                archive.Position(), true};
   }
-  return true;
+  list.Clear();
+  return false;
+}
+
+int PrepareItems(SceneList& list) {
+  for (size_t j = 0; j < list.size(); ++j)
+    if (!list.at(j).prepare(list)) return static_cast<int>(j);
+  return -1;
 }
 
 }  // namespace scene
