@@ -58,8 +58,9 @@ bool RemoveFile(const std::string& path);
 // (only when empty: nothing the process did not make is deleted). Safe from any thread and
 // more than once.
 void RemoveOwnTempFiles();
-// The same, for a process that is ending while other threads may still be at work (a load
-// decoding pictures): from now on no new temporary file or folder is made.
+// The same for a process that ends right after (a signal's exit) while other threads may
+// still be at work (a load decoding pictures): a thread that wants a new temporary file
+// from now on waits for the end, so it neither leaves a file behind nor reports a failure.
 void EndTempFiles();
 
 }  // namespace sys
