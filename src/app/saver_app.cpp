@@ -255,10 +255,12 @@ void SaverApp::MakeDesktopPictures(const Options& options, RunMode mode, bool ho
   desktop::DesktopSources sources;
   sources.store = store_.get();
   if (!options.headless && !hosted) sources.grabScreen = [] { return ui::GrabScreen(); };
-  // The exit actions know both names before the files exist.
+  // The exit actions know both names before the files exist, a signal's exit too.
   desktopPath = sys::TempFilePath("desktop.bmp");
+  if (!desktopPath.empty()) sys::AdoptTempFile(desktopPath);
   desktop::CaptureDesktop(desktopPath, sources);
   wallpaperPath = sys::TempFilePath("wallpaper.bmp");
+  if (!wallpaperPath.empty()) sys::AdoptTempFile(wallpaperPath);
   desktop::MakeWallpaperImage(wallpaperPath, wallpaperStyle, sources);
 }
 
