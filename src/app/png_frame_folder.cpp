@@ -10,6 +10,7 @@
 
 #include "app/frame_recorder.h"
 #include "platform/gfx/png_writer.h"
+#include "platform/sys/fd_io.h"
 
 namespace app {
 
@@ -129,17 +130,11 @@ bool PngFrameFolder::WriteFile(const std::string& path, const std::vector<uint8_
     *error = std::strerror(errno);
     return false;
   }
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      *error = n < 0 ? std::strerror(errno) : "nothing written";
-      ::close(fd);
-      ::unlink(path.c_str());
-      return false;
-    }
-    done += static_cast<size_t>(n);
+  if (!sys::WriteFull(fd, bytes.data(), bytes.size())) {
+    *error = std::strerror(errno);
+    ::close(fd);
+    ::unlink(path.c_str());
+    return false;
   }
   if (::close(fd) != 0) {
     *error = std::strerror(errno);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/project_loader.h"
+#include "platform/sys/fd_io.h"
 #include "scene/scene_list.h"
 
 namespace fs = std::filesystem;
@@ -90,14 +91,8 @@ bool WriteAtomically(const fs::path& path, const std::string& text, mode_t mode,
     *why = "cannot write beside " + path.string() + ": " + std::strerror(errno);
     return false;
   }
-  size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
-  const bool ok = done == text.size() && fchmod(fd, mode) == 0 && SyncAndClose(fd);
+  const bool ok =
+      sys::WriteFull(fd, text.data(), text.size()) && fchmod(fd, mode) == 0 && SyncAndClose(fd);
   if (!ok || rename(tmpl.c_str(), path.c_str()) != 0) {
     *why = "cannot write " + path.string() + ": " + std::strerror(errno);
     unlink(tmpl.c_str());

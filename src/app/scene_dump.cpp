@@ -1,9 +1,12 @@
 #include "app/scene_dump.h"
 
+#include <array>
 #include <charconv>
 #include <nlohmann/json.hpp>
+#include <string>
+#include <type_traits>
 
-#include "scene/code_page.h"
+#include "platform/sys/code_page.h"
 #include "scene/items.h"
 #include "scene/scene_list.h"
 
@@ -13,7 +16,7 @@ namespace {
 using Json = nlohmann::ordered_json;
 using namespace scene;
 
-std::string Text(const std::string& cp1252) { return Windows1252ToUtf8(cp1252); }
+std::string Text(const std::string& cp1252) { return sys::Cp1252ToUtf8(cp1252); }
 
 // The float as the shortest decimal that reads back to it (4.31, not 4.309999942779541).
 double ShortestDouble(float f) {
@@ -43,152 +46,66 @@ Json References(const std::vector<SceneItem*>& refs) {
   return out;
 }
 
-const PictureLink& PictureLinkOf(const SceneItem& item) {
-  if (item.kind == kShowPictureItem) return static_cast<const ShowPictureItem&>(item).link;
-  if (item.kind == kMovePictureItem) return static_cast<const MovePictureItem&>(item).link;
-  return static_cast<const HidePictureItem&>(item).link;
+// A record as JSON, field by field through its table.
+template <class R>
+Json RecordJson(const R& record);
+
+template <class T>
+Json ValueJson(const T& value) {
+  if constexpr (kIsPath<T>) {
+    return RecordJson(static_cast<const PathRecord&>(value));
+  } else if constexpr (kIsColor<T>) {
+    return RecordJson(static_cast<const ColorRecord&>(value));
+  } else if constexpr (std::is_same_v<T, LogFont>) {
+    return RecordJson(value);
+  } else if constexpr (std::is_same_v<T, std::string>) {
+    return Text(value);
+  } else {
+    return value;
+  }
 }
 
-Json PathJson(const PathProperty& p) {
-  return Json{{"x1", p.x1},
-              {"y1", p.y1},
-              {"x2", p.x2},
-              {"y2", p.y2},
-              {"stopX", p.stopX},
-              {"stopY", p.stopY},
-              {"dx", p.dx},
-              {"dy", p.dy},
-              {"modeX1", p.modeX1},
-              {"modeY1", p.modeY1},
-              {"modeX2", p.modeX2},
-              {"modeY2", p.modeY2},
-              {"compareX", p.compareX},
-              {"bothConditions", p.bothConditions},
-              {"compareY", p.compareY},
-              {"moveSpeed", p.moveSpeed},
-              {"textSpeed", p.textSpeed},
-              {"effect", p.effect},
-              {"effectSpeed", p.effectSpeed},
-              {"freeMotion", p.freeMotion},
-              {"horizontal", p.horizontal},
-              {"textAnimation", p.textAnimation},
-              {"keepScreen", p.keepScreen},
-              {"saveBackground", p.saveBackground}};
+template <class R>
+void AddRecord(const R& record, Json& j) {
+  ForEachField(record, [&](const auto& row, const auto& value) {
+    using T = std::remove_cvref_t<decltype(value)>;
+    if constexpr (std::is_same_v<T, DataBlock>) {
+      j["dataHead"] = HexHead(value);
+    } else if constexpr (std::is_same_v<T, std::array<char, 32>>) {
+      j[row.name] = Text(record.FaceName());
+    } else {
+      j[row.name] = ValueJson(value);
+    }
+  });
 }
 
-Json ColorJson(const ColorProperty& c) {
-  return Json{{"color", c.color},
-              {"paintMode", c.paintMode},
-              {"randomColor", c.randomColor},
-              {"useWindowBackground", c.useWindowBackground}};
-}
-
-Json FontJson(const LogFont& f) {
-  return Json{{"height", f.height},
-              {"width", f.width},
-              {"escapement", f.escapement},
-              {"orientation", f.orientation},
-              {"weight", f.weight},
-              {"italic", f.italic},
-              {"underline", f.underline},
-              {"strikeOut", f.strikeOut},
-              {"charSet", f.charSet},
-              {"outPrecision", f.outPrecision},
-              {"clipPrecision", f.clipPrecision},
-              {"quality", f.quality},
-              {"pitchAndFamily", f.pitchAndFamily},
-              {"faceName", Text(f.FaceName())}};
+template <class R>
+Json RecordJson(const R& record) {
+  Json j = Json::object();
+  AddRecord(record, j);
+  return j;
 }
 
 void AddFields(const SceneItem& item, Json& j) {
-  switch (item.kind) {
-    case kPictureItem: {
-      const auto& p = static_cast<const PictureItem&>(item);
-      j["source"] = p.source;
-      j["textOpaque"] = p.textOpaque;
-      j["imageOrigin"] = p.imageOrigin;
-      j["width"] = p.width;
-      j["height"] = p.height;
-      j["fitScreen"] = p.fitScreen;
-      j["keepAspect"] = p.keepAspect;
-      j["textColor"] = p.textColor;
-      j["backColor"] = p.backColor;
-      j["text"] = Text(p.text);
-      j["font"] = FontJson(p.font);
-      j["fileName"] = Text(p.fileName);
-      j["dataSize"] = p.dataSize;
-      j["dataHead"] = HexHead(p.data);
-      j["references"] = References(p.references);
-      break;
-    }
-    case kShowPictureItem:
-    case kMovePictureItem:
-    case kHidePictureItem: {
-      const PictureLink& link = PictureLinkOf(item);
-      j["picture"] = IndexOf(link.picture);
-      j["path"] = PathJson(link.path);
-      j["color"] = ColorJson(link.color);
-      break;
-    }
-    case kPauseItem: {
-      const auto& p = static_cast<const PauseItem&>(item).pause;
-      j["pauseMs"] = p.pauseMs;
-      j["randomPause"] = p.randomPause;
-      break;
-    }
-    case kBackgroundItem:
-      j["color"] = ColorJson(static_cast<const BackgroundItem&>(item).color);
-      break;
-    case kLoopEndItem: {
-      const auto& r = static_cast<const LoopEndItem&>(item).repeat;
-      j["repeatCount"] = r.repeatCount;
-      j["endless"] = r.endless;
-      break;
-    }
-    case kLineItem: {
-      const auto& l = static_cast<const LineItem&>(item);
-      j["color"] = ColorJson(l.color);
-      j["path"] = PathJson(l.path);
-      j["penStyle"] = l.penStyle;
-      j["penWidth"] = l.penWidth;
-      break;
-    }
-    case kMediaItem: {
-      const auto& m = static_cast<const MediaItem&>(item);
-      j["dataSize"] = m.dataSize;
-      j["fileName"] = Text(m.fileName);
-      j["mediaType"] = m.mediaType;
-      j["dataHead"] = HexHead(m.data);
-      j["references"] = References(m.references);
-      break;
-    }
-    case kPlayMediaItem: {
-      const auto& link = static_cast<const PlayMediaItem&>(item).link;
-      j["media"] = IndexOf(link.media);
-      j["repeatCount"] = link.options.repeatCount;
-      j["endless"] = link.options.endless;
-      j["waitUntilDone"] = link.options.waitUntilDone;
-      j["loopInBackground"] = link.options.loopInBackground;
-      j["videoX"] = link.options.videoX;
-      j["videoY"] = link.options.videoY;
-      break;
-    }
-    case kStopMediaItem:
-      j["media"] = IndexOf(static_cast<const StopMediaItem&>(item).link.media);
-      break;
-    case kCommentItem:
-      j["comment"] = Text(static_cast<const CommentItem&>(item).comment);
-      break;
-    case kLinkItem: {
-      const auto& l = static_cast<const LinkItem&>(item);
-      j["clearLink"] = l.clearLink;
-      j["linkMode"] = l.linkMode;
-      j["url"] = Text(l.url);
-      break;
-    }
-    default:
-      break;
+  if (IsPictureLinkKind(item.kind)) {
+    const SceneItem* picture = nullptr;
+    if (item.kind == kShowPictureItem)
+      picture = static_cast<const ShowPictureItem&>(item).link.picture;
+    if (item.kind == kMovePictureItem)
+      picture = static_cast<const MovePictureItem&>(item).link.picture;
+    if (item.kind == kHidePictureItem)
+      picture = static_cast<const HidePictureItem&>(item).link.picture;
+    j["picture"] = IndexOf(picture);
   }
+  if (item.kind == kPlayMediaItem)
+    j["media"] = IndexOf(static_cast<const PlayMediaItem&>(item).link.media);
+  if (item.kind == kStopMediaItem)
+    j["media"] = IndexOf(static_cast<const StopMediaItem&>(item).link.media);
+  WithRecord(item, [&](const auto& record) { AddRecord(record, j); });
+  if (item.kind == kPictureItem)
+    j["references"] = References(static_cast<const PictureItem&>(item).references);
+  if (item.kind == kMediaItem)
+    j["references"] = References(static_cast<const MediaItem&>(item).references);
 }
 
 }  // namespace

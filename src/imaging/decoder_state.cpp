@@ -10,6 +10,8 @@
 #include <new>
 #include <unordered_map>
 
+#include "platform/sys/fd_io.h"
+
 namespace imaging {
 namespace detail {
 namespace {
@@ -92,17 +94,7 @@ Stream::~Stream() {
 uint64_t Stream::Size() const { return writing ? length : source->Size(); }
 
 size_t Stream::ReadAt(uint64_t offset, void* dst, size_t n) {
-  if (writing) {
-    size_t done = 0;
-    auto* out = static_cast<uint8_t*>(dst);
-    while (done < n) {
-      ssize_t got = ::pread(fd, out + done, n - done, static_cast<off_t>(offset + done));
-      if (got < 0 && errno == EINTR) continue;
-      if (got <= 0) break;
-      done += static_cast<size_t>(got);
-    }
-    return done;
-  }
+  if (writing) return sys::ReadFullAt(fd, offset, dst, n);
   return source->ReadAt(offset, dst, n);
 }
 

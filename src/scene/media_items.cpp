@@ -1,4 +1,6 @@
-// Sound items: a media item's wave sound or MP3 piece played and stopped by its links.
+// Media items: a media item's wave sound or MP3 piece played and stopped by its links.
+
+#include "scene/media_items.h"
 
 #include <chrono>
 #include <climits>
@@ -9,7 +11,8 @@
 #include "platform/audio/wave_sound.h"
 #include "platform/sys/clock.h"
 #include "platform/sys/event.h"
-#include "scene/items.h"
+#include "platform/ui/message_box.h"
+#include "resources/string_table.h"
 #include "scene/play_host.h"
 
 namespace scene {
@@ -18,6 +21,21 @@ namespace {
 constexpr int32_t kWave = 0, kVideo = 1, kMp3 = 2;
 
 }  // namespace
+
+bool MediaItem::prepare(const SceneList&) {
+  if (UnusedResource(*this, references)) return true;
+  if (data.size > 0) return true;
+  ui::ShowMessage(res::LoadString(res::IDS_CHOOSE_MEDIA), ui::MessageIcon::Stop);
+  return false;
+}
+
+bool PlayMediaItem::prepare(const SceneList&) {
+  return disabled || (name.validate() && link.validate());
+}
+
+bool StopMediaItem::prepare(const SceneList&) {
+  return disabled || (name.validate() && link.validate());
+}
 
 bool MediaItem::playMedia(bool wait, bool loop, PlayHost& host, int32_t, int32_t) {
   media::MP3Player* music = host.Mp3Player();

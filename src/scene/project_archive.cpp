@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "scene/code_page.h"
+#include "platform/sys/code_page.h"
 #include "scene/shift_text.h"
 
 namespace scene {
@@ -91,7 +91,7 @@ std::string ProjectArchive::ReadString() {
   for (size_t i = 0; i < units.size(); ++i) {
     units[i] = static_cast<char16_t>(raw[2 * i] | (raw[2 * i + 1] << 8));
   }
-  return Utf16ToWindows1252(units);
+  return sys::Utf16ToCp1252(units);
 }
 
 std::string ProjectArchive::ReadScrambledString() {

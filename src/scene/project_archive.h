@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/sys/bounded_reader.h"
+#include "scene/records.h"
 
 namespace scene {
 
@@ -25,15 +26,6 @@ class ArchiveError : public std::runtime_error {
  private:
   Cause cause_;
   uint64_t offset_;
-};
-
-// A block of bytes owned by an item (picture or media data).
-struct DataBlock {
-  std::unique_ptr<uint8_t[]> bytes;
-  size_t size = 0;
-  const uint8_t* data() const { return bytes.get(); }
-  uint8_t* data() { return bytes.get(); }
-  bool empty() const { return size == 0; }
 };
 
 class ProjectArchive {

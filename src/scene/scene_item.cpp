@@ -5,11 +5,7 @@
 namespace scene {
 
 const char* ItemClassName(int32_t kind) {
-  static const char* const kNames[kItemKindCount] = {
-      "PictureItem",    "ShowPictureItem", "MovePictureItem", "HidePictureItem", "PauseItem",
-      "BackgroundItem", "LoopStartItem",   "LoopEndItem",     "LineItem",        "MediaItem",
-      "PlayMediaItem",  "StopMediaItem",   "CommentItem",     "LinkItem"};
-  return kind >= 0 && kind < kItemKindCount ? kNames[kind] : "";
+  return kind >= 0 && kind < kItemKindCount ? kItemClassNames[static_cast<size_t>(kind)] : "";
 }
 
 void SceneItem::loadHeader(ProjectArchive& archive) {
@@ -18,20 +14,18 @@ void SceneItem::loadHeader(ProjectArchive& archive) {
   disabled = archive.ReadInt32();
 }
 
-void SceneItem::assignHeader(const SceneItem& other) {
-  name.assign(other.name);
-  tagValue = other.tagValue;
-  disabled = other.disabled;
-}
-
-void SceneItem::assign(const SceneItem& other) {
-  if (other.kind == kind) assignHeader(other);
-}
-
 void SceneItem::load(ProjectArchive& archive) { loadHeader(archive); }
 
 bool SceneItem::prepare(const SceneList&) { return disabled || name.validate(); }
 
 int SceneItem::play(PlayHost&, int32_t&) { return 1; }
+
+bool UnusedResource(const SceneItem& resource, const std::vector<SceneItem*>& references) {
+  if (!resource.disabled) return false;
+  for (const SceneItem* holder : references) {
+    if (!holder->isDisabled()) return false;
+  }
+  return true;
+}
 
 }  // namespace scene

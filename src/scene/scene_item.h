@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "scene/properties.h"
 
@@ -31,24 +32,6 @@ struct PrepareAhead {
   }
 };
 
-enum ItemKind : int32_t {
-  kPictureItem = 0,
-  kShowPictureItem = 1,
-  kMovePictureItem = 2,
-  kHidePictureItem = 3,
-  kPauseItem = 4,
-  kBackgroundItem = 5,
-  kLoopStartItem = 6,
-  kLoopEndItem = 7,
-  kLineItem = 8,
-  kMediaItem = 9,
-  kPlayMediaItem = 10,
-  kStopMediaItem = 11,
-  kCommentItem = 12,
-  kLinkItem = 13,
-};
-inline constexpr int32_t kItemKindCount = 14;
-
 // The class name of a type tag ("PictureItem", ...); "" outside 0..13.
 const char* ItemClassName(int32_t kind);
 
@@ -59,8 +42,6 @@ class SceneItem {
   SceneItem(const SceneItem&) = delete;
   SceneItem& operator=(const SceneItem&) = delete;
 
-  // Copies every stored field of another item of the same kind (others are ignored).
-  virtual void assign(const SceneItem& other);
   // Reads the common header, then the kind's record.
   virtual void load(ProjectArchive& archive);
   // Validates and builds run-time state once the whole list is loaded and numbered.
@@ -91,7 +72,9 @@ class SceneItem {
 
  protected:
   void loadHeader(ProjectArchive& archive);
-  void assignHeader(const SceneItem& other);
 };
+
+// A disabled resource that no enabled item uses need not be prepared.
+bool UnusedResource(const SceneItem& resource, const std::vector<SceneItem*>& references);
 
 }  // namespace scene

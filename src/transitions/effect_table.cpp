@@ -1,9 +1,11 @@
 #include "transitions/effect_table.h"
 
+#include "platform/sys/clock.h"
 #include "transitions/dissolves.h"
 #include "transitions/fades.h"
 #include "transitions/line_wipes.h"
 #include "transitions/pattern_wipes.h"
+#include "transitions/random_range.h"
 #include "transitions/slides.h"
 
 namespace transitions {
@@ -18,11 +20,12 @@ void PlaceAtOnce(EffectFrame& f) { f.W(0, 0, f.Width(), f.Height()); }
 const std::array<EffectInfo, kEffectCount>& EffectTable() {
   // A null function marks a family that is not built yet.
   static constexpr std::array<EffectInfo, kEffectCount> kTable{{
-      {0, "PlacePlain", PlaceAtOnce},
-      {1, "PlaceTiled", PlaceAtOnce},
-      {2, "PlaceStretched", PlaceAtOnce},
-      {3, "RandomEffect", nullptr},
-      {4, "FadeInFromBlack", FadeInFromBlack},
+      {0, "PlacePlain", PlaceAtOnce, 1000.0, EffectKind::kPlacement, Placement::kAtPoint},
+      {1, "PlaceTiled", PlaceAtOnce, 1000.0, EffectKind::kPlacement, Placement::kTiled},
+      {2, "PlaceStretched", PlaceAtOnce, 1000.0, EffectKind::kPlacement, Placement::kStretched},
+      {3, "RandomEffect", nullptr, 1000.0, EffectKind::kRandom},
+      {4, "FadeInFromBlack", FadeInFromBlack, 1000.0, EffectKind::kTransition, Placement::kAtPoint,
+       true},
       {5, "DissolveSmallBlocks", DissolveSmallBlocks},
       {6, "DissolveBlocks", DissolveBlocks},
       {7, "BoxIn", BoxIn},
@@ -83,7 +86,8 @@ const std::array<EffectInfo, kEffectCount>& EffectTable() {
       {62, "DiagonalBand", DiagonalBand},
       {63, "TrianglesTopLeftBottomRight", TrianglesTopLeftBottomRight},
       {64, "AntiDiagonalBand", AntiDiagonalBand},
-      {65, "FadeOutToBlack", FadeOutToBlack},
+      {65, "FadeOutToBlack", FadeOutToBlack, 1000.0, EffectKind::kTransition, Placement::kAtPoint,
+       true},
       {66, "ColourMorph", ColourMorph},
       {67, "SnakeColumnsFromLeft", SnakeColumnsFromLeft},
       {68, "SnakeRowsFromTop", SnakeRowsFromTop},
@@ -113,6 +117,24 @@ const std::array<EffectInfo, kEffectCount>& EffectTable() {
 const EffectInfo* FindEffect(int32_t effect) {
   if (effect < 0 || effect >= kEffectCount) return nullptr;
   return &EffectTable()[static_cast<size_t>(effect)];
+}
+
+int32_t PickRandomEffect(sys::Clock& clock) {
+  const uint32_t seed = ((clock.TickCount() & 0xFFFFu) << 16) |
+                        (static_cast<uint32_t>(clock.Now().milliseconds) & 0xFFFFu);
+  RandomRange random(static_cast<int32_t>(seed), clock);
+  random.SetRange(3, 88);
+  uint32_t value = 0;
+  do {
+    value = random.Next();
+  } while (value < 4 || value > 87);
+  return static_cast<int32_t>(value);
+}
+
+const EffectInfo& EffectTraits(int32_t effect) {
+  static constexpr EffectInfo kUnknown{-1, "", nullptr};
+  const EffectInfo* row = FindEffect(effect);
+  return row ? *row : kUnknown;
 }
 
 }  // namespace transitions

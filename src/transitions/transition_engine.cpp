@@ -87,7 +87,9 @@ void TransitionEngine::PrepareWork(int32_t offsetX, int32_t offsetY) {
 void TransitionEngine::PreparePlacement(int screenWidth, int screenHeight) {
   const int w = PictureWidth(), h = PictureHeight();
   const gfx::Rect screenRect{0, 0, screenWidth, screenHeight};
-  if (effect_ == 1) {
+  const EffectInfo& traits = EffectTraits(effect_);
+  const Placement placement = traits.Placed() ? traits.placement : Placement::kAtPoint;
+  if (placement == Placement::kTiled) {
     // An empty picture has no tiles (and must not divide by zero).
     const bool tiles = w > 0 && h > 0;
     const int cols = tiles ? screenWidth / w : -1, rows = tiles ? screenHeight / h : -1;
@@ -104,7 +106,7 @@ void TransitionEngine::PreparePlacement(int screenWidth, int screenHeight) {
     for (int i = 0; i <= cols; ++i)
       for (int j = 0; j <= rows; ++j)
         work.BitBlt(i * w, j * h, w, h, *source_, 0, 0, rasterOp_, background_);
-  } else if (effect_ == 2) {
+  } else if (placement == Placement::kStretched) {
     if (icon_ && source_) {
       gfx::Canvas src(*source_);
       src.FillRect(gfx::Rect{0, 0, w, h}, background_);
@@ -123,7 +125,7 @@ void TransitionEngine::PreparePlacement(int screenWidth, int screenHeight) {
 void TransitionEngine::DrawPlaced(gfx::Canvas& screen, const gfx::Rect* explicitRect,
                                   Point position) const {
   if (!work_) return;
-  if (effect_ == 1 || effect_ == 2) {
+  if (EffectTraits(effect_).FillsScreen()) {
     screen.BitBlt(0, 0, screen.Width(), screen.Height(), *work_, 0, 0, gfx::SRCCOPY);
     return;
   }

@@ -2,7 +2,6 @@
 
 #include "platform/sys/bounded_reader.h"
 #include "scene/archive_builder.h"
-#include "scene/code_page.h"
 #include "scene/project_archive.h"
 #include "scene/shift_text.h"
 
@@ -158,27 +157,6 @@ TEST(ShiftText, ShiftDependsOnLengthAndRoundTrips) {
   EXPECT_NE(copy, all);
   scene::ShiftText(copy.data(), copy.size(), true);
   EXPECT_EQ(copy, all);
-}
-
-TEST(CodePage, Windows1252ToUtf8IsLossless) {
-  std::string all;
-  for (int i = 1; i < 256; ++i) all += static_cast<char>(i);
-  const std::string utf8 = scene::Windows1252ToUtf8(all);
-  EXPECT_EQ(scene::Windows1252ToUtf8("\x80\xE9"), "\xE2\x82\xAC\xC3\xA9");
-  // Back through UTF-16 gives the same bytes.
-  std::u16string units;
-  for (size_t i = 0; i < utf8.size();) {
-    auto c = static_cast<unsigned char>(utf8[i]);
-    char32_t cp;
-    if (c < 0x80)
-      cp = c, i += 1;
-    else if (c < 0xE0)
-      cp = ((c & 0x1F) << 6) | (utf8[i + 1] & 0x3F), i += 2;
-    else
-      cp = ((c & 0x0F) << 12) | ((utf8[i + 1] & 0x3F) << 6) | (utf8[i + 2] & 0x3F), i += 3;
-    units += static_cast<char16_t>(cp);
-  }
-  EXPECT_EQ(scene::Utf16ToWindows1252(units), all);
 }
 
 }  // namespace

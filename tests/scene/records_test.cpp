@@ -461,7 +461,7 @@ TEST_F(Records, TruncationAtEveryByteFails) {
   }
 }
 
-TEST_F(Records, PrototypesAndAssign) {
+TEST_F(Records, PrototypesAndDefaults) {
   for (int32_t k = 0; k < kItemKindCount; ++k) {
     auto item = list.Create(k);
     ASSERT_NE(item, nullptr);
@@ -471,18 +471,6 @@ TEST_F(Records, PrototypesAndAssign) {
   }
   EXPECT_EQ(list.Create(14), nullptr);
 
-  LinkItem a, b;
-  a.name.text = "n";
-  a.url = "http://x/";
-  a.linkMode = 2;
-  a.setDisabled(1);
-  b.assign(a);
-  EXPECT_EQ(b.url, "http://x/");
-  EXPECT_EQ(b.linkMode, 2);
-  EXPECT_EQ(b.isDisabled(), 1);
-  PauseItem p;
-  b.assign(p);  // another kind: ignored
-  EXPECT_EQ(b.url, "http://x/");
   EXPECT_EQ(LinkItem().url, "http://");
   EXPECT_EQ(PictureItem().font.FaceName(), "MS Sans Serif");
   EXPECT_EQ(PictureItem().font.height, -11);

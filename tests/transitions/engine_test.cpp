@@ -7,6 +7,7 @@
 #include <set>
 #include <string>
 
+#include "platform/sys/clock.h"
 #include "recorder.h"
 #include "transitions/effect_frame.h"
 #include "transitions/effect_table.h"
@@ -391,6 +392,40 @@ TEST(EffectTable, HoldsEveryNumberOnceWithItsName) {
   EXPECT_EQ(FindEffect(87)->name, "RollInVertical");
   EXPECT_EQ(FindEffect(88), nullptr);
   EXPECT_EQ(FindEffect(-1), nullptr);
+}
+
+// What callers ask of a row instead of comparing numbers: the random choice always lands
+// on a transition that draws, and a number from a damaged show is a transition that draws
+// nothing and keeps to the screen.
+TEST(EffectTable, TraitsAnswerTheCallersQuestions) {
+  sys::VirtualClock clock;
+  std::set<int32_t> chosen;
+  for (int i = 0; i < 2000; ++i) {
+    clock.Advance(std::chrono::milliseconds(7));
+    const int32_t effect = PickRandomEffect(clock);
+    const EffectInfo& row = EffectTraits(effect);
+    ASSERT_EQ(row.number, effect);
+    EXPECT_EQ(row.kind, EffectKind::kTransition);
+    EXPECT_NE(row.run, nullptr);
+    chosen.insert(effect);
+  }
+  EXPECT_GT(chosen.size(), 60u);  // spread over the transitions, not stuck on a few
+  for (int32_t damaged : {-1, 88, 1 << 30}) {
+    const EffectInfo& row = EffectTraits(damaged);
+    EXPECT_EQ(row.run, nullptr);
+    EXPECT_FALSE(row.Placed() || row.Random() || row.FillsScreen());
+    EXPECT_TRUE(row.ClipsToScreen());
+  }
+  int placements = 0, fillers = 0, randoms = 0;
+  for (const EffectInfo& row : EffectTable()) {
+    placements += row.Placed();
+    fillers += row.FillsScreen();
+    randoms += row.Random();
+    if (row.fadesBitmap) EXPECT_EQ(row.kind, EffectKind::kTransition) << row.name;
+  }
+  EXPECT_EQ(placements, 3);
+  EXPECT_EQ(fillers, 2);
+  EXPECT_EQ(randoms, 1);
 }
 
 }  // namespace

@@ -10,19 +10,18 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/sys/code_page.h"
+
 namespace scenepack {
 
 // Lowers every byte of a field of n bytes by (n mod 11) + 3, modulo 256.
 void Scramble(std::span<uint8_t> bytes);
 std::vector<uint8_t> Scrambled(std::string_view bytes);
 
-// UTF-8 to Windows-1252; nullopt when the text is not valid UTF-8 or holds a character the
-// code page lacks.
-std::optional<std::string> Utf8ToCp1252(std::string_view utf8);
-std::string Cp1252ToUtf8(std::string_view cp1252);
-// The UTF-16 unit a Windows-1252 byte stands for (the five unassigned bytes map to the
-// control characters of the same value, as the system tables do).
-char16_t Cp1252ToUtf16(uint8_t byte);
+// Manifests are UTF-8, archives Windows-1252.
+using sys::Cp1252ToUtf16;
+using sys::Cp1252ToUtf8;
+using sys::Utf8ToCp1252;
 
 class ArchiveWriter {
  public:

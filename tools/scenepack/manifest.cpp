@@ -9,6 +9,9 @@
 #include <map>
 #include <nlohmann/json.hpp>
 #include <set>
+#include <string_view>
+#include <type_traits>
+#include <variant>
 
 #include "platform/text/char_set_decoder.h"
 #include "scenepack/archive_writer.h"
@@ -25,29 +28,27 @@ using nlohmann::json;
 
 const json kNoFields = json::object();
 
-// The fields each class takes besides class, name, tagValue and disabled.
-const std::set<std::string>& FieldsOf(int kind) {
-  static const std::map<int, std::set<std::string>> kFields = {
-      {kPictureItem,
-       {"source", "textOpaque", "imageOrigin", "width", "height", "fitScreen", "keepAspect",
-        "textColor", "backColor", "text", "font", "fileName", "file"}},
-      {kShowPictureItem, {"picture", "path", "color"}},
-      {kMovePictureItem, {"picture", "path", "color"}},
-      {kHidePictureItem, {"picture", "path", "color"}},
-      {kPauseItem, {"pauseMs", "randomPause"}},
-      {kBackgroundItem, {"color"}},
-      {kLoopStartItem, {}},
-      {kLoopEndItem, {"repeatCount", "endless"}},
-      {kLineItem, {"color", "path", "penStyle", "penWidth"}},
-      {kMediaItem, {"fileName", "mediaType", "file"}},
-      {kPlayMediaItem,
-       {"media", "repeatCount", "endless", "waitUntilDone", "loopInBackground", "videoX",
-        "videoY"}},
-      {kStopMediaItem, {"media"}},
-      {kCommentItem, {"comment"}},
-      {kLinkItem, {"clearLink", "linkMode", "url"}},
-  };
-  return kFields.at(kind);
+// Rows that are not manifest fields: the data comes from "file", its size with it.
+template <class Row, class T>
+constexpr bool FromFile(const Row& row) {
+  return std::is_same_v<T, scene::DataBlock> || row.encoding == scene::Encoding::DataSize;
+}
+
+// The fields each class takes besides class, name, tagValue and disabled: its record's, the
+// file of a resource and the name of a link holder's resource.
+std::set<std::string> FieldsOf(int kind) {
+  std::set<std::string> names;
+  scene::WithRecordType(kind, [&](auto* type) {
+    std::remove_pointer_t<decltype(type)> record;
+    scene::ForEachField(record, [&](const auto& row, const auto& value) {
+      if (!FromFile<decltype(row), std::remove_cvref_t<decltype(value)>>(row))
+        names.insert(row.name);
+    });
+  });
+  if (IsResource(kind)) names.insert("file");
+  if (IsPictureLink(kind)) names.insert("picture");
+  if (IsMediaLink(kind)) names.insert("media");
+  return names;
 }
 
 // Reads the fields of one JSON object into their destinations, naming faults by item and
@@ -150,48 +151,76 @@ class FieldReader {
   std::string prefix_;
 };
 
-void ReadPath(const FieldReader& item, int index, const std::string& name, PathRecord& p) {
-  if (!item.Has("path")) return;
-  FieldReader r(item.Object("path"), index, name, "path.");
-  std::set<std::string> known;
-  for (const auto& f : kPathFields) {
-    known.insert(f.name);
-    r.I32(f.name, p.*(f.member));
+// The file of a resource, picture or media.
+struct FileFields {
+  scene::DataBlock& data;
+  int32_t& dataSize;
+  std::string& fileName;
+};
+FileFields FileOf(Item& it) {
+  if (it.kind == kPictureItem) {
+    auto& p = it.As<scene::PictureRecord>();
+    return {p.data, p.dataSize, p.fileName};
   }
-  r.OnlyKnown(known);
+  auto& m = it.As<scene::MediaRecord>();
+  return {m.data, m.dataSize, m.fileName};
+}
+bool HasFile(const Item& it) {
+  return it.kind == kPictureItem ? !it.As<scene::PictureRecord>().data.empty()
+                                 : !it.As<scene::MediaRecord>().data.empty();
 }
 
-void ReadColor(const FieldReader& item, int index, const std::string& name, ColorRecord& c) {
-  if (!item.Has("color")) return;
-  FieldReader r(item.Object("color"), index, name, "color.");
-  r.OnlyKnown({"color", "paintMode", "randomColor", "useWindowBackground"});
-  r.Color("color", c.color);
-  r.I32("paintMode", c.paintMode);
-  r.I32("randomColor", c.randomColor);
-  r.I32("useWindowBackground", c.useWindowBackground);
+template <class R>
+void ReadFields(const FieldReader& r, int index, const std::string& name, R& record,
+                const std::string& prefix);
+
+template <class T>
+void ReadValue(const FieldReader& r, const char* key, int index, const std::string& name, T& value,
+               const std::string& prefix) {
+  if constexpr (scene::kIsPath<T> || scene::kIsColor<T> || std::is_same_v<T, FontRecord>) {
+    if (!r.Has(key)) return;
+    FieldReader nested(r.Object(key), index, name, prefix + key + ".");
+    std::set<std::string> known;
+    scene::ForEachField(value, [&](const auto& row, const auto&) { known.insert(row.name); });
+    // A path names its first bad value before an unknown field; the others the other way.
+    if constexpr (!scene::kIsPath<T>) nested.OnlyKnown(known);
+    ReadFields(nested, index, name, value, prefix + key + ".");
+    if constexpr (scene::kIsPath<T>) nested.OnlyKnown(known);
+  } else if constexpr (std::is_same_v<T, int32_t>) {
+    r.I32(key, value);
+  } else if constexpr (std::is_same_v<T, uint32_t>) {
+    r.Color(key, value);
+  } else if constexpr (std::is_same_v<T, uint8_t>) {
+    r.Byte(key, value);
+  } else if constexpr (std::is_same_v<T, std::string>) {
+    r.Text(key, value);
+  } else {
+    static_assert(std::is_same_v<T, std::array<char, kFaceNameSize>>);
+    std::string face;
+    r.Text(key, face);
+    if (!r.Has(key)) return;
+    FontRecord font;
+    if (!font.SetFaceName(face)) r.Fail(key, "longer than 31 characters");
+    value = font.faceName;
+  }
 }
 
-void ReadFont(const FieldReader& item, int index, const std::string& name, FontRecord& f) {
-  if (!item.Has("font")) return;
-  FieldReader r(item.Object("font"), index, name, "font.");
-  r.OnlyKnown({"height", "width", "escapement", "orientation", "weight", "italic", "underline",
-               "strikeOut", "charSet", "outPrecision", "clipPrecision", "quality", "pitchAndFamily",
-               "faceName"});
-  r.I32("height", f.height);
-  r.I32("width", f.width);
-  r.I32("escapement", f.escapement);
-  r.I32("orientation", f.orientation);
-  r.I32("weight", f.weight);
-  r.Byte("italic", f.italic);
-  r.Byte("underline", f.underline);
-  r.Byte("strikeOut", f.strikeOut);
-  r.Byte("charSet", f.charSet);
-  r.Byte("outPrecision", f.outPrecision);
-  r.Byte("clipPrecision", f.clipPrecision);
-  r.Byte("quality", f.quality);
-  r.Byte("pitchAndFamily", f.pitchAndFamily);
-  r.Text("faceName", f.faceName);
-  if (f.faceName.size() >= kFaceNameSize) r.Fail("faceName", "longer than 31 characters");
+// Every field of the record the manifest gives, in table order; rows that this record does
+// not store (a text picture's colours on an image picture) are left for the caller to refuse.
+template <class R>
+void ReadFields(const FieldReader& r, int index, const std::string& name, R& record,
+                const std::string& prefix) {
+  scene::ForEachField(record, [&](const auto& row, auto& value) {
+    using T = std::remove_cvref_t<decltype(value)>;
+    if constexpr (!std::is_same_v<T, scene::DataBlock>) {
+      if (FromFile<decltype(row), T>(row) || !row.when(record)) return;
+      if (std::string_view(row.name) == "fileName") return;  // goes with "file"
+      // A text picture's text waits for its font, whose character set gives its code page.
+      if constexpr (std::is_same_v<R, scene::PictureRecord>)
+        if (std::string_view(row.name) == "text") return;
+      ReadValue(r, row.name, index, name, value, prefix);
+    }
+  });
 }
 
 }  // namespace
@@ -239,8 +268,7 @@ Show ParseManifest(const json& doc, const std::filesystem::path& baseDir) {
     const int kind = KindOf(obj.at("class").get<std::string>());
     if (kind < 0) r.Fail("class", "unknown class \"" + obj.at("class").get<std::string>() + "\"");
 
-    Item it;
-    it.kind = kind;
+    Item it(kind);
     std::set<std::string> known = FieldsOf(kind);
     known.insert({"class", "name", "tagValue", "disabled"});
     r.OnlyKnown(known);
@@ -248,94 +276,55 @@ Show ParseManifest(const json& doc, const std::filesystem::path& baseDir) {
     r.I32("tagValue", it.tagValue);
     r.I32("disabled", it.disabled);
 
-    switch (kind) {
-      case kPictureItem:
-        r.I32("source", it.source);
-        r.I32("textOpaque", it.textOpaque);
-        r.I32("imageOrigin", it.imageOrigin);
-        r.I32("width", it.width);
-        r.I32("height", it.height);
-        r.I32("fitScreen", it.fitScreen);
-        r.I32("keepAspect", it.keepAspect);
-        if (it.source == 1) {
-          r.Color("textColor", it.textColor);
-          r.Color("backColor", it.backColor);
-          ReadFont(r, index, utf8Name, it.font);
-          r.TextIn("text", text::CodePageOf(it.font.charSet), it.text);
-          if (r.Has("file")) r.Fail("file", "a text picture (source 1) stores no image file");
-          if (r.Has("fileName")) r.Fail("fileName", "a text picture (source 1) stores no file");
-        } else {
-          for (const char* key : {"textColor", "backColor", "text", "font"})
-            if (r.Has(key)) r.Fail(key, "only a text picture (\"source\": 1) stores this");
-        }
-        break;
-      case kShowPictureItem:
-      case kMovePictureItem:
-      case kHidePictureItem:
-        ReadPath(r, index, utf8Name, it.path);
-        ReadColor(r, index, utf8Name, it.color);
-        break;
-      case kPauseItem:
-        r.I32("pauseMs", it.pauseMs);
-        r.I32("randomPause", it.randomPause);
-        break;
-      case kBackgroundItem:
-        ReadColor(r, index, utf8Name, it.color);
-        break;
-      case kLoopEndItem:
-        r.I32("repeatCount", it.repeatCount);
-        r.I32("endless", it.endless);
-        break;
-      case kLineItem:
-        ReadColor(r, index, utf8Name, it.color);
-        ReadPath(r, index, utf8Name, it.path);
-        r.I32("penStyle", it.penStyle);
-        r.I32("penWidth", it.penWidth);
-        break;
-      case kMediaItem:
-        r.I32("mediaType", it.mediaType);
-        break;
-      case kPlayMediaItem:
-        r.I32("repeatCount", it.repeatCount);
-        r.I32("endless", it.endless);
-        r.I32("waitUntilDone", it.waitUntilDone);
-        r.I32("loopInBackground", it.loopInBackground);
-        r.I32("videoX", it.videoX);
-        r.I32("videoY", it.videoY);
-        break;
-      case kCommentItem:
-        r.Text("comment", it.comment);
-        break;
-      case kLinkItem:
-        r.I32("clearLink", it.clearLink);
-        r.I32("linkMode", it.linkMode);
-        r.Text("url", it.url);
-        break;
-      default:
-        break;
+    std::visit(
+        [&](auto& record) {
+          if constexpr (requires { record.dataSize; }) {
+            // Whether fields that go with the file apply: the file is read below.
+            record.dataSize = r.Has("file") ? 1 : 0;
+            ReadFields(r, index, utf8Name, record, "");
+            record.dataSize = 0;
+          } else {
+            ReadFields(r, index, utf8Name, record, "");
+          }
+        },
+        it.record);
+    if (kind == kPictureItem) {
+      scene::PictureRecord& picture = it.As<scene::PictureRecord>();
+      if (picture.isText()) {
+        // A text picture's text is stored in the code page of its font's character set.
+        r.TextIn("text", text::CodePageOf(picture.font.charSet), picture.text);
+        if (r.Has("file")) r.Fail("file", "a text picture (source 1) stores no image file");
+        if (r.Has("fileName")) r.Fail("fileName", "a text picture (source 1) stores no file");
+      } else {
+        for (const char* key : {"textColor", "backColor", "text", "font"})
+          if (r.Has(key)) r.Fail(key, "only a text picture (\"source\": 1) stores this");
+      }
     }
 
-    if (kind == kPictureItem || kind == kMediaItem) {
+    if (IsResource(kind)) {
+      const FileFields file = FileOf(it);
       if (r.Has("file")) {
         const json& f = obj.at("file");
         if (!f.is_string() || f.get<std::string>().empty()) r.Fail("file", "must be a file name");
         const std::filesystem::path rel = std::filesystem::path(f.get<std::string>());
         const std::filesystem::path full = rel.is_absolute() ? rel : baseDir / rel;
+        std::vector<uint8_t> bytes;
         try {
           // An archive stores a block's length as a signed 32-bit count.
-          it.data =
-              ReadRegularFile(full, static_cast<uint64_t>(std::numeric_limits<int32_t>::max()));
+          bytes = ReadRegularFile(full, static_cast<uint64_t>(std::numeric_limits<int32_t>::max()));
         } catch (const std::exception& e) {
           r.Fail("file", e.what());
         }
-        if (it.data.empty()) r.Fail("file", full.string() + " is empty");
+        if (bytes.empty()) r.Fail("file", full.string() + " is empty");
+        file.data = scene::DataBlock::Of(bytes.data(), bytes.size());
+        file.dataSize = static_cast<int32_t>(bytes.size());
         auto base = Utf8ToCp1252(rel.filename().string());
         if (!base && !r.Has("fileName"))
           r.Fail("file",
                  "the file's name holds a character that Windows-1252 cannot store; "
                  "give \"fileName\"");
-        if (base) it.fileName = *base;
-        r.Text("fileName", it.fileName);
+        if (base) file.fileName = *base;
+        r.Text("fileName", file.fileName);
       } else {
         if (r.Has("fileName")) r.Fail("fileName", "only stored with a \"file\"");
         if (kind == kMediaItem && r.Has("mediaType"))
@@ -389,7 +378,8 @@ Show ParseManifest(const json& doc, const std::filesystem::path& baseDir) {
     if ((IsPictureLink(it.kind) || IsMediaLink(it.kind)) && it.disabled == 0 && it.link < 0)
       r.Fail(IsPictureLink(it.kind) ? "picture" : "media",
              "missing: an enabled item needs the name of its resource");
-    if (IsResource(it.kind) && it.data.empty() && !(it.kind == kPictureItem && it.source == 1)) {
+    if (IsResource(it.kind) && !HasFile(it) &&
+        !(it.kind == kPictureItem && it.As<scene::PictureRecord>().isText())) {
       bool needed = it.disabled == 0;
       for (const Item& other : show.items)
         if (other.link == static_cast<int32_t>(n) && other.disabled == 0) needed = true;

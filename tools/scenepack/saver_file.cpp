@@ -10,6 +10,7 @@
 
 #include "platform/sys/bounded_reader.h"
 #include "platform/sys/elf_image.h"
+#include "platform/sys/fd_io.h"
 
 namespace scenepack {
 
@@ -79,15 +80,8 @@ void WriteFileAtomically(const std::filesystem::path& target,
     unlink(tmp.c_str());
     throw error;
   };
-  for (const auto& part : parts) {
-    size_t done = 0;
-    while (done < part.size()) {
-      const ssize_t n = write(fd, part.data() + done, part.size() - done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) fail("cannot write");
-      done += static_cast<size_t>(n);
-    }
-  }
+  for (const auto& part : parts)
+    if (!sys::WriteFull(fd, part.data(), part.size())) fail("cannot write");
   if (fchmod(fd, mode) != 0) fail("cannot set the mode of");
   if (fsync(fd) != 0) fail("cannot flush");
   if (close(fd) != 0) {

@@ -1,15 +1,12 @@
 #include "scenepack/show.h"
 
-#include <array>
+#include <type_traits>
 
 namespace scenepack {
 
 namespace {
 
-constexpr std::array<const char*, kKindCount> kNames = {
-    "PictureItem",    "ShowPictureItem", "MovePictureItem", "HidePictureItem", "PauseItem",
-    "BackgroundItem", "LoopStartItem",   "LoopEndItem",     "LineItem",        "MediaItem",
-    "PlayMediaItem",  "StopMediaItem",   "CommentItem",     "LinkItem"};
+const auto& kNames = scene::kItemClassNames;
 
 std::string Describe(int item, const std::string& name, const std::string& field,
                      const std::string& message) {
@@ -20,6 +17,11 @@ std::string Describe(int item, const std::string& name, const std::string& field
 }
 
 }  // namespace
+
+Item::Item(int32_t itemKind) : kind(itemKind) {
+  scene::WithRecordType(
+      kind, [&](auto* type) { record.emplace<std::remove_pointer_t<decltype(type)>>(); });
+}
 
 const char* KindName(int kind) {
   return kind >= 0 && kind < kKindCount ? kNames[static_cast<size_t>(kind)] : nullptr;

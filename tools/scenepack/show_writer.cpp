@@ -3,6 +3,9 @@
 #include <array>
 #include <cstdio>
 #include <limits>
+#include <span>
+#include <type_traits>
+#include <variant>
 
 #include "resources/string_table.h"
 
@@ -22,218 +25,145 @@ std::string VersionText(float v) {
                   what + " cannot be stored at archive version " + VersionText(version));
 }
 
-void TailA(ArchiveWriter& out, const PathRecord& p) {
-  for (int32_t v :
-       {p.x1, p.y1, p.x2, p.y2, p.dx, p.dy, p.horizontal, p.compareX, p.stopX, p.stopY,
-        p.bothConditions, p.compareY, p.freeMotion, p.moveSpeed, p.textSpeed, p.textAnimation})
-    out.I32(v);
-}
-
-void CopyTailA(PathRecord& to, const PathRecord& from) {
-  to.x1 = from.x1, to.y1 = from.y1, to.x2 = from.x2, to.y2 = from.y2;
-  to.dx = from.dx, to.dy = from.dy, to.horizontal = from.horizontal;
-  to.compareX = from.compareX, to.stopX = from.stopX, to.stopY = from.stopY;
-  to.bothConditions = from.bothConditions, to.compareY = from.compareY;
-  to.freeMotion = from.freeMotion, to.moveSpeed = from.moveSpeed;
-  to.textSpeed = from.textSpeed, to.textAnimation = from.textAnimation;
-}
-
-// The first field where what the reader will see differs from what was asked, or nullptr.
-const char* FirstDifference(const PathRecord& got, const PathRecord& want) {
-  for (const auto& f : kPathFields)
-    if (got.*(f.member) != want.*(f.member)) return f.name;
-  return nullptr;
-}
-
-void CheckInt32Size(size_t n, int index, const Item& item, const char* field) {
+void CheckInt32Size(size_t n, int index, const std::string& name, const char* field) {
   if (n > static_cast<size_t>(std::numeric_limits<int32_t>::max()))
-    throw ShowError(index, Cp1252ToUtf8(item.name), field, "larger than 2 GiB");
+    throw ShowError(index, Cp1252ToUtf8(name), field, "larger than 2 GiB");
+}
+
+// The path's older layouts keep placement only as flags.
+class PathWriter {
+ public:
+  PathWriter(ArchiveWriter& out, float v) : out_(out), v_(v) {}
+  float Version() const { return v_; }
+  void Int(const int32_t& field) { out_.I32(field); }
+  void ModeFlags(const PathRecord& p, bool withCentre) {
+    const int32_t modes[4] = {p.modeX1, p.modeY1, p.modeX2, p.modeY2};
+    for (int32_t m : modes) out_.I32(m == 3 ? 1 : 0);
+    if (withCentre)
+      for (int32_t m : modes) out_.I32(m == 1 ? 1 : 0);
+  }
+  void ModesFromFlags(const PathRecord&) {}
+
+ private:
+  ArchiveWriter& out_;
+  float v_;
+};
+
+// Whether version v can carry this value of the row: a field it does not store must keep
+// its default, and flags know only some values.
+template <class Row, class T>
+bool Storable(const Row& row, const T& value, const T& fallback, float v) {
+  using scene::Encoding;
+  if (!row.stored(v)) return value == fallback;
+  if constexpr (std::is_same_v<T, int32_t>) {
+    if (row.encoding == Encoding::OriginFlag && scene::versions::OriginAsFlag(v))
+      return value == 1 || value == 2;
+    if (row.encoding == Encoding::ModeFlags && !scene::versions::PathBlockE(v))
+      return value == 3 || value == 5 || (value == 1 && !scene::versions::PathBlockA(v));
+  }
+  return true;
+}
+
+// Refuses, in table order, the first field that would read back as something else.
+template <class R>
+void CheckStorable(const R& record, float v, int index, const std::string& name,
+                   const std::string& prefix) {
+  const R defaults{};
+  scene::ForEachField(record, [&](const auto& field, const auto& value) {
+    using T = std::remove_cvref_t<decltype(value)>;
+    if (!field.when(record)) return;
+    if constexpr (scene::kIsPath<T> || scene::kIsColor<T>) {
+      CheckStorable(value, v, index, name, prefix + field.name + ".");
+    } else {
+      const T& def = field.get(defaults);
+      if (!Storable(field, value, def, v)) {
+        const std::string what =
+            field.what ? field.what : std::string("this value of ") + field.name;
+        NotStored(index, name, prefix + field.name, v, what);
+      }
+    }
+  });
+}
+
+template <class R>
+void WriteFields(ArchiveWriter& out, const R& record, float v, int index, const std::string& name);
+
+template <class Row, class T, class R>
+void WriteValue(ArchiveWriter& out, const Row& row, const T& value, const R& record, float v,
+                int index, const std::string& name) {
+  if constexpr (scene::kIsPath<T>) {
+    PathWriter writer(out, v);
+    scene::TransferPath(writer, static_cast<const PathRecord&>(value));
+  } else if constexpr (scene::kIsColor<T>) {
+    WriteFields(out, static_cast<const ColorRecord&>(value), v, index, name);
+  } else if constexpr (std::is_same_v<T, FontRecord>) {
+    WriteFontRecord(out, value, index, name);
+  } else if constexpr (std::is_same_v<T, std::string>) {
+    out.ScrambledString(value);
+  } else if constexpr (std::is_same_v<T, scene::DataBlock>) {
+    out.ScrambledBlock(std::span<const uint8_t>(value.data(), value.size));
+  } else if constexpr (std::is_same_v<T, uint32_t>) {
+    out.U32(value);
+  } else {
+    static_assert(std::is_same_v<T, int32_t>);
+    if (row.encoding == scene::Encoding::OriginFlag && scene::versions::OriginAsFlag(v)) {
+      out.I32(value == 2 ? 1 : 0);
+    } else if constexpr (requires { record.data.size; }) {
+      if (row.encoding == scene::Encoding::DataSize) {
+        // The size is the data's own.
+        CheckInt32Size(record.data.size, index, name, "file");
+        out.I32(static_cast<int32_t>(record.data.size));
+      } else {
+        out.I32(value);
+      }
+    } else {
+      out.I32(value);
+    }
+  }
+}
+
+template <class R>
+void WriteFields(ArchiveWriter& out, const R& record, float v, int index, const std::string& name) {
+  scene::ForEachStoredField(record, v, [&](const auto& row, const auto& value) {
+    WriteValue(out, row, value, record, v, index, name);
+  });
 }
 
 }  // namespace
 
 void WritePathRecord(ArchiveWriter& out, const PathRecord& p, float v, int index,
                      const std::string& name, const std::string& field) {
-  // Older layouts carry placement only as random and centre flags.
-  const std::array<int32_t, 4> modes = {p.modeX1, p.modeY1, p.modeX2, p.modeY2};
-  auto writeFlags = [&](bool withCentre) {
-    for (int32_t m : modes) out.I32(m == 3 ? 1 : 0);
-    if (withCentre)
-      for (int32_t m : modes) out.I32(m == 1 ? 1 : 0);
-  };
-
-  // What the reader will end up with, built the way it reads.
-  PathRecord seen;
-  std::array<bool, 4> random{}, centre{};
-  if (v == 1.0f) {
-    writeFlags(false);
-    TailA(out, p);
-    CopyTailA(seen, p);
-    for (size_t i = 0; i < 4; ++i) random[i] = modes[i] == 3;
-  }
-  auto block2 = [&](bool withEffect, bool withSpeed) {
-    writeFlags(true);
-    TailA(out, p);
-    out.I32(p.keepScreen);
-    out.I32(p.saveBackground);
-    if (withEffect) out.I32(p.effect);
-    if (withSpeed) out.I32(p.effectSpeed);
-    CopyTailA(seen, p);
-    seen.keepScreen = p.keepScreen;
-    seen.saveBackground = p.saveBackground;
-    if (withEffect) seen.effect = p.effect;
-    if (withSpeed) seen.effectSpeed = p.effectSpeed;
-    for (size_t i = 0; i < 4; ++i) {
-      random[i] = modes[i] == 3;
-      centre[i] = modes[i] == 1;
-    }
-  };
-  if (v > 1.1f && v < 2.1f) block2(false, false);
-  if (v > 2.0f && v < 3.0f) block2(true, false);
-  if (v > 2.9f && v < 3.2f) block2(true, true);
-  std::array<int32_t*, 4> seenModes = {&seen.modeX1, &seen.modeY1, &seen.modeX2, &seen.modeY2};
-  for (size_t i = 0; i < 4; ++i) *seenModes[i] = centre[i] ? 1 : random[i] ? 3 : 5;
-  if (v > 3.2f) {
-    for (int32_t m : modes) out.I32(m);
-    TailA(out, p);
-    for (int32_t x : {p.keepScreen, p.saveBackground, p.effect, p.effectSpeed}) out.I32(x);
-    seen = p;
-  }
-  if (const char* diff = FirstDifference(seen, p))
-    NotStored(index, name, field + "." + diff, v, std::string("this value of ") + diff);
+  CheckStorable(p, v, index, name, field + ".");
+  PathWriter writer(out, v);
+  scene::TransferPath(writer, p);
 }
 
 void WriteColorRecord(ArchiveWriter& out, const ColorRecord& c) {
-  out.U32(c.color);
-  out.I32(c.paintMode);
-  out.I32(c.randomColor);
-  out.I32(c.useWindowBackground);
+  WriteFields(out, c, 4.31f, 0, "");
 }
 
 void WriteFontRecord(ArchiveWriter& out, const FontRecord& f, int index, const std::string& name) {
-  if (f.faceName.size() >= kFaceNameSize)
+  if (f.FaceName().size() >= kFaceNameSize)
     throw ShowError(index, Cp1252ToUtf8(name), "font.faceName", "longer than 31 characters");
-  ArchiveWriter block;
-  for (int32_t v : {f.height, f.width, f.escapement, f.orientation, f.weight}) block.I32(v);
-  for (uint8_t b : {f.italic, f.underline, f.strikeOut, f.charSet, f.outPrecision, f.clipPrecision,
-                    f.quality, f.pitchAndFamily})
-    block.U8(b);
-  std::array<uint8_t, kFaceNameSize> face{};
-  std::copy(f.faceName.begin(), f.faceName.end(), face.begin());
-  block.Bytes(face);
-  out.ScrambledBlock(block.bytes());
+  std::array<uint8_t, kFontRecordSize> block{};
+  scene::FontToBytes(f, block.data());
+  out.ScrambledBlock(block);
 }
 
 void WriteItemRecord(ArchiveWriter& out, const Item& it, float v, int index) {
-  const std::string utf8Name = Cp1252ToUtf8(it.name);
-  out.I32(it.kind);
-  out.ScrambledString(it.name);
-  out.I32(it.tagValue);
-  out.I32(it.disabled);
-  switch (it.kind) {
-    case kPictureItem: {
-      out.I32(it.source);
-      out.I32(it.textOpaque);
-      int32_t origin = 1;
-      if (v >= 1.01f && v <= 2.1f) {
-        if (it.imageOrigin == 1 || it.imageOrigin == 2) origin = it.imageOrigin;
-        out.I32(it.imageOrigin == 2 ? 1 : 0);
-      }
-      if (v >= 2.11f) {
-        out.I32(it.imageOrigin);
-        origin = it.imageOrigin;
-      }
-      if (origin != it.imageOrigin) NotStored(index, it.name, "imageOrigin", v, "this imageOrigin");
-      if (v > 4.01f) {
-        out.I32(it.width);
-        out.I32(it.height);
-        out.I32(it.fitScreen);
-      } else if (it.width != 0 || it.height != 0 || it.fitScreen != 0) {
-        NotStored(index, it.name,
-                  it.width    ? "width"
-                  : it.height ? "height"
-                              : "fitScreen",
-                  v, "a picture size or fitScreen");
-      }
-      if (v > 4.21f)
-        out.I32(it.keepAspect);
-      else if (it.keepAspect != 0)
-        NotStored(index, it.name, "keepAspect", v, "keepAspect");
-      if (it.source == 1) {
-        out.U32(it.textColor);
-        out.U32(it.backColor);
-        out.ScrambledString(it.text);
-        WriteFontRecord(out, it.font, index, it.name);
-      } else {
-        CheckInt32Size(it.data.size(), index, it, "file");
-        out.I32(static_cast<int32_t>(it.data.size()));
-        if (!it.data.empty()) {
-          out.ScrambledString(it.fileName);
-          out.ScrambledBlock(it.data);
-        }
-      }
-      break;
-    }
-    case kShowPictureItem:
-    case kMovePictureItem:
-    case kHidePictureItem:
-      WritePathRecord(out, it.path, v, index, it.name);
-      WriteColorRecord(out, it.color);
-      break;
-    case kPauseItem:
-      out.I32(it.pauseMs);
-      out.I32(it.randomPause);
-      break;
-    case kBackgroundItem:
-      WriteColorRecord(out, it.color);
-      break;
-    case kLoopStartItem:
-    case kStopMediaItem:
-      break;
-    case kLoopEndItem:
-      out.I32(it.repeatCount);
-      out.I32(it.endless);
-      break;
-    case kLineItem:
-      WriteColorRecord(out, it.color);
-      WritePathRecord(out, it.path, v, index, it.name);
-      out.I32(it.penStyle);
-      out.I32(it.penWidth);
-      break;
-    case kMediaItem:
-      CheckInt32Size(it.data.size(), index, it, "file");
-      out.I32(static_cast<int32_t>(it.data.size()));
-      if (it.data.empty()) break;
-      out.ScrambledString(it.fileName);
-      if (v >= 2.0f)
-        out.I32(it.mediaType);
-      else if (it.mediaType != 0)
-        NotStored(index, it.name, "mediaType", v, "a mediaType other than 0");
-      out.ScrambledBlock(it.data);
-      break;
-    case kPlayMediaItem:
-      out.I32(it.repeatCount);
-      out.I32(it.endless);
-      out.I32(it.waitUntilDone);
-      out.I32(it.loopInBackground);
-      if (v >= 2.1f) {
-        out.I32(it.videoX);
-        out.I32(it.videoY);
-      } else if (it.videoX != 0 || it.videoY != 0) {
-        NotStored(index, it.name, it.videoX ? "videoX" : "videoY", v, "a video position");
-      }
-      break;
-    case kCommentItem:
-      out.ScrambledString(it.comment);
-      break;
-    case kLinkItem:
-      out.I32(it.clearLink);
-      out.I32(it.linkMode);
-      out.ScrambledString(it.url);
-      break;
-    default:
-      throw ShowError(index, utf8Name, "class", "unknown item kind " + std::to_string(it.kind));
-  }
+  if (it.kind < 0 || it.kind >= kKindCount)
+    throw ShowError(index, Cp1252ToUtf8(it.name), "class",
+                    "unknown item kind " + std::to_string(it.kind));
+  std::visit(
+      [&](const auto& record) {
+        CheckStorable(record, v, index, it.name, "");
+        out.I32(it.kind);
+        out.ScrambledString(it.name);
+        out.I32(it.tagValue);
+        out.I32(it.disabled);
+        WriteFields(out, record, v, index, it.name);
+      },
+      it.record);
 }
 
 std::vector<uint8_t> WriteArchive(const Show& show) {

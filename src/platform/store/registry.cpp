@@ -17,6 +17,7 @@
 #include <utility>
 
 #include "platform/sys/bounded_reader.h"
+#include "platform/sys/fd_io.h"
 #include "platform/sys/printable.h"
 
 namespace store {
@@ -188,15 +189,7 @@ class FdSource final : public sys::ByteSource {
   FdSource(int fd, uint64_t size) : fd_(fd), size_(size) {}
   uint64_t Size() const override { return size_; }
   size_t ReadAt(uint64_t offset, void* dst, size_t n) override {
-    size_t done = 0;
-    while (done < n) {
-      ssize_t r =
-          pread(fd_, static_cast<char*>(dst) + done, n - done, static_cast<off_t>(offset + done));
-      if (r < 0 && errno == EINTR) continue;
-      if (r <= 0) break;
-      done += static_cast<size_t>(r);
-    }
-    return done;
+    return sys::ReadFullAt(fd_, offset, dst, n);
   }
 
  private:
@@ -229,17 +222,6 @@ bool MakeDirectories(const std::string& dir) {
   }
   struct stat st;
   return stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-bool WriteAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    ssize_t w = write(fd, data, size);
-    if (w < 0 && errno == EINTR) continue;
-    if (w <= 0) return false;
-    data += w;
-    size -= static_cast<size_t>(w);
-  }
-  return true;
 }
 
 // Renames without replacing anything that exists at the target.
@@ -644,7 +626,7 @@ bool FileBackend::WriteFile(const Tree& tree) {
   UniqueFd fd(mkostemp(temp.data(), O_CLOEXEC));
   if (fd.get() < 0) return false;
   struct stat st;
-  bool ok = fchmod(fd.get(), 0600) == 0 && WriteAll(fd.get(), text.data(), text.size()) &&
+  bool ok = fchmod(fd.get(), 0600) == 0 && sys::WriteFull(fd.get(), text.data(), text.size()) &&
             fsync(fd.get()) == 0 && fstat(fd.get(), &st) == 0;
   ok = close(fd.release()) == 0 && ok;
   if (!ok || rename(temp.c_str(), path_.c_str()) != 0) {

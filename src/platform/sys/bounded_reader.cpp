@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/sys/fd_io.h"
+
 namespace sys {
 
 size_t MemorySource::ReadAt(uint64_t offset, void* dst, size_t n) {
@@ -41,15 +43,7 @@ bool FileSource::Open(const std::string& path) {
 }
 
 size_t FileSource::ReadAt(uint64_t offset, void* dst, size_t n) {
-  size_t done = 0;
-  auto* out = static_cast<uint8_t*>(dst);
-  while (done < n) {
-    ssize_t got = ::pread(fd_, out + done, n - done, static_cast<off_t>(offset + done));
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;
-    done += static_cast<size_t>(got);
-  }
-  return done;
+  return ReadFullAt(fd_, offset, dst, n);
 }
 
 BoundedReader::BoundedReader(ByteSource& source, uint64_t begin, uint64_t end) : source_(source) {

@@ -11,6 +11,8 @@
 #include <set>
 #include <utility>
 
+#include "platform/sys/fd_io.h"
+
 namespace sys {
 namespace {
 
@@ -88,16 +90,7 @@ NewTempFile::NewTempFile(NewTempFile&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)), path_(std::move(other.path_)) {}
 
 bool NewTempFile::WriteAll(const void* data, size_t size) {
-  if (fd_ < 0) return false;
-  const char* p = static_cast<const char*>(data);
-  while (size > 0) {
-    ssize_t w = write(fd_, p, size);
-    if (w < 0 && errno == EINTR) continue;
-    if (w <= 0) return false;
-    p += w;
-    size -= static_cast<size_t>(w);
-  }
-  return true;
+  return fd_ >= 0 && WriteFull(fd_, data, size);
 }
 
 bool NewTempFile::Close() {

@@ -20,7 +20,5 @@ class SdlMessagePresenter final : public MessagePresenter {
   std::string caption_;
 };
 
-// Windows-1252 text as UTF-8.
-std::string Cp1252ToUtf8(const std::string& text);
 
 }  // namespace ui

@@ -165,10 +165,6 @@ TEST(Cursor, CountAndResourceDecideVisibility) {
   EXPECT_TRUE(d->CursorVisible());
 }
 
-TEST(MessageBox, Cp1252BecomesUtf8) {
-  EXPECT_EQ(Cp1252ToUtf8("A\x80\xE9\x93"), "A\u20AC\u00E9\u201C");
-}
-
 // The SDL window backend on SDL's dummy video driver: no X server needed.
 class SdlDummy : public ::testing::Test {
  protected:

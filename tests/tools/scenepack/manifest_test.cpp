@@ -77,22 +77,24 @@ TEST_F(ManifestTest, ReadsFieldsLinksAndFiles) {
   const auto show = scenepack::ParseManifest(GoodShow(), dir_);
   EXPECT_EQ(show.version, 4.31f);
   ASSERT_EQ(show.items.size(), 8u);
-  const auto& pic = show.items[0];
+  const auto& pic = show.items[0].As<scene::PictureRecord>();
   EXPECT_EQ(pic.fileName, "pic.jpg");
-  EXPECT_EQ(pic.data.size(), 23u);
-  EXPECT_EQ(pic.textColor, scenepack::kDefaultTextColor);
-  EXPECT_EQ(show.items[1].mediaType, 2);
+  EXPECT_EQ(pic.data.size, 23u);
+  EXPECT_EQ(pic.dataSize, 23);
+  EXPECT_EQ(pic.textColor, scene::PictureRecord{}.textColor);
+  EXPECT_EQ(show.items[1].As<scene::MediaRecord>().mediaType, 2);
   EXPECT_EQ(show.items[2].link, 0);
-  EXPECT_EQ(show.items[2].path.modeX1, 1);
-  EXPECT_EQ(show.items[2].path.modeY1, 5);
-  EXPECT_EQ(show.items[2].path.effect, 7);
-  EXPECT_EQ(show.items[2].path.effectSpeed, 100);
-  EXPECT_EQ(show.items[2].color.color, 0x302010u);  // "#RRGGBB" is stored as COLORREF
-  EXPECT_EQ(show.items[2].color.useWindowBackground, 1);
+  const auto& shown = show.items[2].As<scene::PictureLinkRecord>();
+  EXPECT_EQ(shown.path.modeX1, 1);
+  EXPECT_EQ(shown.path.modeY1, 5);
+  EXPECT_EQ(shown.path.effect, 7);
+  EXPECT_EQ(shown.path.effectSpeed, 100);
+  EXPECT_EQ(shown.color.color, 0x302010u);  // "#RRGGBB" is stored as COLORREF
+  EXPECT_EQ(shown.color.useWindowBackground, 1);
   EXPECT_EQ(show.items[3].link, 1);
-  EXPECT_EQ(show.items[3].waitUntilDone, 1);
+  EXPECT_EQ(show.items[3].As<scene::PlayMediaRecord>().waitUntilDone, 1);
   EXPECT_EQ(show.items[7].link, 1);
-  EXPECT_EQ(show.items[6].repeatCount, 2);
+  EXPECT_EQ(show.items[6].As<scene::RepeatRecord>().repeatCount, 2);
 
   json doc = json::parse(R"({"version": 2.0, "wideStrings": true, "items": [
     {"class": "PictureItem", "name": "Caf\u00e9", "source": 1, "text": "\u20ac 5",
@@ -102,13 +104,14 @@ TEST_F(ManifestTest, ReadsFieldsLinksAndFiles) {
   EXPECT_EQ(other.version, 2.0f);
   EXPECT_TRUE(other.wideStrings);
   EXPECT_EQ(other.items[0].name, "Caf\xE9");
-  EXPECT_EQ(other.items[0].text, "\x80 5");
-  EXPECT_EQ(other.items[0].font.faceName, "Arial");
-  EXPECT_EQ(other.items[0].font.height, -11);
-  EXPECT_EQ(other.items[0].font.italic, 1);
-  EXPECT_EQ(other.items[0].textColor, 255u);
-  EXPECT_EQ(other.items[1].url, "http://");
-  EXPECT_EQ(other.items[1].linkMode, -1);
+  const auto& text = other.items[0].As<scene::PictureRecord>();
+  EXPECT_EQ(text.text, "\x80 5");
+  EXPECT_EQ(text.font.FaceName(), "Arial");
+  EXPECT_EQ(text.font.height, -11);
+  EXPECT_EQ(text.font.italic, 1);
+  EXPECT_EQ(text.textColor, 255u);
+  EXPECT_EQ(other.items[1].As<scene::LinkRecord>().url, "http://");
+  EXPECT_EQ(other.items[1].As<scene::LinkRecord>().linkMode, -1);
 }
 
 TEST_F(ManifestTest, TextIsStoredInTheCodePageOfItsFont) {
@@ -140,7 +143,8 @@ TEST_F(ManifestTest, TextIsStoredInTheCodePageOfItsFont) {
       EXPECT_EQ(Fault(doc), "0:text");
       continue;
     }
-    EXPECT_EQ(scenepack::ParseManifest(doc, dir_).items[0].text, c.stored);
+    EXPECT_EQ(scenepack::ParseManifest(doc, dir_).items[0].As<scene::PictureRecord>().text,
+              c.stored);
   }
 }
 

@@ -44,22 +44,6 @@ TEST(Scramble, LowersEachByteByLengthModElevenPlusThree) {
   EXPECT_TRUE(scenepack::Scrambled("").empty());
 }
 
-TEST(Cp1252, ConvertsWhatTheCodePageHoldsAndRefusesTheRest) {
-  EXPECT_EQ(scenepack::Utf8ToCp1252("abc"), "abc");
-  EXPECT_EQ(scenepack::Utf8ToCp1252("\xC3\xA9\xE2\x82\xAC\xE2\x80\xA6\xC3\xBF"),
-            "\xE9\x80\x85\xFF");                              // é € … ÿ
-  EXPECT_FALSE(scenepack::Utf8ToCp1252("\xCE\xA9"));          // Ω
-  EXPECT_FALSE(scenepack::Utf8ToCp1252("\xC2\x81"));          // U+0081 is not a character there
-  EXPECT_FALSE(scenepack::Utf8ToCp1252("\xF0\x9F\x98\x80"));  // beyond the BMP
-  EXPECT_FALSE(scenepack::Utf8ToCp1252("\xC3"));              // cut short
-  EXPECT_FALSE(scenepack::Utf8ToCp1252("\xC0\xAF"));          // overlong
-  EXPECT_FALSE(scenepack::Utf8ToCp1252("\xFF"));
-  EXPECT_EQ(scenepack::Cp1252ToUtf8("\xE9\x80\x9F"), "\xC3\xA9\xE2\x82\xAC\xC5\xB8");
-  EXPECT_EQ(scenepack::Cp1252ToUtf16(0x80), u'\u20AC');
-  EXPECT_EQ(scenepack::Cp1252ToUtf16(0x81), u'\u0081');
-  EXPECT_EQ(scenepack::Cp1252ToUtf16(0xE9), u'\u00E9');
-}
-
 TEST(ArchiveWriter, StringLengthForms) {
   auto written = [](size_t n, bool wide = false) {
     ArchiveWriter w(wide);
@@ -189,14 +173,18 @@ TEST(PathRecord, RefusesWhatAVersionCannotCarry) {
   EXPECT_EQ(PathFault(keep, 1.0f), "path.keepScreen");
 }
 
+scene::DataBlock BlockOf(const Bytes& bytes) {
+  return scene::DataBlock::Of(bytes.data(), bytes.size());
+}
+
 scenepack::Item PictureWithData() {
-  scenepack::Item it;
-  it.kind = scenepack::kPictureItem;
+  scenepack::Item it(scenepack::kPictureItem);
   it.name = "p";
   it.tagValue = 9;
-  it.imageOrigin = 2;
-  it.fileName = "a.bmp";
-  it.data = {0x42, 0x4D, 0x00, 0x01};
+  auto& p = it.As<scene::PictureRecord>();
+  p.imageOrigin = 2;
+  p.fileName = "a.bmp";
+  p.data = BlockOf({0x42, 0x4D, 0x00, 0x01});
   return it;
 }
 const Bytes kPictureHead = Cat({Words({0}), Bytes{0x01, 'p' - 4}, Words({9, 0})});
@@ -214,21 +202,21 @@ TEST(PictureRecord, LayoutAtEachVersion) {
   // 2.0: the desktop origin as a flag.
   EXPECT_EQ(ItemBytes(it, 2.0f), Cat({kPictureHead, Words({0, 1, 1}), kPictureData}));
   // 2.11: the origin itself.
-  it.imageOrigin = 3;
+  it.As<scene::PictureRecord>().imageOrigin = 3;
   EXPECT_EQ(ItemBytes(it, 2.11f), Cat({kPictureHead, Words({0, 1, 3}), kPictureData}));
 
   // 4.3, a text picture: size, fitScreen and keepAspect come before the colours.
-  scenepack::Item text;
-  text.kind = scenepack::kPictureItem;
+  scenepack::Item text(scenepack::kPictureItem);
   text.name = "p";
   text.tagValue = 9;
-  text.source = 1;
-  text.textOpaque = 0;
-  text.imageOrigin = 1;
-  text.width = 320, text.height = 200, text.fitScreen = 1, text.keepAspect = 1;
-  text.textColor = 0x00FF8040;
-  text.backColor = 0x00102030;
-  text.text = "Hi";
+  auto& t = text.As<scene::PictureRecord>();
+  t.source = 1;
+  t.textOpaque = 0;
+  t.imageOrigin = 1;
+  t.width = 320, t.height = 200, t.fitScreen = 1, t.keepAspect = 1;
+  t.textColor = 0x00FF8040;
+  t.backColor = 0x00102030;
+  t.text = "Hi";
   const Bytes b = ItemBytes(text, 4.3f);
   const Bytes front = Cat({kPictureHead, Words({1, 0, 1, 320, 200, 1, 1, 0x00FF8040, 0x00102030}),
                            Bytes{0x02, 0x43, 0x64}});
@@ -253,43 +241,44 @@ TEST(PictureRecord, RefusesWhatAVersionCannotCarry) {
     return "";
   };
   scenepack::Item it = PictureWithData();
-  it.imageOrigin = 3;
+  auto& p = it.As<scene::PictureRecord>();
+  p.imageOrigin = 3;
   EXPECT_EQ(fault(it, 2.0f), "imageOrigin");  // the flag knows only the desktop
-  it.imageOrigin = 2;
+  p.imageOrigin = 2;
   EXPECT_EQ(fault(it, 1.0f), "imageOrigin");  // no origin at all at 1.0
-  it.imageOrigin = 1;
-  it.keepAspect = 1;
+  p.imageOrigin = 1;
+  p.keepAspect = 1;
   EXPECT_EQ(fault(it, 4.0f), "keepAspect");
   EXPECT_EQ(fault(it, 4.3f), "");
-  it.keepAspect = 0;
-  it.height = 5;
+  p.keepAspect = 0;
+  p.height = 5;
   EXPECT_EQ(fault(it, 4.0f), "height");
 }
 
 TEST(Records, MediaAndPlayMediaByVersion) {
-  scenepack::Item media;
-  media.kind = scenepack::kMediaItem;
+  scenepack::Item media(scenepack::kMediaItem);
   media.name = "m";
-  media.fileName = "a.bmp";
-  media.mediaType = 2;
-  media.data = {0x42, 0x4D, 0x00, 0x01};
+  auto& m = media.As<scene::MediaRecord>();
+  m.fileName = "a.bmp";
+  m.mediaType = 2;
+  m.data = BlockOf({0x42, 0x4D, 0x00, 0x01});
   const Bytes head = Cat({Words({9}), Bytes{0x01, 'm' - 4}, Words({0, 0})});
   const Bytes name = {0x05, 0x59, 0x26, 0x5A, 0x65, 0x68};
   const Bytes data = {0x3B, 0x46, 0xF9, 0xFA};
   EXPECT_EQ(ItemBytes(media, 2.0f), Cat({head, Words({4}), name, Words({2}), data}));
-  media.mediaType = 0;
+  m.mediaType = 0;
   EXPECT_EQ(ItemBytes(media, 1.0f), Cat({head, Words({4}), name, data}));
-  media.data.clear();  // no data: the record ends after the size
+  m.data = {};  // no data: the record ends after the size
   EXPECT_EQ(ItemBytes(media, 4.31f), Cat({head, Words({0})}));
 
-  scenepack::Item play;
-  play.kind = scenepack::kPlayMediaItem;
-  play.repeatCount = 3, play.endless = 1, play.waitUntilDone = 1, play.loopInBackground = 0;
-  play.videoX = 10, play.videoY = 20;
+  scenepack::Item play(scenepack::kPlayMediaItem);
+  auto& pm = play.As<scene::PlayMediaRecord>();
+  pm.repeatCount = 3, pm.endless = 1, pm.waitUntilDone = 1, pm.loopInBackground = 0;
+  pm.videoX = 10, pm.videoY = 20;
   const Bytes phead = Cat({Words({10}), Bytes{0x00}, Words({0, 0})});
   EXPECT_EQ(ItemBytes(play, 2.1f), Cat({phead, Words({3, 1, 1, 0, 10, 20})}));
   EXPECT_THROW(ItemBytes(play, 2.0f), scenepack::ShowError);
-  play.videoX = play.videoY = 0;
+  pm.videoX = pm.videoY = 0;
   EXPECT_EQ(ItemBytes(play, 2.0f), Cat({phead, Words({3, 1, 1, 0})}));
 }
 
@@ -297,15 +286,14 @@ TEST(WriteArchive, HeaderRecordsAndLinkLists) {
   scenepack::Show show;
   show.version = 3.0f;
   auto add = [&](int kind, const char* name, int link = -1) {
-    scenepack::Item it;
-    it.kind = kind;
+    scenepack::Item it(kind);
     it.name = name;
     it.link = link;
     show.items.push_back(it);
   };
   add(scenepack::kPictureItem, "a");
-  show.items.back().data = {1};
-  show.items.back().fileName = "x";
+  show.items.back().As<scene::PictureRecord>().data = BlockOf({1});
+  show.items.back().As<scene::PictureRecord>().fileName = "x";
   add(scenepack::kMediaItem, "b");
   add(scenepack::kShowPictureItem, "", 0);
   add(scenepack::kStopMediaItem, "", 1);

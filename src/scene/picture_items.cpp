@@ -1,21 +1,47 @@
-// Showing, moving and hiding a picture item.
+// Picture items: loading the embedded file, sizes, and showing, moving and hiding.
+
+#include "scene/picture_items.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <fstream>
 #include <limits>
 #include <new>
 #include <vector>
 
 #include "imaging/image_decoder.h"
+#include "platform/gfx/icon_file.h"
 #include "platform/sys/clock.h"
 #include "platform/sys/event.h"
-#include "scene/items.h"
+#include "platform/sys/temp_file.h"
+#include "platform/ui/message_box.h"
+#include "resources/string_table.h"
 #include "scene/play_host.h"
+#include "scene/scene_list.h"
+#include "scene/temp_data_file.h"
 #include "scene/text_bitmap.h"
+#include "transitions/effect_table.h"
 #include "transitions/random_range.h"
 #include "transitions/transition_engine.h"
 
 namespace scene {
 namespace {
+
+template <typename... Args>
+std::string Format(const char* format, Args... args) {
+  char text[1024];
+  std::snprintf(text, sizeof text, format, args...);
+  return text;
+}
+
+// A file that the decoder did not recognise but that starts like a bitmap is refused
+// without trying it as an icon.
+bool StartsLikeBitmap(const std::string& file) {
+  std::ifstream in(file, std::ios::binary);
+  char head[14] = {};
+  in.read(head, sizeof head);
+  return in.gcount() == sizeof head && head[0] == 'B' && head[1] == 'M';
+}
 
 // A surface larger than a picture may be is not attempted (stored sizes are untrusted).
 constexpr int64_t kMaxSurfacePixels = imaging::kMaxPicturePixels;
@@ -39,19 +65,6 @@ int32_t Clamp32(int64_t v) {
 
 gfx::Rect RectAt(int32_t x, int32_t y, int32_t w, int32_t h) {
   return {x, y, Clamp32(int64_t{x} + w), Clamp32(int64_t{y} + h)};
-}
-
-// Effect 3: a new transition for every showing.
-int32_t RandomEffect(sys::Clock& clock) {
-  const uint32_t seed = ((clock.TickCount() & 0xFFFFu) << 16) |
-                        (static_cast<uint32_t>(clock.Now().milliseconds) & 0xFFFFu);
-  transitions::RandomRange random(static_cast<int32_t>(seed), clock);
-  random.SetRange(3, 88);
-  uint32_t value = 0;
-  do {
-    value = random.Next();
-  } while (value < 4 || value > 87);
-  return static_cast<int32_t>(value);
 }
 
 enum class Rescaled { Ok, SizeZero, ConversionFailed };
@@ -108,11 +121,123 @@ void CopyUncovered(gfx::Canvas& into, const gfx::Surface& screen, const gfx::Rec
 
 }  // namespace
 
+PictureItem::PictureItem() = default;
+PictureItem::~PictureItem() = default;
+
+bool PictureItem::prepare(const SceneList& list) {
+  shown = 0;
+  if (UnusedResource(*this, references)) return true;
+  if (source == 1) {
+    if (TextBitmap(*this, "")) return true;
+    ui::ShowMessage(text + res::LoadString(res::IDS_TEXT_BITMAP_FAILED), ui::MessageIcon::Stop);
+    return false;
+  }
+  if (data.size == 0) {
+    ui::ShowMessage(res::LoadString(res::IDS_CHOOSE_IMAGE), ui::MessageIcon::Stop);
+    return false;
+  }
+  std::string file;
+  if (!WriteTempFile(data.data(), data.size, file)) return false;
+  int64_t budgetLeft = list.pictureBudgetPixels - list.decodedPixels;
+  const bool loaded = loadFile(file, &budgetLeft);
+  list.decodedPixels = list.pictureBudgetPixels - budgetLeft;
+  sys::RemoveFile(file);
+  return loaded;
+}
+
+bool PictureItem::loadFile(const std::string& file, int64_t* budgetLeft) {
+  const imaging::StreamHandle stream = imaging::OpenSource(file);
+  if (stream == imaging::kNoStream) {
+    ui::ShowMessage(
+        Format("Error during opening picture file!\n\rError code:%d", imaging::GetLastErrorCode()));
+    return false;
+  }
+  const int format = imaging::DetectFormat(stream);
+  imaging::SeekSource(stream, 0, 0);
+  imaging::PixelBuffer pixels;
+  int w = 0, h = 0;
+  if (format == imaging::kFormatJpeg) {
+    pixels = imaging::ReadJpeg(stream, &w, &h, 24);
+  } else if (format == imaging::kFormatBmp) {
+    pixels = imaging::ReadBmp(stream, &w, &h, 24, nullptr);
+  } else {
+    imaging::CloseSource(stream);
+    if (StartsLikeBitmap(file)) return false;
+    std::optional<gfx::IconImage> image = gfx::LoadIconFile(file, gfx::IconFileType::Icon);
+    if (!image) image = gfx::LoadIconFile(file, gfx::IconFileType::Cursor);
+    if (!image) return false;
+    // A blank bitmap of the icon's size stands for the picture; the icon is drawn over it.
+    auto blank = std::make_unique<gfx::Surface>(image->image.Width(), image->image.Height());
+    auto loaded = std::make_unique<transitions::Icon>();
+    loaded->image = std::move(image->image);
+    loaded->mask = std::move(image->mask);
+    bitmap = std::move(blank);
+    icon = std::move(loaded);
+    return true;
+  }
+  // Closing the stream resets the error code; the message wants the reader's.
+  const int readError = imaging::GetLastErrorCode();
+  imaging::CloseSource(stream);
+  if (!pixels) {
+    ui::ShowMessage(Format("Error reckognizing picture (%s) format!\n\rError code:%d", file.c_str(),
+                           readError));
+    return false;
+  }
+  // The show's pictures together stay within its budget.
+  const int64_t area = int64_t{w} * h;
+  if (budgetLeft && area > *budgetLeft) {
+    ui::ShowMessage("Memory allocation problem during image conversion");
+    return false;
+  }
+  std::unique_ptr<gfx::Surface> converted = imaging::PixelsToBitmap(pixels.span(), w, h);
+  if (!converted) {
+    ui::ShowMessage("Memory allocation problem during image conversion");
+    return false;
+  }
+  bitmap = std::move(converted);
+  icon.reset();
+  if (budgetLeft) *budgetLeft -= area;
+  return true;
+}
+
+PictureItem::Size PictureItem::bitmapSize() const {
+  return bitmap ? Size{bitmap->Width(), bitmap->Height()} : Size{};
+}
+
+PictureItem::Size AspectFit(int32_t w, int32_t h, int32_t screenWidth, int32_t screenHeight) {
+  if (w <= 0 || h <= 0 || screenWidth <= 0 || screenHeight <= 0) return {};
+  const double a = static_cast<double>(w) / screenWidth;
+  const double b = static_cast<double>(h) / screenHeight;
+  const double f = a > b ? a : b;
+  return {static_cast<int32_t>(w / f), static_cast<int32_t>(h / f)};
+}
+
+PictureItem::Size PictureItem::displayedSize(int32_t screenWidth, int32_t screenHeight) const {
+  if (isText()) return bitmapSize();
+  if (fitScreen) {
+    if (!keepAspect) return {screenWidth, screenHeight};
+    const Size own = bitmapSize();
+    return AspectFit(own.width, own.height, screenWidth, screenHeight);
+  }
+  if (width || height) return {width, height};
+  return bitmapSize();
+}
+
+PictureItem::Size PictureItem::coveredSize(int32_t screenWidth, int32_t screenHeight) const {
+  if (isText()) return bitmapSize();
+  if (fitScreen) return {screenWidth, screenHeight};
+  if (width || height) return {width, height};
+  return bitmapSize();
+}
+
+// ---- Showing, moving and hiding ----
+
 int PictureItem::show(gfx::Canvas& dc, PlayHost& host, const gfx::Rect* target) {
   gfx::Canvas& screen = host.Screen();
   const int32_t screenW = screen.Width(), screenH = screen.Height();
 
-  if (currentPath.effect == 3) currentPath.effect = RandomEffect(host.Clock());
+  if (transitions::EffectTraits(currentPath.effect).Random())
+    currentPath.effect = transitions::PickRandomEffect(host.Clock());
 
   const bool fromScreen = imageOrigin == 2 || imageOrigin == 3;
   if (fromScreen) {
@@ -144,9 +269,10 @@ int PictureItem::show(gfx::Canvas& dc, PlayHost& host, const gfx::Rect* target) 
   gfx::Surface* picture = scaled ? scaled.get() : bitmap.get();
 
   const int32_t effect = currentPath.effect;
+  const transitions::EffectInfo& traits = transitions::EffectTraits(effect);
   gfx::Rect rect = target ? *target : gfx::Rect{0, 0, size.width, size.height};
   int32_t offsetX = 0, offsetY = 0;
-  const bool clipped = !target && effect > 2 && effect != 4 && effect != 65;
+  const bool clipped = !target && traits.ClipsToScreen();
   if (clipped) {
     const transitions::ClipResult clip = transitions::ClipToScreen(
         0, 0, size.width, size.height, currentPath.curX, currentPath.curY, screenW, screenH);
@@ -162,7 +288,7 @@ int PictureItem::show(gfx::Canvas& dc, PlayHost& host, const gfx::Rect* target) 
     const gfx::COLORREF key = TransparentKey(*this);
     const int32_t atX = target ? target->left : currentPath.curX;
     const int32_t atY = target ? target->top : currentPath.curY;
-    if (effect == 0) {
+    if (traits.Placed() && traits.placement == transitions::Placement::kAtPoint) {
       MaskedDraw(dc, *picture, atX, atY, key);
       shown = 1;
       return 1;
@@ -186,8 +312,7 @@ int PictureItem::show(gfx::Canvas& dc, PlayHost& host, const gfx::Rect* target) 
   const gfx::COLORREF brush =
       currentColor.useWindowBackground == 1 ? host.BackgroundColor() : currentColor.color;
 
-  const bool placement = effect >= 0 && effect <= 2;
-  const bool screenSized = effect == 1 || effect == 2 || fromScreen;
+  const bool screenSized = traits.FillsScreen() || fromScreen;
   std::unique_ptr<gfx::Surface> work =
       screenSized ? NewSurface(screenW, screenH) : NewSurface(size.width, size.height);
   if (!work) return 0;
@@ -196,11 +321,11 @@ int PictureItem::show(gfx::Canvas& dc, PlayHost& host, const gfx::Rect* target) 
   engine.SetPicture(rect, brush, gfx::SRCCOPY, icon.get());
   engine.SetWork(work.get());
   engine.SetSource(picture);
-  if (placement) {
+  if (traits.Placed()) {
     engine.PreparePlacement(screenW, screenH);
     engine.DrawPlaced(dc, target, {currentPath.curX, currentPath.curY});
   } else {
-    if (effect == 4 || effect == 65) engine.SetBitmap(picture);
+    if (traits.fadesBitmap) engine.SetBitmap(picture);
     if (rect.Width() > 0 && rect.Height() > 0) {
       // Into an explicit rectangle (a move step's off-screen picture) the transition runs
       // at that rectangle; the engine may move the point to the screen edge, the picture's
@@ -226,7 +351,7 @@ void PictureItem::saveBackground(PlayHost& host, int32_t x, int32_t y, int32_t w
 void PictureItem::erase(PlayHost& host) {
   gfx::Canvas& screen = host.Screen();
   gfx::Rect area{0, 0, screen.Width(), screen.Height()};
-  if (currentPath.effect != 1 && currentPath.effect != 2) {
+  if (!transitions::EffectTraits(currentPath.effect).FillsScreen()) {
     const Size covered = coveredSize(screen.Width(), screen.Height());
     area = RectAt(currentPath.curX, currentPath.curY, covered.width, covered.height);
   }

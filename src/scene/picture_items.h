@@ -1,0 +1,101 @@
+#pragma once
+// Picture items and the items that show, move and hide them.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/gfx/canvas.h"
+#include "scene/item_of.h"
+#include "scene/properties.h"
+
+namespace transitions {
+struct Icon;
+}
+
+namespace scene {
+
+class PictureItem final : public ItemOf<PictureItem, kPictureItem>, public PictureRecord {
+ public:
+  bool prepare(const SceneList& list) override;
+  int play(PlayHost&, int32_t&) override { return 0; }
+  void addReference(SceneItem* holder) override { references.push_back(holder); }
+
+  PictureItem();
+  ~PictureItem() override;
+  PictureRecord& record() { return *this; }
+  const PictureRecord& record() const { return *this; }
+
+  // Decodes a picture file (BMP, JPEG, icon, cursor) into `bitmap`; messages on failure.
+  // budgetLeft: pixels the show may still decode; lowered by the picture's own.
+  bool loadFile(const std::string& file, int64_t* budgetLeft = nullptr);
+  // Brings the picture onto dc: at currentPath's point through its effect, or into the
+  // explicit target rectangle. Returns 0 when nothing could be drawn.
+  int show(gfx::Canvas& dc, PlayHost& host, const gfx::Rect* target);
+  // Moves the shown picture from currentPath's point to newPath's point.
+  void drawStep(PlayHost& host, PathProperty& newPath);
+  // Fills the picture's area with the window background.
+  void erase(PlayHost& host);
+  // Copies the screen under (x, y, w, h) into savedBackground.
+  void saveBackground(PlayHost& host, int32_t x, int32_t y, int32_t w, int32_t h);
+
+  struct Size {
+    int32_t width = 0, height = 0;
+    bool operator==(const Size&) const = default;
+  };
+  Size bitmapSize() const;
+  // The size showing draws at, and the size hiding and erasing cover, on a screen of W x H.
+  Size displayedSize(int32_t screenWidth, int32_t screenHeight) const;
+  Size coveredSize(int32_t screenWidth, int32_t screenHeight) const;
+
+  PathProperty showPath, movePath, currentPath;
+  std::vector<SceneItem*> references;
+  int32_t shown = 0;
+  ColorProperty currentColor;
+
+  // Run-time pictures, all screen-compatible surfaces.
+  std::unique_ptr<gfx::Surface> bitmap;
+  std::unique_ptr<transitions::Icon> icon;        // set when the file was an icon or cursor
+  std::unique_ptr<gfx::Surface> screenCopy;       // only while a move runs
+  std::unique_ptr<gfx::Surface> savedBackground;  // the screen under the picture
+};
+
+// w / f and h / f with f the larger of w / W and h / H: the picture scaled into the screen.
+PictureItem::Size AspectFit(int32_t w, int32_t h, int32_t screenWidth, int32_t screenHeight);
+
+template <typename Derived, int32_t Kind>
+class PictureLinkItem : public ItemOf<Derived, Kind> {
+ public:
+  bool prepare(const SceneList&) override {
+    if (this->disabled) return true;
+    return this->name.validate() && link.validate();
+  }
+  void setLink(SceneItem* resource) override { link.picture = resource; }
+  PictureLink& record() { return link; }
+  const PictureLink& record() const { return link; }
+  void loaded() { link.name = this->name.text; }
+
+  // The linked picture, or null when the link is missing or not a picture.
+  PictureItem* picture() const {
+    return link.picture && link.picture->kind == kPictureItem
+               ? static_cast<PictureItem*>(link.picture)
+               : nullptr;
+  }
+
+  PictureLink link;
+};
+
+class ShowPictureItem final : public PictureLinkItem<ShowPictureItem, kShowPictureItem> {
+ public:
+  int play(PlayHost& host, int32_t& index) override;
+};
+class MovePictureItem final : public PictureLinkItem<MovePictureItem, kMovePictureItem> {
+ public:
+  int play(PlayHost& host, int32_t& index) override;
+};
+class HidePictureItem final : public PictureLinkItem<HidePictureItem, kHidePictureItem> {
+ public:
+  int play(PlayHost& host, int32_t& index) override;
+};
+
+}  // namespace scene
