@@ -22,6 +22,54 @@ void Drain(SDL_AudioStream* stream, std::vector<int16_t>& out) {
   }
 }
 
+// One sample of the formats the players make, as a 16-bit value.
+int32_t SampleAt(uint16_t sdlFormat, const uint8_t* p) {
+  switch (sdlFormat) {
+    case AUDIO_U8:
+      return (int32_t{p[0]} - 128) * 256;
+    case AUDIO_S8:
+      return int32_t{static_cast<int8_t>(p[0])} * 256;
+    case AUDIO_S16LSB:
+      return static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8)));
+    default:  // AUDIO_S16MSB
+      return static_cast<int16_t>(static_cast<uint16_t>((p[0] << 8) | p[1]));
+  }
+}
+
+// The common case without a general resampler: 8- or 16-bit mono or stereo at a rate that
+// divides the track rate (44100, 22050, 11025 Hz). Each source frame becomes `factor`
+// frames on the straight line to the next one; the last is held. Returns false when the
+// format is not such a case.
+bool ConvertDividingRate(uint16_t sdlFormat, int channels, int rate, std::span<const uint8_t> pcm,
+                         std::vector<int16_t>& out) {
+  if (sdlFormat != AUDIO_U8 && sdlFormat != AUDIO_S8 && sdlFormat != AUDIO_S16LSB &&
+      sdlFormat != AUDIO_S16MSB)
+    return false;
+  if ((channels != 1 && channels != 2) || rate <= 0 || kTrackRate % rate != 0) return false;
+  const int factor = kTrackRate / rate;
+  const size_t bytes = SDL_AUDIO_BITSIZE(sdlFormat) / 8;
+  const size_t frameBytes = bytes * static_cast<size_t>(channels);
+  const size_t frames = pcm.size() / frameBytes;
+  out.clear();
+  out.reserve(frames * static_cast<size_t>(factor) * kTrackChannels);
+  auto frameAt = [&](size_t i, int32_t& l, int32_t& r) {
+    const uint8_t* p = pcm.data() + i * frameBytes;
+    l = SampleAt(sdlFormat, p);
+    r = channels == 2 ? SampleAt(sdlFormat, p + bytes) : l;
+  };
+  int32_t l0 = 0, r0 = 0, l1 = 0, r1 = 0;
+  if (frames > 0) frameAt(0, l1, r1);
+  for (size_t i = 0; i < frames; ++i) {
+    l0 = l1, r0 = r1;
+    if (i + 1 < frames) frameAt(i + 1, l1, r1);
+    for (int j = 0; j < factor; ++j) {
+      out.push_back(static_cast<int16_t>(l0 + (l1 - l0) * j / factor));
+      out.push_back(static_cast<int16_t>(r0 + (r1 - r0) * j / factor));
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 std::vector<int16_t> ConvertSdlPcm(uint16_t sdlFormat, int channels, int rate,
@@ -29,6 +77,10 @@ std::vector<int16_t> ConvertSdlPcm(uint16_t sdlFormat, int channels, int rate,
   const size_t frameBytes = static_cast<size_t>(SDL_AUDIO_BITSIZE(sdlFormat) / 8 * channels);
   if (frameBytes == 0 || rate <= 0) return {};
   const uint64_t frames = pcm.size() / frameBytes;
+  // The players' own formats skip SDL's stream, which costs more to set up and flush than
+  // a short chunk of sound costs to convert.
+  if (std::vector<int16_t> direct; ConvertDividingRate(sdlFormat, channels, rate, pcm, direct))
+    return direct;
   SDL_AudioStream* stream = SDL_NewAudioStream(sdlFormat, static_cast<Uint8>(channels), rate,
                                                AUDIO_S16SYS, kTrackChannels, kTrackRate);
   if (!stream) return {};
@@ -156,7 +208,9 @@ int64_t Mixer::FramesToNextBoundary() {
 }
 
 void Mixer::Pull(int64_t frames, int16_t* out) {
-  std::vector<int32_t> acc(static_cast<size_t>(frames) * kTrackChannels, 0);
+  // Kept between pulls: a fresh block of this size would be new pages every time.
+  std::vector<int32_t>& acc = pullBuffer_;
+  acc.assign(static_cast<size_t>(frames) * kTrackChannels, 0);
   std::vector<Returned> done;
   {
     std::lock_guard lock(mutex_);

@@ -75,6 +75,7 @@ class Mixer {
   std::condition_variable cv_;
   std::vector<VoiceRef> voices_;
   std::function<void()> onChange_;
+  std::vector<int32_t> pullBuffer_;  // the device's mix, only touched by Pull
 
  public:
   struct Voice {

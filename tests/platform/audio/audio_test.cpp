@@ -1,3 +1,4 @@
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -6,6 +7,7 @@
 
 #include "platform/audio/audio_device.h"
 #include "platform/audio/layer3_codec.h"
+#include "platform/audio/mixer.h"
 #include "platform/audio/sound_track.h"
 #include "platform/audio/wave_out.h"
 #include "platform/audio/wave_sound.h"
@@ -242,6 +244,8 @@ TEST(WaveSoundDecode, ReadsEveryKindAtItsLengthAndPitch) {
   } cases[] = {
       {"u8 mono 8 kHz", testsupport::SineWav(500, 0.5, 8000, 1, 8), 0.5, 500},
       {"s16 stereo 22 kHz", testsupport::SineWav(700, 0.3, 22050, 2, 16), 0.3, 700},
+      {"u8 mono 11 kHz", testsupport::SineWav(440, 0.4, 11025, 1, 8), 0.4, 440},
+      {"s16 mono 44 kHz", testsupport::SineWav(3000, 0.1, 44100, 1, 16), 0.1, 3000},
       {"float mono 48 kHz", testsupport::SineWav(1000, 0.2, 48000, 1, 32), 0.2, 1000},
       {"IMA ADPCM", Fixture("tone600-ima.wav"), 0.25, 600},
   };
@@ -251,6 +255,49 @@ TEST(WaveSoundDecode, ReadsEveryKindAtItsLengthAndPitch) {
     ASSERT_FALSE(track.empty());
     EXPECT_NEAR(static_cast<double>(track.size() / 2) / kTrackRate, c.seconds, 0.02);
     EXPECT_NEAR(MeasureHz(track, 500, track.size() / 2 - 500, kTrackRate), c.hz, c.hz * 0.01);
+  }
+}
+
+// Rates that divide the track rate are widened on the straight line between frames, the
+// last frame held; 44.1 kHz 16-bit stereo passes unchanged.
+TEST(TrackConversion, DividingRatesInterpolateBetweenFrames) {
+  struct Case {
+    const char* name;
+    uint16_t format;
+    int channels, rate;
+    std::vector<uint8_t> pcm;
+    std::vector<int16_t> track;
+  } cases[] = {
+      {"u8 mono 22 kHz",
+       AUDIO_U8,
+       1,
+       22050,
+       {128, 192},
+       {0, 0, 8192, 8192, 16384, 16384, 16384, 16384}},
+      {"s8 mono 11 kHz",
+       AUDIO_S8,
+       1,
+       11025,
+       {0, 0xC0},
+       {0, 0, -4096, -4096, -8192, -8192, -12288, -12288, -16384, -16384, -16384, -16384, -16384,
+        -16384, -16384, -16384}},
+      {"s16 stereo 44 kHz",
+       AUDIO_S16LSB,
+       2,
+       44100,
+       {1, 0, 0xFF, 0xFF, 0x00, 0x80, 0xFF, 0x7F},
+       {1, -1, -32768, 32767}},
+      {"s16be stereo 22 kHz",
+       AUDIO_S16MSB,
+       2,
+       22050,
+       {0, 10, 0, 20, 0, 30, 0, 40},
+       {10, 20, 20, 30, 30, 40, 30, 40}},
+      {"a part frame is dropped", AUDIO_S16LSB, 2, 44100, {5, 0, 6, 0, 7}, {5, 6}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(ConvertSdlPcm(c.format, c.channels, c.rate, c.pcm), c.track);
   }
 }
 
