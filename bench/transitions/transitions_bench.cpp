@@ -17,6 +17,7 @@
 #include "platform/sys/clock.h"
 #include "platform/sys/event.h"
 #include "transitions/effect_table.h"
+#include "transitions/fades.h"
 #include "transitions/transition_engine.h"
 
 namespace {
@@ -165,6 +166,70 @@ void BM_Effect(benchmark::State& state) {
   state.counters["paces"] = static_cast<double>(paces);
 }
 
+// One fade level and one morph pass (step, end-rule look, copy to the screen) on a whole
+// frame of range(0) x range(1), against a memcpy of the frame timed in the same loop
+// ("x_memcpy" = level or pass time / copy time).
+struct Frame {
+  Frame(int w, int h) : w(w), h(h), a(w, h), b(w, h), screen(w, h) {
+    std::mt19937 rng(11);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        a.At(x, y) = rng() & 0xFFFFFF;
+        b.At(x, y) = rng() & 0xFFFFFF;
+      }
+  }
+  double Copy() {
+    const auto t0 = std::chrono::steady_clock::now();
+    std::memcpy(screen.Data(), a.Data(), static_cast<size_t>(w) * h * sizeof(gfx::Pixel));
+    benchmark::ClobberMemory();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  }
+  int w, h;
+  gfx::Surface a, b, screen;
+};
+
+template <typename Pass>
+void RunAgainstMemcpy(benchmark::State& state, Frame& f, Pass pass) {
+  double copy = 1e9, best = 1e9;
+  for (auto _ : state) {
+    copy = std::min(copy, f.Copy());
+    const auto t0 = std::chrono::steady_clock::now();
+    pass();
+    benchmark::ClobberMemory();
+    best = std::min(best,
+                    std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+  }
+  // Fastest of each, so that a busy machine does not favour either side.
+  state.counters["memcpy_ms"] = copy * 1e3;
+  state.counters["pass_ms"] = best * 1e3;
+  state.counters["x_memcpy"] = best / copy;
+}
+
+void BM_FadeLevel(benchmark::State& state) {
+  Frame f(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+  unsigned v = 0;
+  RunAgainstMemcpy(state, f, [&] {
+    for (int y = 0; y < f.h; ++y)
+      transitions::FadeLevel(f.screen.Row(y), f.a.Row(y), static_cast<size_t>(f.w), v);
+    v = (v + 1) & 0xFF;
+  });
+}
+
+void BM_MorphPass(benchmark::State& state) {
+  Frame f(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+  gfx::Surface from = f.a;
+  RunAgainstMemcpy(state, f, [&] {
+    bool apart = false;
+    for (int y = 0; y < f.h; ++y) {
+      apart |= transitions::MorphStep(from.Row(y), f.b.Row(y), static_cast<size_t>(f.w), !apart);
+      std::memcpy(f.screen.Row(y), from.Row(y), static_cast<size_t>(f.w) * sizeof(gfx::Pixel));
+    }
+    benchmark::DoNotOptimize(apart);
+  });
+}
+
+BENCHMARK(BM_FadeLevel)->Args({1920, 1080})->Args({3840, 2160})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MorphPass)->Args({1920, 1080})->Args({3840, 2160})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Memcpy)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RawColumns)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Effect)

@@ -1,5 +1,6 @@
 #include "app/saver_app.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -60,6 +61,15 @@ class DisplayScreen final : public ScreenAccess {
     if (!lock_) return;
     if (!drawn.IsEmpty()) lock_->Canvas().MarkDirty(drawn);
     lock_.reset();
+  }
+  std::chrono::nanoseconds PresentPeriod() const override {
+    if (!display_.HasWindow()) return {};
+    return std::chrono::nanoseconds(1'000'000'000 / std::max(display_.RefreshRate(), 1));
+  }
+  void Present(const gfx::Rect& drawn) override {
+    Release(drawn);
+    display_.AwaitPresent(PresentPeriod());
+    Acquire();
   }
 
  private:
@@ -337,9 +347,11 @@ void SaverApp::MakeDesktopPictures(const Options& options, RunMode mode, bool ho
   desktop::DesktopSources sources;
   sources.store = store_.get();
   if (!options.headless && !hosted) sources.grabScreen = [] { return ui::GrabScreen(); };
-  // The exit actions know both names before the files exist.
+  // The exit actions know both names before the files exist, a signal's exit too.
   desktopPath = sys::TempFilePath("desktop.bmp");
+  if (!desktopPath.empty()) sys::AdoptTempFile(desktopPath);
   wallpaperPath = sys::TempFilePath("wallpaper.bmp");
+  if (!wallpaperPath.empty()) sys::AdoptTempFile(wallpaperPath);
   desktop::MakeDesktopFiles(desktopPath, wallpaperPath, wallpaperStyle, sources);
 }
 

@@ -102,6 +102,7 @@ void SceneThread::AcquireScreen() {
   if (holding_) return;
   screen_.Acquire();
   holding_ = true;
+  heldSince_ = std::chrono::steady_clock::now();
 }
 
 void SceneThread::ReleaseScreen() {
@@ -192,11 +193,25 @@ void SceneThread::Pace(uint32_t speed, double scale) {
   double units = scale - static_cast<double>(speed);
   if (!(units > 0)) {
     NoteStep(1);
+    // Drawing straight to a screen is seen as it happens: a long run of steps without
+    // waits is shown at step boundaries, once a refresh period.
+    if (PresentDue()) {
+      holding_ = false;
+      screen_.Present(canvas_.TakeDirty());
+      holding_ = true;
+      heldSince_ = std::chrono::steady_clock::now();
+    }
     return;
   }
   auto wait = std::chrono::nanoseconds(static_cast<int64_t>(units * 10'000.0));
   if (stopEvent_.IsSet()) return;
   waitClock_.WaitFor(stopEvent_, wait);
+}
+
+bool SceneThread::PresentDue() {
+  const std::chrono::nanoseconds period = screen_.PresentPeriod();
+  return holding_ && period.count() > 0 && !stopEvent_.IsSet() &&
+         std::chrono::steady_clock::now() - heldSince_ >= period;
 }
 
 void SceneThread::Repaint(gfx::COLORREF color, uint32_t rasterOp) {

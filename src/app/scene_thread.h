@@ -3,6 +3,7 @@
 // responsive. Items reach the thread's and the window's services through PlayHost.
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -39,6 +40,15 @@ class ScreenAccess {
   virtual void Acquire() = 0;
   // `drawn`: the area changed while held.
   virtual void Release(const gfx::Rect& drawn) = 0;
+  // How long the thread may keep the screen while it draws without waiting, so that what
+  // it draws is seen as it happens; zero when nobody looks at the screen between waits
+  // (tests, frames rendered in virtual time).
+  virtual std::chrono::nanoseconds PresentPeriod() const { return {}; }
+  // Lets go of the screen until what was drawn has been shown, then takes it back.
+  virtual void Present(const gfx::Rect& drawn) {
+    Release(drawn);
+    Acquire();
+  }
 };
 
 // A surface nobody else looks at (tests, tools).
@@ -79,6 +89,7 @@ class SceneThread final : public scene::PlayHost, public media::ClipScreen {
   const sys::Event& StopEvent() const override { return stopEvent_; }
   sys::Clock& Clock() override { return waitClock_; }
   void Pace(uint32_t speed, double scale) override;
+  bool PresentDue() override;
   void PauseCheck() override {}
   gfx::Canvas& Screen() override { return canvas_; }
   void Repaint(gfx::COLORREF color, uint32_t rasterOp) override;
@@ -145,6 +156,7 @@ class SceneThread final : public scene::PlayHost, public media::ClipScreen {
   sys::Clock& clock_;
   WaitClock waitClock_{*this};
   bool holding_ = false;
+  std::chrono::steady_clock::time_point heldSince_{};
   std::chrono::nanoseconds lastElapsed_{-1};
   uint32_t noTimeSteps_ = 0;
   std::function<void()> onFinished_;

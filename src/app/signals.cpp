@@ -51,9 +51,7 @@ SignalWatcher::SignalWatcher(std::function<void()> onSignal) {
       if (handler) handler();
     }
     std::this_thread::sleep_for(kGrace);
-    // The UI thread may still be loading: nothing it makes from here on may outlive us.
     sys::EndTempFiles();
-    sys::RemoveOwnTempFiles();
     _exit(128 + sig);
   }).detach();
 }

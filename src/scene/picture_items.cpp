@@ -7,6 +7,7 @@
 #include <fstream>
 #include <limits>
 #include <new>
+#include <span>
 #include <vector>
 
 #include "imaging/image_decoder.h"
@@ -136,6 +137,19 @@ bool PictureItem::prepare(const SceneList& list) {
     ui::ShowMessage(res::LoadString(res::IDS_CHOOSE_IMAGE), ui::MessageIcon::Stop);
     return false;
   }
+  if (decodedAhead_) {
+    // Counted against the show's budget here, in list order, as if decoded now.
+    std::unique_ptr<gfx::Surface> decoded = std::move(decodedAhead_);
+    const int64_t area = int64_t{decoded->Width()} * decoded->Height();
+    if (area > list.pictureBudgetPixels - list.decodedPixels) {
+      ui::ShowMessage("Memory allocation problem during image conversion");
+      return false;
+    }
+    bitmap = std::move(decoded);
+    icon.reset();
+    list.decodedPixels += area;
+    return true;
+  }
   std::string file;
   if (!WriteTempFile(data.data(), data.size, file)) return false;
   int64_t budgetLeft = list.pictureBudgetPixels - list.decodedPixels;
@@ -143,6 +157,34 @@ bool PictureItem::prepare(const SceneList& list) {
   list.decodedPixels = list.pictureBudgetPixels - budgetLeft;
   sys::RemoveFile(file);
   return loaded;
+}
+
+bool PictureItem::canPrepareAhead() const {
+  return source != 1 && data.size != 0 && !UnusedResource(*this, references);
+}
+
+void PictureItem::prepareAhead(PrepareAhead& ahead) {
+  // loadFile's decode of the same bytes, straight from memory and without its messages:
+  // whatever goes wrong leaves nothing, and prepare() decodes again and says what it is.
+  decodedAhead_.reset();
+  const imaging::StreamHandle stream =
+      imaging::OpenMemorySource(std::span<const uint8_t>(data.data(), data.size));
+  if (stream == imaging::kNoStream) return;
+  const int format = imaging::DetectFormat(stream);
+  imaging::SeekSource(stream, 0, 0);
+  imaging::PixelBuffer pixels;
+  int w = 0, h = 0;
+  if (format == imaging::kFormatJpeg)
+    pixels = imaging::ReadJpeg(stream, &w, &h, 24);
+  else if (format == imaging::kFormatBmp)
+    pixels = imaging::ReadBmp(stream, &w, &h, 24, nullptr);
+  imaging::CloseSource(stream);
+  if (!pixels) return;
+  // The pictures decoded ahead together stay within the show's budget too.
+  const int64_t area = int64_t{w} * h;
+  if (!ahead.Take(area)) return;
+  decodedAhead_ = imaging::PixelsToBitmap(pixels.span(), w, h);
+  if (!decodedAhead_) ahead.heldPixels -= area;
 }
 
 bool PictureItem::loadFile(const std::string& file, int64_t* budgetLeft) {

@@ -18,6 +18,9 @@ namespace scene {
 class PictureItem final : public ItemOf<PictureItem, kPictureItem>, public PictureRecord {
  public:
   bool prepare(const SceneList& list) override;
+  // A JPEG or BMP picture is decoded ahead.
+  bool canPrepareAhead() const override;
+  void prepareAhead(PrepareAhead& ahead) override;
   int play(PlayHost&, int32_t&) override { return 0; }
   void addReference(SceneItem* holder) override { references.push_back(holder); }
 
@@ -59,6 +62,9 @@ class PictureItem final : public ItemOf<PictureItem, kPictureItem>, public Pictu
   std::unique_ptr<transitions::Icon> icon;        // set when the file was an icon or cursor
   std::unique_ptr<gfx::Surface> screenCopy;       // only while a move runs
   std::unique_ptr<gfx::Surface> savedBackground;  // the screen under the picture
+
+ private:
+  std::unique_ptr<gfx::Surface> decodedAhead_;  // until prepare() takes it
 };
 
 // w / f and h / f with f the larger of w / W and h / H: the picture scaled into the screen.

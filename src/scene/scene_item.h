@@ -2,6 +2,7 @@
 // A scene item: one entry of a show. Items are made from the prototype of their type tag,
 // read their record, get linked and numbered, are prepared once, then played in order.
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -14,6 +15,22 @@ namespace scene {
 class PlayHost;
 class ProjectArchive;
 class SceneList;
+
+// What the items prepared ahead share: the show's picture budget, of which the pictures
+// decoded ahead may hold no more than all of it together (prepare() still counts each
+// one in list order, as when nothing is done ahead).
+struct PrepareAhead {
+  int64_t budgetPixels = 0;
+  std::atomic<int64_t> heldPixels{0};
+  // Takes `pixels` of the budget; false (nothing taken) when they do not fit.
+  bool Take(int64_t pixels) {
+    int64_t held = heldPixels.load();
+    do {
+      if (pixels > budgetPixels - held) return false;
+    } while (!heldPixels.compare_exchange_weak(held, held + pixels));
+    return true;
+  }
+};
 
 // The class name of a type tag ("PictureItem", ...); "" outside 0..13.
 const char* ItemClassName(int32_t kind);
@@ -29,6 +46,12 @@ class SceneItem {
   virtual void load(ProjectArchive& archive);
   // Validates and builds run-time state once the whole list is loaded and numbered.
   virtual bool prepare(const SceneList& list);
+  // The part of prepare() that may run beforehand on another thread, beside the same part
+  // of other items (decoding a picture): it touches nothing but this item and `ahead`,
+  // and shows no message; prepare() then uses what it left, or does the work itself.
+  // False when the item has no such part.
+  virtual bool canPrepareAhead() const { return false; }
+  virtual void prepareAhead(PrepareAhead& /*ahead*/) {}
   // Performs the item; may move the scene thread's index. Nonzero: call PauseCheck after.
   virtual int play(PlayHost& host, int32_t& index);
   virtual std::unique_ptr<SceneItem> createEmpty() const = 0;

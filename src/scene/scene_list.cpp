@@ -1,6 +1,13 @@
 #include "scene/scene_list.h"
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 #include "resources/string_table.h"
 #include "scene/items.h"
@@ -154,17 +161,87 @@ bool ReadScene(ProjectArchive& archive, SceneList& list, SceneLoadFailure* failu
     if (failure) *failure = SceneLoadFailure{e.what(), e.offset(), false};
     return false;
   }
-  for (size_t j = 0; j < list.size(); ++j) {
-    if (!list.at(j).prepare(list)) {
-      if (failure) {
-        *failure = SceneLoadFailure{list.at(j).describe(j) + " could not be prepared",
-                                    archive.Position(), true};
+  const int j = PrepareItems(list);
+  if (j < 0) return true;
+  if (failure) {
+    *failure = SceneLoadFailure{
+        list.at(static_cast<size_t>(j)).describe(static_cast<size_t>(j)) + " could not be prepared",
+        archive.Position(), true};
+  }
+  list.Clear();
+  return false;
+}
+
+int PrepareItems(SceneList& list) {
+  // Items with work that can be done ahead (decoding pictures) have it done on every core
+  // while this thread prepares the list in order, each item once its work ahead is done.
+  // Only this thread shows messages, so what the user sees of a failure is what a pass
+  // one item at a time shows: the first failing item's message, nothing after it.
+  std::vector<size_t> ahead;
+  for (size_t j = 0; j < list.size(); ++j)
+    if (list.at(j).canPrepareAhead()) ahead.push_back(j);
+  const size_t workers =
+      std::min<size_t>(ahead.size(), std::max(1u, std::thread::hardware_concurrency()));
+  auto oneByOne = [&] {
+    for (size_t j = 0; j < list.size(); ++j)
+      if (!list.at(j).prepare(list)) return static_cast<int>(j);
+    return -1;
+  };
+  if (workers < 2) return oneByOne();
+
+  PrepareAhead shared;
+  shared.budgetPixels = list.pictureBudgetPixels - list.decodedPixels;
+  std::atomic<size_t> next{0};
+  std::atomic<size_t> failedAt{SIZE_MAX};  // items after it need nothing done
+  std::mutex mutex;
+  std::condition_variable doneChanged;
+  std::vector<char> done(ahead.size(), 0);  // guarded by mutex
+  auto work = [&] {
+    for (size_t k; (k = next++) < ahead.size();) {
+      try {
+        if (ahead[k] < failedAt) list.at(ahead[k]).prepareAhead(shared);
+      } catch (...) {
+        // Nothing left ahead: prepare() does the work, and reports what goes wrong.
       }
-      list.Clear();
-      return false;
+      {
+        std::lock_guard lock(mutex);
+        done[k] = 1;
+      }
+      doneChanged.notify_all();
+    }
+  };
+  std::vector<std::thread> threads;
+  // Also when a prepare() throws: the work not yet begun is dropped, the rest awaited.
+  struct Join {
+    std::vector<std::thread>& threads;
+    std::atomic<size_t>& failedAt;
+    ~Join() {
+      if (std::uncaught_exceptions() > 0) failedAt = 0;
+      for (std::thread& t : threads) t.join();
+    }
+  } join{threads, failedAt};
+  try {
+    for (size_t i = 0; i < workers; ++i) threads.emplace_back(work);
+  } catch (const std::system_error&) {
+    // As many as the system gives; with none, one item at a time here.
+    if (threads.empty()) return oneByOne();
+  }
+
+  int failed = -1;
+  size_t k = 0;
+  for (size_t j = 0; j < list.size(); ++j) {
+    if (k < ahead.size() && ahead[k] == j) {
+      std::unique_lock lock(mutex);
+      doneChanged.wait(lock, [&] { return done[k] != 0; });
+      ++k;
+    }
+    if (!list.at(j).prepare(list)) {
+      failed = static_cast<int>(j);
+      failedAt = j;
+      break;
     }
   }
-  return true;
+  return failed;
 }
 
 }  // namespace scene

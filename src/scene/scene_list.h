@@ -70,6 +70,11 @@ struct SceneLoadFailure {
   bool duringPrepare = false;
 };
 
+// The preparation pass: every item prepared in list order, until one cannot be (it has
+// shown its own message; the items after it show nothing). -1 when all were prepared,
+// else that item's index.
+int PrepareItems(SceneList& list);
+
 // ReadSceneRecords plus the preparation pass. False on any failure (archive errors are
 // not shown; a failing prepare has shown its own message). A failed load leaves the list
 // empty.

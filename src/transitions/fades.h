@@ -3,24 +3,21 @@
 // by the clock, and the old screen content morphed into the new picture one colour step
 // per pass.
 
-#include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "transitions/effect_frame.h"
 
 namespace transitions {
 
-// Row v, entry c: (c * v) >> 8. One table read per byte and fade level.
-using BrightnessTable = std::array<std::array<uint8_t, 256>, 256>;
-void BuildBrightnessTable(BrightnessTable& table);
+// One fade level of n screen pixels: each colour byte c becomes (c * v) >> 8 (v up to 255),
+// the byte above the colours 0. Vector code: a level costs about as much as copying the
+// pixels.
+void FadeLevel(gfx::Pixel* out, const gfx::Pixel* in, size_t n, unsigned v);
 
-// Bytes per row of a 24-bit device-independent image `width` pixels wide (rows padded to
-// 4 bytes); 0 when width is not positive.
-size_t FadeStride(int width);
-
-// One morph pass: every byte of `from` one step toward `to`. True when no pixel (3 bytes)
-// still differs from `to` in all three bytes.
-bool MorphPass(uint8_t* from, const uint8_t* to, size_t pixels);
+// One morph step of n screen pixels: every colour byte of `from` one step toward `to`.
+// With `look`, true when some pixel still differs from `to` in all three colour bytes.
+bool MorphStep(gfx::Pixel* from, const gfx::Pixel* to, size_t n, bool look);
 
 void FadeInFromBlack(EffectFrame& f);  // 4
 void FadeOutToBlack(EffectFrame& f);   // 65

@@ -18,6 +18,9 @@ class Pacer {
   virtual sys::Clock& Clock() = 0;
   // Waits about (scale - speed) x 10 us; ends at once when the stop event is set.
   virtual void Pace(uint32_t speed, double scale) = 0;
+  // True when a pace that waits nothing will still let the screen be shown (a refresh
+  // period of drawing without waits has passed): what is held back must be drawn first.
+  virtual bool PresentDue() { return false; }
 };
 
 // Number of stop-event polls one pacing wait makes on a machine that polls `calibration`

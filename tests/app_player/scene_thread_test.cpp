@@ -1,10 +1,13 @@
+#include "app/scene_thread.h"
+
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <thread>
+#include <vector>
 
 #include "app/background.h"
 #include "app/saver_window.h"
-#include "app/scene_thread.h"
 #include "platform/gfx/canvas.h"
 #include "scene/items.h"
 #include "scene/scene_list.h"
@@ -147,3 +150,71 @@ TEST(Background, BrushOperationsMatchTheSourceOperationsWithASolidSource) {
 }
 
 }  // namespace
+
+// An item that draws one row per step, `step` of real time each, with a pace that waits
+// nothing after every step: an effect at full speed.
+struct StepsItem final : scene::SceneItem {
+  StepsItem() : SceneItem(scene::kCommentItem) {}
+  int steps = 0;
+  std::chrono::milliseconds step{};
+  int play(scene::PlayHost& host, int32_t&) override {
+    for (int i = 0; i < steps; ++i) {
+      host.Screen().FillRect(gfx::Rect{0, i, 8, i + 1}, gfx::RGB(255, 255, 255));
+      std::this_thread::sleep_for(step);
+      host.Pace(1000, 1000.0);
+    }
+    return 0;
+  }
+  std::unique_ptr<scene::SceneItem> createEmpty() const override {
+    return std::make_unique<StepsItem>();
+  }
+};
+
+// A screen that someone shows every `period` of real time: what it sees at each present.
+struct ShownScreen : CountingScreen {
+  std::chrono::nanoseconds period{};
+  std::vector<gfx::Rect> shown;
+  std::vector<int> whiteRows;
+  std::chrono::nanoseconds PresentPeriod() const override { return period; }
+  void Present(const gfx::Rect& drawn) override {
+    Release(drawn);
+    shown.push_back(drawn);
+    int rows = 0;
+    while (rows < surface.Height() && surface.At(0, rows) == 0x00FFFFFF) ++rows;
+    whiteRows.push_back(rows);
+    Acquire();
+  }
+};
+
+TEST(SceneThreadPresent, ALongRunOfStepsIsShownAtStepBoundariesOnlyWhenSomeoneLooks) {
+  for (auto period : {std::chrono::nanoseconds(0), std::chrono::nanoseconds(4'000'000)}) {
+    QuietHost host;
+    app::SaverWindow window{host};
+    ShownScreen screen;
+    screen.period = period;
+    scene::SceneList list;
+    auto item = std::make_unique<StepsItem>();
+    item->steps = 24;
+    item->step = std::chrono::milliseconds(1);
+    list.Append(std::move(item));
+    sys::RealClock clock;
+    app::SceneThread thread(list, window, screen, clock, nullptr);
+    thread.Run();
+    EXPECT_FALSE(screen.held);
+    EXPECT_EQ(screen.acquired, screen.released);
+    if (period.count() == 0) {
+      EXPECT_TRUE(screen.shown.empty());
+      continue;
+    }
+    // 24 ms of drawing held 4 ms at most: shown at least 5 times, never mid-step (the
+    // turn to black first, then whole rows), with more rows each time.
+    ASSERT_GE(screen.shown.size(), 5u);
+    EXPECT_LE(screen.shown.size(), 24u);
+    for (size_t i = 0; i < screen.whiteRows.size(); ++i) {
+      EXPECT_FALSE(screen.shown[i].IsEmpty());
+      if (i > 0) {
+        EXPECT_GT(screen.whiteRows[i], screen.whiteRows[i - 1]);
+      }
+    }
+  }
+}

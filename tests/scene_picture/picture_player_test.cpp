@@ -2,6 +2,7 @@
 // where and when the show puts them.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -9,6 +10,8 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "imaging/image_decoder.h"
 #include "support/no_files.h"
@@ -121,6 +124,55 @@ TEST_F(PicturePlayer, PicturesStandWhereAndWhenTheShowPutsThem) {
   EXPECT_EQ(f.At(30, 20), 0u);
   EXPECT_EQ(f.At(69, 49), 0u);
   EXPECT_EQ(f.At(140, 110), Pat(0, 0));
+  EXPECT_TRUE(testsupport::HoldsNoFiles(dir_ / "tmp"));
+}
+
+// SIGTERM while the load decodes its pictures on every core: the player ends without a
+// word, and leaves no temporary file.
+TEST_F(PicturePlayer, SigtermDuringAParallelLoadLeavesNoTemporaryFile) {
+  {
+    const int w = 2400, h = 1800;
+    std::vector<uint8_t> rgb(static_cast<size_t>(w) * h * 3);
+    for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = static_cast<uint8_t>(i * 2654435761u >> 24);
+    auto out = imaging::OpenTarget((dir_ / "big.jpg").string());
+    ASSERT_TRUE(imaging::WriteJpeg(out, rgb, w, h, 90, false));
+    imaging::CloseTarget(out);
+  }
+  std::string items;
+  for (int i = 0; i < 16; ++i)
+    items +=
+        R"({"class": "PictureItem", "name": "p)" + std::to_string(i) + R"(", "file": "big.jpg"},)";
+  std::ofstream(dir_ / "show.json") << R"({"version": 4.31, "items": [)" << items
+                                    << R"({"class": "PauseItem", "pauseMs": 100}]})";
+  std::string err;
+  const std::string arc = (dir_ / "show.arc").string();
+  ASSERT_EQ(Run({SP_SCENEPACK, (dir_ / "show.json").string(), "-o", arc, "--archive-only"}, &err),
+            0)
+      << err;
+  const fs::path errFile = dir_ / "stderr.txt";
+  const pid_t pid = testsupport::SpawnInHome(
+      {SP_PLAYER, "--headless", "--size", "160x120", "--archive", arc, "/s"}, dir_.string(),
+      errFile.string());
+  ASSERT_GT(pid, 0);
+  // The desktop pictures are made just before the load: once they are there, the load of
+  // the 16 pictures (seconds in this build) is under way a moment later.
+  auto started = [&] {
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(dir_ / "tmp", ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
+      if (it->path().filename() == "wallpaper.bmp") return true;
+    return false;
+  };
+  bool seen = false;
+  for (int i = 0; i < 5000 && !(seen = started()); ++i) usleep(1000);
+  EXPECT_TRUE(seen);
+  usleep(100'000);
+  ASSERT_EQ(kill(pid, SIGTERM), 0);
+  int st = 0;
+  waitpid(pid, &st, 0);
+  std::stringstream ss;
+  ss << std::ifstream(errFile).rdbuf();
+  EXPECT_EQ(ss.str(), "");
   EXPECT_TRUE(testsupport::HoldsNoFiles(dir_ / "tmp"));
 }
 

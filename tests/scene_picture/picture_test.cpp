@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -210,6 +211,98 @@ TEST_F(Picture, AShowsPicturesShareOneBudget) {
   EXPECT_TRUE(testsupport::HoldsNoFiles(dir_ / "tmp"));
   list_.Clear();
   EXPECT_EQ(list_.decodedPixels, 0);
+}
+
+// The preparation pass decodes pictures on every core, yet what the user sees of a failure
+// is what a pass one item at a time shows: the first failing item's message (here told
+// apart by the decoder's error code), nothing for the ones after it, the load failed.
+TEST_F(Picture, ParallelLoadShowsOnlyTheFirstFailure) {
+  const auto jpeg = Encoded(64, 48, true), bmp = Encoded(40, 30, false);
+  std::vector<uint8_t> brokenJpeg = {0xFF, 0xD8, 0xFF, 0xE0};  // its signature only
+  brokenJpeg.resize(80, 0x11);
+  auto brokenBmp = bmp;
+  brokenBmp[28] = 7;  // bits per pixel
+  // A message without the name of the file it was decoded from (a new one each time).
+  auto withoutName = [](std::string text) {
+    const size_t a = text.find('('), b = text.find(')');
+    if (a != std::string::npos && b != std::string::npos && b > a) text.erase(a, b - a + 1);
+    return text;
+  };
+  // What a picture shows alone.
+  auto alone = [&](const std::vector<uint8_t>& bytes) {
+    SceneList one;
+    PictureItem p;
+    SetData(p, bytes);
+    messages_.shown.clear();
+    EXPECT_FALSE(p.prepare(one));
+    EXPECT_EQ(messages_.shown.size(), 1u);
+    return messages_.shown.empty() ? std::string() : withoutName(messages_.shown[0].first);
+  };
+  const std::string jpegMessage = alone(brokenJpeg), bmpMessage = alone(brokenBmp);
+  ASSERT_NE(jpegMessage, bmpMessage);
+
+  struct Case {
+    std::vector<int> broken;  // positions of broken pictures: a JPEG first, then a BMP
+    int failed;
+    std::string message;
+  };
+  for (const Case& c : std::vector<Case>{{{}, -1, ""},
+                                         {{1}, 1, jpegMessage},
+                                         {{10}, 10, jpegMessage},
+                                         {{2, 9}, 2, jpegMessage},
+                                         {{0, 11}, 0, jpegMessage}}) {
+    SceneList list;
+    for (int i = 0; i < 12; ++i) {
+      auto item = list.Create(kPictureItem);
+      auto& p = static_cast<PictureItem&>(*item);
+      const auto at = std::find(c.broken.begin(), c.broken.end(), i);
+      if (at == c.broken.end())
+        SetData(p, i % 2 ? jpeg : bmp);
+      else
+        SetData(p, at == c.broken.begin() ? brokenJpeg : brokenBmp);
+      list.Append(std::move(item));
+    }
+    messages_.shown.clear();
+    EXPECT_EQ(PrepareItems(list), c.failed);
+    if (c.failed < 0) {
+      EXPECT_TRUE(messages_.shown.empty());
+    } else {
+      ASSERT_EQ(messages_.shown.size(), 1u) << c.failed;
+      EXPECT_EQ(withoutName(messages_.shown[0].first), c.message);
+    }
+    // Before the failure every picture is what it is when prepared alone.
+    const int last = c.failed < 0 ? 12 : c.failed;
+    for (int i = 0; i < last; ++i) {
+      const auto& p = static_cast<const PictureItem&>(list.at(static_cast<size_t>(i)));
+      ASSERT_TRUE(p.bitmap) << i;
+      const int w = i % 2 ? 64 : 40;
+      ASSERT_EQ(p.bitmap->Width(), w) << i;
+      if (i % 2 == 0) {
+        EXPECT_EQ(p.bitmap->At(7, 5), Pat(7, 5)) << i;
+      }
+    }
+    list.Clear();
+    EXPECT_TRUE(testsupport::HoldsNoFiles(dir_ / "tmp"));
+  }
+}
+
+// The show's budget is counted in list order whatever was decoded ahead: the first picture
+// beyond it fails with its message, once.
+TEST_F(Picture, ParallelLoadKeepsTheBudgetInListOrder) {
+  const auto bytes = Encoded(40, 30, false);
+  SceneList list;
+  list.pictureBudgetPixels = 5 * 40 * 30;
+  for (int i = 0; i < 9; ++i) {
+    auto item = list.Create(kPictureItem);
+    SetData(static_cast<PictureItem&>(*item), bytes);
+    list.Append(std::move(item));
+  }
+  EXPECT_EQ(PrepareItems(list), 5);
+  ASSERT_EQ(messages_.shown.size(), 1u);
+  EXPECT_EQ(messages_.shown[0].first, "Memory allocation problem during image conversion");
+  EXPECT_EQ(list.decodedPixels, 5 * 40 * 30);
+  list.Clear();
+  EXPECT_TRUE(testsupport::HoldsNoFiles(dir_ / "tmp"));
 }
 
 TEST_F(Picture, AStoredSizeBeyondThePictureLimitDrawsNothing) {

@@ -28,10 +28,12 @@ class SnapshotPacer : public Pacer {
   const sys::Event& StopEvent() const override { return stop; }
   sys::Clock& Clock() override { return clock; }
   void Pace(uint32_t speed, double scale) override {
-    if (scale - static_cast<double>(speed) > 0 && !stop.IsSet())
+    if ((scale - static_cast<double>(speed) > 0 || presentDue) && !stop.IsSet())
       shots.emplace_back(screen_.Data(), screen_.Data() + screen_.Width() * screen_.Height());
     if (++paces == stopAfterPaces) stop.Set();
   }
+  bool PresentDue() override { return presentDue; }
+  bool presentDue = false;
 
   sys::Event stop;
   sys::VirtualClock clock;
@@ -271,6 +273,25 @@ TEST(CopyBatch, OnlyWaitsThatWaitDrawTheHeldCopies) {
   EXPECT_NE(st.screen.At(3, 3), PicturePixel(1, 0));
   EXPECT_NE(st.screen.At(4, 3), PicturePixel(2, 0));
   EXPECT_EQ(st.screen.At(2, 3), PicturePixel(0, 0));
+}
+
+// A present due in a run of steps without waits shows what stands at that step.
+TEST(CopyBatch, APresentDueDrawsTheHeldCopiesWithoutAWait) {
+  FrameStage st;
+  EffectFrame f(st.s);
+  f.W(0, 0, 1, 1);
+  f.Pace(1000, 1000.0);
+  EXPECT_TRUE(st.pacer.shots.empty());
+  f.W(1, 0, 1, 1);
+  st.pacer.presentDue = true;
+  f.Pace(1000, 1000.0);
+  ASSERT_EQ(st.pacer.shots.size(), 1u);
+  EXPECT_EQ(st.pacer.shots[0][3 * 20 + 2], PicturePixel(0, 0));
+  EXPECT_EQ(st.pacer.shots[0][3 * 20 + 3], PicturePixel(1, 0));
+  st.pacer.presentDue = false;
+  f.W(2, 0, 1, 1);
+  f.Pace(1000, 1000.0);
+  EXPECT_NE(st.screen.At(4, 3), PicturePixel(2, 0));  // held again
 }
 
 }  // namespace

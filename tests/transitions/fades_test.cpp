@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
 #include <cstdint>
+#include <random>
 #include <vector>
 
 #include "imaging/image_decoder.h"
@@ -91,17 +93,29 @@ struct FadeStage {
   FadePacer pacer{screen};
 };
 
-TEST(Brightness, TableAndStride) {
-  BrightnessTable t;
-  BuildBrightnessTable(t);
-  for (int c = 0; c < 256; ++c) EXPECT_EQ(t[0][c], 0);
-  EXPECT_EQ(t[255][255], 254);
-  EXPECT_EQ(t[128][200], 100);
-  EXPECT_EQ(t[1][255], 0);
-  EXPECT_EQ(FadeStride(1), 4u);
-  EXPECT_EQ(FadeStride(4), 12u);
-  EXPECT_EQ(FadeStride(5), 16u);  // 15 bytes padded
-  EXPECT_EQ(FadeStride(0), 0u);
+// Every level of every byte value, in every byte of a pixel, against the brightness
+// table built the slow way, at row lengths that leave the vector loops a remainder and
+// with garbage in the byte above the colours.
+TEST(FadeLevel, MatchesTheBrightnessTableForEveryLevelAndByte) {
+  std::vector<std::array<uint8_t, 256>> table(256);
+  for (unsigned v = 0; v < 256; ++v)
+    for (unsigned c = 0; c < 256; ++c) table[v][c] = static_cast<uint8_t>(c * v / 256);
+  for (size_t n : {size_t{256}, size_t{1}, size_t{37}}) {
+    std::vector<gfx::Pixel> in(n), out(n);
+    for (size_t x = 0; x < n; ++x) {
+      const uint32_t c = static_cast<uint32_t>(x * 7 + n) & 0xFF;
+      in[x] = (c * 0x01010101u) ^ (static_cast<uint32_t>(x) << 8);
+    }
+    for (unsigned v = 0; v < 256; ++v) {
+      FadeLevel(out.data(), in.data(), n, v);
+      for (size_t x = 0; x < n; ++x) {
+        const gfx::Pixel p = in[x];
+        ASSERT_EQ(out[x], gfx::MakePixel(table[v][(p >> 16) & 0xFF], table[v][(p >> 8) & 0xFF],
+                                         table[v][p & 0xFF]))
+            << "level " << v << " pixel " << x << " of " << n;
+      }
+    }
+  }
 }
 
 TEST(FadeIn, FullSpeedRunsEveryLevelAMillisecondApart) {
@@ -259,18 +273,52 @@ struct MorphStage {
   gfx::Rect dirty;
 };
 
-TEST(Morph, PassStepsEveryByteAndEndsOnOneMatchingByte) {
-  uint8_t from[6] = {5, 5, 5, 0, 0, 0};
-  const uint8_t to[6] = {5, 6, 7, 2, 2, 2};
-  EXPECT_FALSE(MorphPass(from, to, 2));
-  EXPECT_EQ(from[2], 6);
-  EXPECT_EQ(from[3], 1);
-  EXPECT_TRUE(MorphPass(from, to, 2));
-  uint8_t down[3] = {9, 9, 9};
-  const uint8_t zero[3] = {0, 0, 8};
-  EXPECT_TRUE(MorphPass(down, zero, 1));
-  EXPECT_EQ(down[0], 8);
-  EXPECT_EQ(down[2], 8);
+TEST(Morph, StepMovesEveryByteAndLooksForAPixelApartInAllThree) {
+  std::vector<gfx::Pixel> from{gfx::MakePixel(5, 5, 5), 0};
+  const std::vector<gfx::Pixel> to{gfx::MakePixel(5, 6, 7), gfx::MakePixel(2, 2, 2)};
+  EXPECT_TRUE(MorphStep(from.data(), to.data(), 2, true));
+  EXPECT_EQ(from[0], gfx::MakePixel(5, 6, 6));
+  EXPECT_EQ(from[1], gfx::MakePixel(1, 1, 1));
+  EXPECT_FALSE(MorphStep(from.data(), to.data(), 2, true));
+  std::vector<gfx::Pixel> down{gfx::MakePixel(9, 9, 9)};
+  const std::vector<gfx::Pixel> zero{gfx::MakePixel(0, 0, 8)};
+  EXPECT_FALSE(MorphStep(down.data(), zero.data(), 1, true));
+  EXPECT_EQ(down[0], gfx::MakePixel(8, 8, 8));
+  // Not looking: the bytes still move.
+  EXPECT_FALSE(MorphStep(down.data(), zero.data(), 1, false));
+  EXPECT_EQ(down[0], gfx::MakePixel(7, 7, 8));
+}
+
+// Random rows, long and short, against a byte-by-byte step and an early-out search.
+TEST(Morph, StepMatchesAPlainStepOnRandomRows) {
+  std::mt19937 rng(5);
+  for (size_t n : {size_t{1}, size_t{3}, size_t{17}, size_t{1000}}) {
+    for (int round = 0; round < 50; ++round) {
+      std::vector<gfx::Pixel> from(n), to(n);
+      for (size_t x = 0; x < n; ++x) {
+        from[x] = rng() & 0xFFFFFF;
+        // Mostly close, so that some rows end with no pixel apart.
+        to[x] = round % 2 ? (from[x] ^ (rng() & 0x010101)) : rng() & 0xFFFFFF;
+      }
+      std::vector<gfx::Pixel> want = from;
+      for (gfx::Pixel& p : want) {
+        const gfx::Pixel t = to[static_cast<size_t>(&p - want.data())];
+        gfx::Pixel q = 0;
+        for (int shift : {0, 8, 16}) {
+          const int a = static_cast<int>((p >> shift) & 0xFF),
+                    b = static_cast<int>((t >> shift) & 0xFF);
+          q |= static_cast<gfx::Pixel>(a < b ? a + 1 : a > b ? a - 1 : a) << shift;
+        }
+        p = q;
+      }
+      bool wantApart = false;
+      for (size_t x = 0; x < n && !wantApart; ++x)
+        wantApart = ((want[x] ^ to[x]) & 0xFF) && ((want[x] ^ to[x]) & 0xFF00) &&
+                    ((want[x] ^ to[x]) & 0xFF0000);
+      EXPECT_EQ(MorphStep(from.data(), to.data(), n, true), wantApart) << n;
+      ASSERT_EQ(from, want) << n;
+    }
+  }
 }
 
 TEST(Morph, IdenticalPicturesTakeOnePassAndOnePace) {

@@ -22,7 +22,6 @@ struct OwnFiles {
   std::mutex mutex;
   std::map<std::string, std::string> folders;  // temporary folder -> our folder in it
   std::set<std::string> files;
-  bool ended = false;  // the process is going: no new folder or file
 };
 OwnFiles& Own() {
   static auto* own = new OwnFiles;
@@ -31,7 +30,6 @@ OwnFiles& Own() {
 
 // The caller holds Own().mutex.
 std::string FolderLocked() {
-  if (Own().ended) return {};
   const std::string base = TempDirectory();
   auto& folders = Own().folders;
   if (auto it = folders.find(base); it != folders.end()) {
@@ -48,6 +46,13 @@ std::string FolderLocked() {
   return name;
 }
 
+// The caller holds Own().mutex.
+void RemoveLocked() {
+  for (const std::string& file : Own().files) unlink(file.c_str());
+  Own().files.clear();
+  for (const auto& [base, folder] : Own().folders) rmdir(folder.c_str());
+  Own().folders.clear();
+}
 }  // namespace
 
 std::string TempDirectory() {
@@ -124,16 +129,14 @@ bool RemoveFile(const std::string& path) {
 }
 
 void EndTempFiles() {
-  std::lock_guard lock(Own().mutex);
-  Own().ended = true;
+  // Never unlocked: the process ends next.
+  Own().mutex.lock();
+  RemoveLocked();
 }
 
 void RemoveOwnTempFiles() {
   std::lock_guard lock(Own().mutex);
-  for (const std::string& file : Own().files) unlink(file.c_str());
-  Own().files.clear();
-  for (const auto& [base, folder] : Own().folders) rmdir(folder.c_str());
-  Own().folders.clear();
+  RemoveLocked();
 }
 
 }  // namespace sys

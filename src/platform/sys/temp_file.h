@@ -58,9 +58,9 @@ bool RemoveFile(const std::string& path);
 // (only when empty: nothing the process did not make is deleted). Safe from any thread and
 // more than once.
 void RemoveOwnTempFiles();
-
-// From now on no private folder or temporary file is made (their makers fail as without a
-// temporary folder): for an exit that removes the files while other threads still run.
+// The same for a process that ends right after (a signal's exit) while other threads may
+// still be at work (a load decoding pictures): a thread that wants a new temporary file
+// from now on waits for the end, so it neither leaves a file behind nor reports a failure.
 void EndTempFiles();
 
 }  // namespace sys

@@ -133,6 +133,10 @@ bool Display::GetMessage(Message& out, std::chrono::milliseconds timeout) {
       auto untilFrame = std::chrono::ceil<std::chrono::milliseconds>(lastPresent_ + frame - now);
       wait = std::min(wait, std::max(untilFrame, std::chrono::milliseconds(0)));
     }
+    if (backend_->HasWindow() && presentWanted_) {
+      auto untilFrame = std::chrono::ceil<std::chrono::milliseconds>(lastShown_ + frame - now);
+      wait = std::min(wait, std::max(untilFrame, std::chrono::milliseconds(0)));
+    }
     arrived.clear();
     backend_->WaitInput(wait, arrived);
     if (backend_->TakeExposed()) exposed_ = true;
@@ -150,6 +154,7 @@ void Display::PresentNow() {
 
 void Display::Hide() {
   hidden_ = true;
+  presented_.notify_all();
   backend_->Hide();
 }
 
@@ -159,7 +164,10 @@ void Display::PresentIfDue(SteadyClock::time_point now, bool force) {
     return;
   }
   const auto frame = std::chrono::microseconds(1'000'000 / refreshRate_);
-  if (!force && now < lastPresent_ + frame) return;
+  // The drawing thread lets go of the screen in the middle of a long run of steps to have
+  // it shown: that is due one refresh period after the last present made.
+  const bool wanted = presentWanted_ && now >= lastShown_ + frame;
+  if (!force && !wanted && now < lastPresent_ + frame) return;
   {
     // Whoever draws keeps the screen while a step is half done; the UI thread never waits
     // for it (a show may draw for a long time without pausing) and tries a frame later.
@@ -173,7 +181,10 @@ void Display::PresentIfDue(SteadyClock::time_point now, bool force) {
     gfx::Rect area = exposed_ ? gfx::Rect{0, 0, screen_.Width(), screen_.Height()} : dirty_;
     exposed_ = false;
     dirty_ = gfx::Rect{};
-    if (area.IsEmpty()) return;
+    if (area.IsEmpty()) {
+      NotePresented();
+      return;
+    }
     backend_->Upload(screen_, area);
     for (const Overlay& o : overlays_) {
       const gfx::Rect over =
@@ -186,6 +197,27 @@ void Display::PresentIfDue(SteadyClock::time_point now, bool force) {
   }
   backend_->Present();
   lastPresent_ = now;
+  lastShown_ = now;
+  NotePresented();
+}
+
+void Display::NotePresented() {
+  {
+    std::lock_guard<std::mutex> lock(presentMutex_);
+    ++presents_;
+    presentWanted_ = false;
+  }
+  presented_.notify_all();
+}
+
+bool Display::AwaitPresent(std::chrono::nanoseconds timeout) {
+  if (!backend_->HasWindow() || hidden_) return false;
+  std::unique_lock<std::mutex> lock(presentMutex_);
+  const uint64_t seen = presents_;
+  presentWanted_ = true;
+  backend_->Wake();
+  return presented_.wait_for(lock, timeout, [&] { return presents_ != seen || hidden_; }) &&
+         presents_ != seen;
 }
 
 void Display::SetOverlay(const gfx::Surface& image, int x, int y, int layer) {

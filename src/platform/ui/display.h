@@ -4,7 +4,9 @@
 // backend at the display's refresh rate from inside its message wait. Input arrives as
 // window messages on a thread-safe queue that other threads can post to.
 
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -104,6 +106,11 @@ class Display {
   static constexpr std::chrono::milliseconds kInfinite = std::chrono::milliseconds::max();
   // UI thread: presents the dirty area now, whatever the refresh pacing.
   void PresentNow();
+  // Any thread not holding the screen: asks the UI thread to present what was drawn as
+  // soon as a refresh period has passed since its last present, and waits until it has
+  // (at most `timeout`): true when it has. Returns false at once when no window shows the
+  // screen.
+  bool AwaitPresent(std::chrono::nanoseconds timeout);
   // UI thread: the show is over. Our window leaves the screen now, before anything waits
   // for the drawing to stop; nothing is presented any more.
   void Hide();
@@ -154,9 +161,16 @@ class Display {
   int cursorCount_ = 0;
   bool cursorChanged_ = true;
 
-  std::chrono::steady_clock::time_point lastPresent_{};
-  bool exposed_ = true;  // the whole screen must be shown again
-  bool hidden_ = false;
+  std::chrono::steady_clock::time_point lastPresent_{};  // last try, made or not
+  std::chrono::steady_clock::time_point lastShown_{};    // last present made
+  bool exposed_ = true;                                  // the whole screen must be shown again
+  std::atomic<bool> hidden_{false};
+
+  std::mutex presentMutex_;
+  std::condition_variable presented_;
+  uint64_t presents_ = 0;  // guarded by presentMutex_
+  std::atomic<bool> presentWanted_{false};
+  void NotePresented();
 };
 
 // The screen size the player lays out for: the open display's, else the size last set

@@ -29,6 +29,7 @@ TEST(Display, HeadlessScreenAndDirtyArea) {
   auto d = Headless(64, 48);
   ASSERT_TRUE(d);
   EXPECT_FALSE(d->HasWindow());
+  EXPECT_FALSE(d->AwaitPresent(std::chrono::hours(1)));  // nobody presents: no wait
   EXPECT_EQ(d->Width(), 64);
   EXPECT_EQ(d->Height(), 48);
   EXPECT_TRUE(d->PeekDirty().IsEmpty());
@@ -226,6 +227,24 @@ TEST_F(SdlDummy, DrawingFromAnotherThreadIsPresentedByTheWait) {
   // The wait wakes for the frame and presents it, then times out.
   EXPECT_FALSE(display_->GetMessage(m, milliseconds(200)));
   EXPECT_TRUE(display_->PeekDirty().IsEmpty());
+}
+
+// A drawing thread that lets go of the screen in the middle of its work gets it shown by
+// the UI thread's wait, and waits no longer than that for it.
+TEST_F(SdlDummy, AwaitPresentIsAnsweredByTheWaitingUiThread) {
+  std::atomic<bool> done{false};
+  std::thread painter([&] {
+    for (int i = 0; i < 3; ++i) {
+      display_->LockScreen().Canvas().FillRect(gfx::Rect{i, 0, i + 1, 1}, 0);
+      EXPECT_TRUE(display_->AwaitPresent(std::chrono::seconds(30))) << i;
+      EXPECT_TRUE(display_->PeekDirty().IsEmpty()) << i;
+    }
+    done = true;
+    display_->PostMessage(Message{WM_CLOSE, 0, 0, 0});
+  });
+  Message m;
+  while (!done) display_->GetMessage(m, milliseconds(100));
+  painter.join();
 }
 
 }  // namespace
