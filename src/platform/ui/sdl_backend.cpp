@@ -328,6 +328,17 @@ std::optional<ScreenSize> QueryDesktopSize() {
                       std::min(mode.h, gfx::Surface::kMaxScreenDimension)};
   }
   SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  if (size) return size;
+  // SDL may fail to start again right after a full-screen window of ours went away; the X
+  // server still knows its screen.
+  if (::Display* x = XOpenDisplay(nullptr)) {
+    const int screen = DefaultScreen(x);
+    const int w = DisplayWidth(x, screen), h = DisplayHeight(x, screen);
+    XCloseDisplay(x);
+    if (w > 0 && h > 0)
+      size = ScreenSize{std::min(w, gfx::Surface::kMaxScreenDimension),
+                        std::min(h, gfx::Surface::kMaxScreenDimension)};
+  }
   return size;
 }
 
