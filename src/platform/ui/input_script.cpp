@@ -99,11 +99,11 @@ std::optional<InputScript> ParseInputScript(std::string_view text, std::string* 
     } else if (verb == "key") {
       if (w.size() != 2) return fail("key needs one key name");
       e.kind = InputEvent::Kind::Key;
-      std::string_view spec = w[1];
+      std::string_view chord = w[1];
       while (true) {
-        const size_t plus = spec.find('+');
-        if (plus == std::string_view::npos || plus + 1 == spec.size()) break;
-        const std::string mod = Lower(spec.substr(0, plus));
+        const size_t plus = chord.find('+');
+        if (plus == std::string_view::npos || plus + 1 == chord.size()) break;
+        const std::string mod = Lower(chord.substr(0, plus));
         if (mod == "shift") {
           e.keyState |= KS_SHIFT;
         } else if (mod == "ctrl" || mod == "control") {
@@ -111,12 +111,12 @@ std::optional<InputScript> ParseInputScript(std::string_view text, std::string* 
         } else if (mod == "alt") {
           e.keyState |= KS_ALT;
         } else {
-          return fail("unknown modifier '" + std::string(spec.substr(0, plus)) + "'");
+          return fail("unknown modifier '" + std::string(chord.substr(0, plus)) + "'");
         }
-        spec.remove_prefix(plus + 1);
+        chord.remove_prefix(plus + 1);
       }
-      auto vk = KeyFromName(spec);
-      if (!vk) return fail("unknown key '" + std::string(spec) + "'");
+      auto vk = KeyFromName(chord);
+      if (!vk) return fail("unknown key '" + std::string(chord) + "'");
       e.vk = *vk;
     } else if (verb == "click" && w.size() == 2) {
       auto id = Int(w[1]);
