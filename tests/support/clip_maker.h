@@ -36,14 +36,14 @@ class ScratchDir {
 };
 
 // Picture i is colour colors[i % size] (0x00RRGGBB).
-inline bool WriteFlatClip(const std::string& path, const video::ClipSpec& spec,
+inline bool WriteFlatClip(const std::string& path, const video::ClipSpec& params,
                           const std::vector<uint32_t>& colors) {
   std::string error;
   return video::WriteClip(
-      path, spec,
+      path, params,
       [&](int i, uint32_t* pixels, size_t stride) {
-        for (int y = 0; y < spec.height; ++y)
-          for (int x = 0; x < spec.width; ++x)
+        for (int y = 0; y < params.height; ++y)
+          for (int x = 0; x < params.width; ++x)
             pixels[static_cast<size_t>(y) * stride + x] = colors[i % colors.size()];
       },
       &error);

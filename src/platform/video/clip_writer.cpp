@@ -58,10 +58,10 @@ bool Fail(const std::string& path, std::string* error, const std::string& why) {
 
 }  // namespace
 
-bool WriteClip(const std::string& path, const ClipSpec& spec, const PaintFrame& paint,
+bool WriteClip(const std::string& path, const ClipSpec& params, const PaintFrame& paint,
                std::string* error) {
-  if (spec.width <= 0 || spec.height <= 0 || spec.width % 2 || spec.height % 2 || spec.fps <= 0 ||
-      spec.frames < 0) {
+  if (params.width <= 0 || params.height <= 0 || params.width % 2 || params.height % 2 ||
+      params.fps <= 0 || params.frames < 0) {
     if (error) *error = "the clip needs an even size, a frame rate and a frame count";
     return false;
   }
@@ -75,16 +75,16 @@ bool WriteClip(const std::string& path, const ClipSpec& spec, const PaintFrame& 
   w.frame = av_frame_alloc();
   w.packet = av_packet_alloc();
   if (!w.stream || !w.codec || !w.frame || !w.packet) return Fail(path, error, "out of memory");
-  w.codec->width = spec.width;
-  w.codec->height = spec.height;
+  w.codec->width = params.width;
+  w.codec->height = params.height;
   w.codec->pix_fmt = AV_PIX_FMT_YUV420P;
-  w.codec->time_base = AVRational{1, spec.fps};
-  w.codec->framerate = AVRational{spec.fps, 1};
+  w.codec->time_base = AVRational{1, params.fps};
+  w.codec->framerate = AVRational{params.fps, 1};
   w.codec->gop_size = 12;
   w.codec->max_b_frames = 0;
   w.codec->thread_count = 1;
   w.codec->flags |= AV_CODEC_FLAG_QSCALE;
-  w.codec->global_quality = FF_QP2LAMBDA * spec.quality;
+  w.codec->global_quality = FF_QP2LAMBDA * params.quality;
   if (w.format->oformat->flags & AVFMT_GLOBALHEADER) w.codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   rc = avcodec_open2(w.codec, encoder, nullptr);
   if (rc < 0) return Fail(path, error, AvError(rc));
@@ -95,20 +95,21 @@ bool WriteClip(const std::string& path, const ClipSpec& spec, const PaintFrame& 
   rc = avformat_write_header(w.format, nullptr);
   if (rc < 0) return Fail(path, error, AvError(rc));
   w.frame->format = AV_PIX_FMT_YUV420P;
-  w.frame->width = spec.width;
-  w.frame->height = spec.height;
+  w.frame->width = params.width;
+  w.frame->height = params.height;
   if (av_frame_get_buffer(w.frame, 0) < 0) return Fail(path, error, "out of memory");
-  w.scale = sws_getContext(spec.width, spec.height, AV_PIX_FMT_BGR0, spec.width, spec.height,
-                           AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr, nullptr);
+  w.scale =
+      sws_getContext(params.width, params.height, AV_PIX_FMT_BGR0, params.width, params.height,
+                     AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr, nullptr);
   if (!w.scale) return Fail(path, error, "no colour conversion");
-  std::vector<uint32_t> pixels(static_cast<size_t>(spec.width) * spec.height);
-  for (int i = 0; i < spec.frames; ++i) {
-    paint(i, pixels.data(), static_cast<size_t>(spec.width));
+  std::vector<uint32_t> pixels(static_cast<size_t>(params.width) * params.height);
+  for (int i = 0; i < params.frames; ++i) {
+    paint(i, pixels.data(), static_cast<size_t>(params.width));
     if (av_frame_make_writable(w.frame) < 0) return Fail(path, error, "out of memory");
     const uint8_t* src[4] = {reinterpret_cast<const uint8_t*>(pixels.data()), nullptr, nullptr,
                              nullptr};
-    const int srcStride[4] = {spec.width * 4, 0, 0, 0};
-    sws_scale(w.scale, src, srcStride, 0, spec.height, w.frame->data, w.frame->linesize);
+    const int srcStride[4] = {params.width * 4, 0, 0, 0};
+    sws_scale(w.scale, src, srcStride, 0, params.height, w.frame->data, w.frame->linesize);
     w.frame->pts = i;
     rc = avcodec_send_frame(w.codec, w.frame);
     if (rc >= 0) rc = w.Drain();

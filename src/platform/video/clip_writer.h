@@ -22,7 +22,7 @@ struct ClipSpec {
 using PaintFrame = std::function<void(int index, uint32_t* pixels, size_t stride)>;
 
 // False with *error when the clip cannot be written (nothing is left behind then).
-bool WriteClip(const std::string& path, const ClipSpec& spec, const PaintFrame& paint,
+bool WriteClip(const std::string& path, const ClipSpec& params, const PaintFrame& paint,
                std::string* error);
 
 }  // namespace video
