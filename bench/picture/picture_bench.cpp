@@ -36,7 +36,7 @@ class BenchHost final : public scene::PlayHost {
   BenchHost() : surface(1920, 1080), canvas(surface) {}
   const sys::Event& StopEvent() const override { return stop; }
   sys::Clock& Clock() override { return clock; }
-  void Pace(uint32_t, double) override {
+  void Paced(const transitions::PaceStep&) override {
     if (!firstPace) firstPace = Steady::now();
   }
   void PauseCheck() override {}

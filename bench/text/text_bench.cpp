@@ -138,7 +138,7 @@ class RealHost final : public scene::PlayHost {
   RealHost() : screen(1024, 768), canvas(screen) {}
   const sys::Event& StopEvent() const override { return stop; }
   sys::Clock& Clock() override { return clock; }
-  void Pace(uint32_t, double) override {}
+  void Paced(const transitions::PaceStep&) override {}
   void PauseCheck() override {}
   gfx::Canvas& Screen() override { return canvas; }
   void Repaint(gfx::COLORREF, uint32_t) override {}

@@ -51,12 +51,12 @@ double MemcpySeconds() {
   return seconds;
 }
 
-// Speed 1000: every wait has a count of 0, so it polls nothing.
+// Speed 1000: no pace waits.
 class NoWaitPacer : public transitions::Pacer {
  public:
   const sys::Event& StopEvent() const override { return stop_; }
   sys::Clock& Clock() override { return clock_; }
-  void Pace(uint32_t, double) override { ++paces; }
+  void Paced(const transitions::PaceStep&) override { ++paces; }
   long paces = 0;
 
  private:

@@ -187,25 +187,22 @@ void SceneThread::CloseVideo() {
   }
 }
 
-void SceneThread::Pace(uint32_t speed, double scale) {
-  // (scale - speed) hundred-thousandths of a second; a precise timed wait instead of the
-  // calibrated busy poll, ended at once by the stop event.
-  double units = scale - static_cast<double>(speed);
-  if (!(units > 0)) {
-    NoteStep(1);
-    // Drawing straight to a screen is seen as it happens: a long run of steps without
-    // waits is shown at step boundaries, once a refresh period.
-    if (PresentDue()) {
-      holding_ = false;
-      screen_.Present(canvas_.TakeDirty());
-      holding_ = true;
-      heldSince_ = std::chrono::steady_clock::now();
-    }
+void SceneThread::Paced(const transitions::PaceStep& step) {
+  // A precise timed wait instead of the calibrated busy poll, ended at once by the stop
+  // event.
+  if (step.wait) {
+    waitClock_.WaitFor(stopEvent_, *step.wait);
     return;
   }
-  auto wait = std::chrono::nanoseconds(static_cast<int64_t>(units * 10'000.0));
-  if (stopEvent_.IsSet()) return;
-  waitClock_.WaitFor(stopEvent_, wait);
+  NoteStep(1);
+  // Drawing straight to a screen is seen as it happens: a long run of steps without waits
+  // is shown at step boundaries, once a refresh period.
+  if (step.shown) {
+    holding_ = false;
+    screen_.Present(canvas_.TakeDirty());
+    holding_ = true;
+    heldSince_ = std::chrono::steady_clock::now();
+  }
 }
 
 bool SceneThread::PresentDue() {

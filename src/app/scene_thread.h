@@ -88,7 +88,6 @@ class SceneThread final : public scene::PlayHost, public media::ClipScreen {
   // PlayHost.
   const sys::Event& StopEvent() const override { return stopEvent_; }
   sys::Clock& Clock() override { return waitClock_; }
-  void Pace(uint32_t speed, double scale) override;
   bool PresentDue() override;
   void PauseCheck() override {}
   gfx::Canvas& Screen() override { return canvas_; }
@@ -145,6 +144,8 @@ class SceneThread final : public scene::PlayHost, public media::ClipScreen {
   void ShowCursor(bool show) override { clipCursorCount_ += show ? 1 : -1; }
   void SetBlankCursor() override { blankCursor_ = true; }
   void EraseClip(int x, int y, int width, int height) override;
+  // transitions::Pacer.
+  void Paced(const transitions::PaceStep& step) override;
   // Counts a step (an item played, a pace that waits nothing) for the no-time rule.
   void NoteStep(uint32_t cost);
   static constexpr uint32_t kItemStepCost = 125;

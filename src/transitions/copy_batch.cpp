@@ -104,61 +104,54 @@ void CopyBatch::Draw() {
     return;
   }
 
-  // Into screen coordinates, cut to the screen.
-  gfx::Surface& dst = screen_.Target();
-  clipped_.clear();
+  // Into screen coordinates; what lies off the screen is left out of the strips, and the
+  // canvas clips the rest.
+  const gfx::Rect screenRect{0, 0, screen_.Width(), screen_.Height()};
+  placed_.clear();
   gfx::Rect bounds{};
   for (const Box& b : boxes_) {
-    const int64_t l = std::max<int64_t>(int64_t{x0_} + b.l, 0);
-    const int64_t t = std::max<int64_t>(int64_t{y0_} + b.t, 0);
-    const int64_t r = std::min<int64_t>(int64_t{x0_} + b.r, dst.Width());
-    const int64_t bo = std::min<int64_t>(int64_t{y0_} + b.b, dst.Height());
-    if (l >= r || t >= bo) continue;
+    const int64_t l = int64_t{x0_} + b.l, t = int64_t{y0_} + b.t;
+    const int64_t r = int64_t{x0_} + b.r, bo = int64_t{y0_} + b.b;
+    if (!FitsInt(l) || !FitsInt(t) || !FitsInt(r) || !FitsInt(bo)) continue;  // off every screen
     const Box c{static_cast<int>(l), static_cast<int>(t), static_cast<int>(r), static_cast<int>(bo),
                 -1};
-    clipped_.push_back(c);
-    bounds = gfx::Union(bounds, gfx::Rect{c.l, c.t, c.r, c.b});
+    const gfx::Rect seen = gfx::Intersect(gfx::Rect{c.l, c.t, c.r, c.b}, screenRect);
+    if (seen.IsEmpty()) continue;
+    placed_.push_back(c);
+    bounds = gfx::Union(bounds, seen);
   }
-  if (clipped_.empty()) return;
+  if (placed_.empty()) return;
 
-  auto copyRows = [&](int l, int r, int t, int b) {
-    const size_t n = static_cast<size_t>(r - l);
-    for (int y = t; y < b; ++y) std::copy_n(work_.Row(y - y0_) + (l - x0_), n, dst.Row(y) + l);
+  // Rows t..b of a box (screen coordinates).
+  auto copyRows = [&](const Box& c, int t, int b) {
+    screen_.CopyRect(c.l, t, c.r - c.l, b - t, work_, c.l - x0_, t - y0_);
   };
-  if (clipped_.size() == 1) {
-    const Box& c = clipped_.front();
-    copyRows(c.l, c.r, c.t, c.b);
-  } else {
-    std::sort(clipped_.begin(), clipped_.end(),
-              [](const Box& a, const Box& b) { return a.l < b.l; });
-    const int64_t rowBytes =
-        std::max<int64_t>(int64_t{bounds.Width()} * 2 * int64_t{sizeof(gfx::Pixel)}, 1);
-    const int strip = static_cast<int>(std::clamp<int64_t>(kStripBytes / rowBytes, 4, 256));
-    for (int s0 = bounds.top; s0 < bounds.bottom; s0 += strip) {
-      const int s1 = std::min(s0 + strip, bounds.bottom);
-      // Boxes crossing the whole strip join into runs copied row by row; the few that
-      // start or end inside it are copied on their own.
-      runs_.clear();
-      for (const Box& c : clipped_) {
-        if (c.b <= s0 || c.t >= s1) continue;
-        if (c.t <= s0 && c.b >= s1) {
-          if (!runs_.empty() && c.l <= runs_.back().r)
-            runs_.back().r = std::max(runs_.back().r, c.r);
-          else
-            runs_.push_back(c);
-        } else {
-          copyRows(c.l, c.r, std::max(c.t, s0), std::min(c.b, s1));
-        }
-      }
-      for (int y = s0; y < s1; ++y) {
-        const gfx::Pixel* src = work_.Row(y - y0_);
-        gfx::Pixel* d = dst.Row(y);
-        for (const Box& run : runs_)
-          std::copy_n(src + (run.l - x0_), static_cast<size_t>(run.r - run.l), d + run.l);
+  if (placed_.size() == 1) {
+    copyRows(placed_.front(), placed_.front().t, placed_.front().b);
+    return;
+  }
+  std::sort(placed_.begin(), placed_.end(), [](const Box& a, const Box& b) { return a.l < b.l; });
+  const int64_t rowBytes =
+      std::max<int64_t>(int64_t{bounds.Width()} * 2 * int64_t{sizeof(gfx::Pixel)}, 1);
+  const int strip = static_cast<int>(std::clamp<int64_t>(kStripBytes / rowBytes, 4, 256));
+  for (int s0 = bounds.top; s0 < bounds.bottom; s0 += strip) {
+    const int s1 = std::min(s0 + strip, bounds.bottom);
+    // Boxes crossing the whole strip join into runs; the few that start or end inside it
+    // are copied on their own.
+    runs_.clear();
+    for (const Box& c : placed_) {
+      if (c.b <= s0 || c.t >= s1) continue;
+      if (c.t <= s0 && c.b >= s1) {
+        if (!runs_.empty() && c.l <= runs_.back().r)
+          runs_.back().r = std::max(runs_.back().r, c.r);
+        else
+          runs_.push_back(c);
+      } else {
+        copyRows(c, std::max(c.t, s0), std::min(c.b, s1));
       }
     }
+    for (const Box& run : runs_) copyRows(run, s0, s1);
   }
-  screen_.MarkDirty(bounds);
 }
 
 }  // namespace transitions

@@ -82,7 +82,7 @@ class CopyBatch {
   std::vector<Box> boxes_;
   std::vector<int> headByTop_;  // first box of each top row, -1 for none
   std::vector<int> usedTops_;
-  std::vector<Box> clipped_, runs_;
+  std::vector<Box> placed_, runs_;
 };
 
 }  // namespace transitions

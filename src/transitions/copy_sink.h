@@ -1,17 +1,11 @@
 #pragma once
-// Where the copies of a transition go. Production draws straight onto the screen; a test
-// installs its own sink to see every step. The engine hands a sink only copies that are
-// already clipped to their source surface and not empty.
+// Where the copies of a transition go. Production draws straight onto the screen (with
+// Canvas::CopyRect); a test installs its own sink to see every step. The engine hands a
+// sink only copies that are already clipped to their source surface and not empty.
 
 #include "platform/gfx/canvas.h"
 
 namespace transitions {
-
-// Plain copy of src (sx, sy, w, h) to the screen at (dx, dy); the screen clips. Narrow
-// columns (most steps of the line wipes) are copied here pixel by pixel: a blit's set-up
-// per row costs far more than the few pixels it moves.
-void BlitCopy(gfx::Canvas& screen, const gfx::Surface& src, int sx, int sy, int w, int h, int dx,
-              int dy);
 
 class CopySink {
  public:

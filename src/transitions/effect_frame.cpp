@@ -39,7 +39,7 @@ void EffectFrame::Copy(const gfx::Surface& src, int sx, int sy, int cw, int ch, 
   if (s_.sink)
     s_.sink->Copy(*s_.screen, src, il, it, iw, ih, ix, iy);
   else
-    BlitCopy(*s_.screen, src, il, it, iw, ih, ix, iy);
+    s_.screen->CopyRect(ix, iy, iw, ih, src, il, it);
 }
 
 bool EffectFrame::StopRequested() const { return s_.pacer->StopEvent().IsSet(); }

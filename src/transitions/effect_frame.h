@@ -58,12 +58,7 @@ class EffectFrame {
   // One step's wait with the call's speed and the effect's scale.
   void Pace() { Pace(static_cast<uint32_t>(s_.speed), s_.paceScale); }
   void Pace(uint32_t speed, double scale) {
-    // A wait that really waits lets the screen be seen (presented, or a frame taken), and
-    // so does a long run of steps without waits.
-    if (batch_ && !StopRequested() &&
-        (scale - static_cast<double>(speed) > 0.0 || s_.pacer->PresentDue()))
-      Flush();
-    s_.pacer->Pace(speed, scale);
+    s_.pacer->Pace(speed, scale, batch_ ? &*batch_ : nullptr);
   }
   bool StopRequested() const;
   // Once the saver is being left nobody sees the rest of the effect: its copies are

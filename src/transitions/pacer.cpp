@@ -1,18 +1,32 @@
 #include "transitions/pacer.h"
 
-#include <cmath>
-#include <limits>
+#include <algorithm>
+
+#include "platform/sys/event.h"
+#include "transitions/copy_batch.h"
 
 namespace transitions {
 
-uint32_t PaceCount(uint32_t speed, double scale, uint32_t calibration) {
-  if (!(scale > 0.0)) return 0;
-  const double count = (1.0 - speed / scale) * calibration * scale * 0.00001;
-  // A negative count (speed above the scale) means no wait rather than a huge one.
-  if (!(count >= 1.0)) return 0;
-  if (count >= static_cast<double>(std::numeric_limits<uint32_t>::max()))
-    return std::numeric_limits<uint32_t>::max();
-  return static_cast<uint32_t>(count);
+std::optional<std::chrono::nanoseconds> PaceWait(uint32_t speed, double scale) {
+  const double units = scale - static_cast<double>(speed);
+  if (!(units > 0.0)) return std::nullopt;
+  // A year is as good as for ever (the stop event ends it) and keeps inside 64 bits.
+  constexpr double kLongest = 365.0 * 24 * 3600 * 1e9;
+  return std::chrono::nanoseconds(static_cast<int64_t>(std::min(units * 10'000.0, kLongest)));
+}
+
+void Pacer::Pace(uint32_t speed, double scale, CopyBatch* held) {
+  PaceStep step;
+  step.speed = speed;
+  step.scale = scale;
+  if (!StopEvent().IsSet()) {
+    step.wait = PaceWait(speed, scale);
+    // A wait lets the screen be seen (presented, or a frame taken), and so does a long run
+    // of steps without waits.
+    step.shown = step.wait || PresentDue();
+  }
+  if (step.shown && held) held->Flush();
+  Paced(step);
 }
 
 }  // namespace transitions

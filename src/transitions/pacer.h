@@ -1,8 +1,11 @@
 #pragma once
 // What a transition needs from the thread it runs on: the stop event, the clock and the
-// calibrated pacing wait. The scene thread implements it; tests record the calls.
+// pacing wait. Every pace is decided here, once; the scene thread carries the decision
+// out, tests record it.
 
+#include <chrono>
 #include <cstdint>
+#include <optional>
 
 namespace sys {
 class Clock;
@@ -11,21 +14,39 @@ class Event;
 
 namespace transitions {
 
+class CopyBatch;
+
+// The wait of one pace at `speed` on a scale of `scale`: (scale - speed) x 10 us, none
+// when the speed is at or above the scale (or the scale is not a number).
+std::optional<std::chrono::nanoseconds> PaceWait(uint32_t speed, double scale);
+
+// One pace as decided.
+struct PaceStep {
+  uint32_t speed = 0;
+  double scale = 0;
+  // None: the pace waits nothing (none at this speed, or the stop event is set).
+  std::optional<std::chrono::nanoseconds> wait;
+  // The screen is seen at this pace: it waits, or a refresh period of drawing without
+  // waits has passed and the screen is shown now.
+  bool shown = false;
+};
+
 class Pacer {
  public:
   virtual ~Pacer() = default;
   virtual const sys::Event& StopEvent() const = 0;
   virtual sys::Clock& Clock() = 0;
-  // Waits about (scale - speed) x 10 us; ends at once when the stop event is set.
-  virtual void Pace(uint32_t speed, double scale) = 0;
+  // One pacing step. The copies `held` back are drawn first when the step lets the
+  // screen be seen.
+  void Pace(uint32_t speed, double scale, CopyBatch* held = nullptr);
   // True when a pace that waits nothing will still let the screen be shown (a refresh
-  // period of drawing without waits has passed): what is held back must be drawn first.
+  // period of drawing without waits has passed).
   virtual bool PresentDue() { return false; }
-};
 
-// Number of stop-event polls one pacing wait makes on a machine that polls `calibration`
-// times a second: trunc((1 - speed / scale) * calibration * scale * 1e-5). A speed at or
-// above the scale, a non-positive scale or a non-finite result gives 0 (no wait).
-uint32_t PaceCount(uint32_t speed, double scale, uint32_t calibration);
+ protected:
+  // Carries a decided pace out: waits `step.wait` (ended at once by the stop event), or
+  // goes on at once and shows the screen when `step.shown`.
+  virtual void Paced(const PaceStep& step) = 0;
+};
 
 }  // namespace transitions

@@ -26,7 +26,7 @@ class FakePlayHost : public scene::PlayHost {
 
   const sys::Event& StopEvent() const override { return stop; }
   sys::Clock& Clock() override { return clock; }
-  void Pace(uint32_t, double) override {}
+  void Paced(const transitions::PaceStep&) override {}
   void PauseCheck() override { ++pauseChecks; }
   gfx::Canvas& Screen() override { return canvas; }
   void Repaint(gfx::COLORREF color, uint32_t rop) override {

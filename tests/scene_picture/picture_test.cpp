@@ -595,7 +595,7 @@ TEST_F(Picture, StopEndsAMoveWhereThePictureStands) {
   int paces = 0;
   struct StopHost : FakePlayHost {
     int* paces;
-    void Pace(uint32_t, double) override {
+    void Paced(const transitions::PaceStep&) override {
       if (++*paces == 5) stop.Set();
     }
   } host;
@@ -613,7 +613,7 @@ TEST_F(Picture, AMoveThatCannotProgressEndsInsteadOfSpinning) {
   p.bitmap = Pattern(20, 10);
   struct CountingHost : FakePlayHost {
     int paces = 0;
-    void Pace(uint32_t, double) override {
+    void Paced(const transitions::PaceStep&) override {
       if (++paces == 1000) stop.Set();  // the test's own guard against a hang
     }
   };

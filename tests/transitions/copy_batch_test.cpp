@@ -27,8 +27,8 @@ class SnapshotPacer : public Pacer {
   explicit SnapshotPacer(const gfx::Surface& screen) : screen_(screen) {}
   const sys::Event& StopEvent() const override { return stop; }
   sys::Clock& Clock() override { return clock; }
-  void Pace(uint32_t speed, double scale) override {
-    if ((scale - static_cast<double>(speed) > 0 || presentDue) && !stop.IsSet())
+  void Paced(const PaceStep& step) override {
+    if (step.shown)
       shots.emplace_back(screen_.Data(), screen_.Data() + screen_.Width() * screen_.Height());
     if (++paces == stopAfterPaces) stop.Set();
   }
@@ -51,7 +51,7 @@ class BatchSink : public CopySink {
   void Copy(gfx::Canvas& screen, const gfx::Surface& src, int sx, int sy, int w, int h, int dx,
             int dy) override {
     ++copies;
-    BlitCopy(screen, src, sx, sy, w, h, dx, dy);
+    screen.CopyRect(dx, dy, w, h, src, sx, sy);
   }
   bool TakesBatches() const override { return true; }
   int copies = 0;
@@ -186,8 +186,7 @@ TEST(CopyBatch, RandomCopiesDrawAsOneByOne) {
         const int h = kind == 0 ? pick(-1, wh + 6) : kind == 1 ? 1 : pick(-1, wh + 6);
         const int sx = pick(-5, ww + 3), sy = pick(-5, wh + 3);
         const int l = std::max(sx, 0), t = std::max(sy, 0);
-        BlitCopy(ca, work, l, t, std::min(sx + w, ww) - l, std::min(sy + h, wh) - t, x0 + l,
-                 y0 + t);
+        ca.CopyRect(x0 + l, y0 + t, std::min(sx + w, ww) - l, std::min(sy + h, wh) - t, work, l, t);
         batch.Push(sx, sy, w, h);
         if (pick(0, 15) == 0) batch.Flush();
       }

@@ -16,7 +16,6 @@
 namespace transitions {
 namespace {
 
-using testing::kCalibration;
 using testing::kOld;
 using testing::MakePicture;
 using testing::PicturePixel;
@@ -190,25 +189,6 @@ TEST(CopyPrimitive, ClipsTheSourceAndSkipsEmptySizes) {
   EXPECT_EQ(screen.At(4, 9), kOld);
 }
 
-// The narrow-copy path must do exactly what the blit does, clipping and dirty area
-// included.
-TEST(CopyPrimitive, NarrowCopiesMatchTheBlit) {
-  const gfx::Surface src = MakePicture(13, 11);
-  std::mt19937 rng(5);
-  auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-  for (int i = 0; i < 3000; ++i) {
-    gfx::Surface a(17, 9, kOld), b(17, 9, kOld);
-    gfx::Canvas ca(a), cb(b);
-    const int w = pick(-1, 10), h = pick(-1, 14);
-    const int sx = pick(-4, 14), sy = pick(-4, 12), dx = pick(-12, 20), dy = pick(-15, 12);
-    BlitCopy(ca, src, sx, sy, w, h, dx, dy);
-    cb.BitBlt(dx, dy, w, h, src, sx, sy, gfx::SRCCOPY);
-    ASSERT_EQ(ca.TakeDirty(), cb.TakeDirty())
-        << w << "x" << h << " " << sx << "," << sy << " -> " << dx << "," << dy;
-    ASSERT_TRUE(std::equal(a.Data(), a.Data() + 17 * 9, b.Data()));
-  }
-}
-
 TEST(CopyPrimitive, SnapshotHoldsTheOldScreen) {
   gfx::Surface screen = MakePicture(30, 20);
   gfx::Canvas canvas(screen);
@@ -344,15 +324,6 @@ TEST(Placement, StretchedFillsTheScreen) {
   EXPECT_EQ(screen.At(5, 0), 2u);
   EXPECT_EQ(screen.At(0, 3), 3u);
   EXPECT_EQ(screen.At(5, 3), 4u);
-}
-
-TEST(Pacing, CountFollowsSpeedAndScale) {
-  EXPECT_EQ(PaceCount(1000, 1000.0, kCalibration), 0u);
-  EXPECT_EQ(PaceCount(0, 1000.0, 100'000), 1000u);  // about 10 ms
-  EXPECT_EQ(PaceCount(500, 1000.0, 100'000), 500u);
-  EXPECT_EQ(PaceCount(1100, 1000.0, 100'000), 0u);  // above the scale: no wait
-  EXPECT_EQ(PaceCount(0, 0.0, 100'000), 0u);
-  EXPECT_EQ(PaceCount(0, 1e300, 0xFFFFFFFF), 0xFFFFFFFFu);
 }
 
 TEST(Run, EveryTransitionClipsAPictureLargerThanTheScreen) {

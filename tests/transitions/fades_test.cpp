@@ -60,7 +60,7 @@ class FadePacer : public Pacer {
   explicit FadePacer(const gfx::Surface& screen) : clock(screen) {}
   const sys::Event& StopEvent() const override { return stop; }
   sys::Clock& Clock() override { return clock; }
-  void Pace(uint32_t, double) override { ++paces; }
+  void Paced(const transitions::PaceStep&) override { ++paces; }
   sys::Event stop;
   FadeClock clock;
   int paces = 0;

@@ -184,8 +184,8 @@ class SnapshotRecorder : public Recorder {
  public:
   SnapshotRecorder(const gfx::Surface& screen, int x0, int y0, int w, int h)
       : screen_(screen), x0_(x0), y0_(y0), w_(w), h_(h) {}
-  void Pace(uint32_t speed, double scale) override {
-    Recorder::Pace(speed, scale);
+  void Paced(const PaceStep& step) override {
+    Recorder::Paced(step);
     std::vector<gfx::Pixel> shot;
     for (int y = 0; y < h_; ++y)
       for (int x = 0; x < w_; ++x) shot.push_back(screen_.At(x0_ + x, y0_ + y));

@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/gfx/canvas.h"
@@ -18,7 +18,6 @@
 namespace transitions::testing {
 
 inline constexpr gfx::Pixel kOld = 0x000042;
-inline constexpr uint32_t kCalibration = 1'000'000;  // polls a second
 
 // Picture pixels all have bit 23 set, so they never equal the old screen.
 inline gfx::Pixel PicturePixel(int x, int y) {
@@ -43,13 +42,12 @@ class Recorder : public Pacer, public CopySink {
  public:
   const sys::Event& StopEvent() const override { return stop; }
   sys::Clock& Clock() override { return clock; }
-  void Pace(uint32_t speed, double scale) override {
+  void Paced(const PaceStep& step) override {
     Step s;
     s.pace = true;
-    s.speed = speed;
-    s.scale = scale;
-    // A set stop event ends the wait at its first poll.
-    s.waited = !stop.IsSet() && PaceCount(speed, scale, kCalibration) > 0;
+    s.speed = step.speed;
+    s.scale = step.scale;
+    s.waited = step.wait.has_value();
     steps.push_back(s);
   }
   void Copy(gfx::Canvas& screen, const gfx::Surface& src, int sx, int sy, int w, int h, int dx,
@@ -62,7 +60,7 @@ class Recorder : public Pacer, public CopySink {
     s.dx = dx;
     s.dy = dy;
     steps.push_back(s);
-    BlitCopy(screen, src, sx, sy, w, h, dx, dy);
+    screen.CopyRect(dx, dy, w, h, src, sx, sy);
     if (++copies == stopAfterCopies) stop.Set();
   }
 

@@ -39,8 +39,8 @@ gfx::Pixel OldPixel(int x, int y) { return static_cast<uint32_t>(x * 31 + y * 97
 class ShotRecorder : public Recorder {
  public:
   explicit ShotRecorder(const gfx::Surface& screen) : screen_(screen) {}
-  void Pace(uint32_t speed, double scale) override {
-    Recorder::Pace(speed, scale);
+  void Paced(const PaceStep& step) override {
+    Recorder::Paced(step);
     shots.push_back(screen_);
   }
   std::vector<gfx::Surface> shots;

@@ -12,6 +12,9 @@ namespace gfx {
 namespace {
 
 constexpr Pixel kRgbMask = 0x00FFFFFF;
+// Bands this narrow are copied often enough (column by column wipes) to get a loop of
+// their own.
+constexpr int kNarrowCopy = 8;
 
 // A ternary operation with a solid pattern P reduces, per source pixel S, to
 //   result = (D & A(P, S)) ^ X(P, S)
@@ -256,6 +259,10 @@ void Canvas::BitBlt(int x, int y, int w, int h, const Surface& src, int sx, int 
            brush, rop);
     return;
   }
+  if (RopIndex(rop) == RopIndex(SRCCOPY)) {
+    CopyRect(x, y, w, h, src, sx, sy);
+    return;
+  }
   if (!ClipCopy(x, y, w, h, sx, sy, Bounds(src), Bounds(target_))) return;
   Pixel b = PixelFromColorRef(brush);
   RowOp op(rop, b);
@@ -273,6 +280,34 @@ void Canvas::BitBlt(int x, int y, int w, int h, const Surface& src, int sx, int 
       s = row.data();
     }
     RopRow(d, s, w, rop, op);
+  }
+  MarkDirty(Rect{x, y, x + w, y + h});
+}
+
+void Canvas::CopyRect(int x, int y, int w, int h, const Surface& src, int sx, int sy) {
+  if (!ClipCopy(x, y, w, h, sx, sy, Bounds(src), Bounds(target_))) return;
+  const size_t srcStride = src.Stride(), dstStride = target_.Stride();
+  if (&src == &target_) {
+    // Rows away from the overlap; memmove within a row.
+    const bool upward = sy < y;
+    for (int i = 0; i < h; ++i) {
+      const int r = upward ? h - 1 - i : i;
+      std::memmove(target_.Row(y + r) + x, src.Row(sy + r) + sx,
+                   static_cast<size_t>(w) * sizeof(Pixel));
+    }
+  } else {
+    const Pixel* s = src.Row(sy) + sx;
+    Pixel* d = target_.Row(y) + x;
+    // A copy call per row costs far more than the few pixels of a narrow column; fixed
+    // widths keep such rows to plain moves.
+    if (w == 1) {
+      for (int i = 0; i < h; ++i, s += srcStride, d += dstStride) *d = *s;
+    } else if (w == kNarrowCopy) {
+      for (int i = 0; i < h; ++i, s += srcStride, d += dstStride) std::copy_n(s, kNarrowCopy, d);
+    } else {
+      for (int i = 0; i < h; ++i, s += srcStride, d += dstStride)
+        std::memcpy(d, s, static_cast<size_t>(w) * sizeof(Pixel));
+    }
   }
   MarkDirty(Rect{x, y, x + w, y + h});
 }

@@ -82,6 +82,9 @@ class Canvas {
   // operations that use a pattern). Parts outside src or the target are not drawn.
   void BitBlt(int x, int y, int w, int h, const Surface& src, int sx, int sy, uint32_t rop,
               COLORREF brush = 0);
+  // BitBlt with SRCCOPY: the one plain copy every copy path shares. Clipped to src and the
+  // target; within one surface the rows are walked away from the overlap.
+  void CopyRect(int x, int y, int w, int h, const Surface& src, int sx, int sy);
   // Stretches src (sx, sy, sw, sh) onto (x, y, w, h), nearest pixel (COLORONCOLOR).
   void StretchBlt(int x, int y, int w, int h, const Surface& src, int sx, int sy, int sw, int sh,
                   uint32_t rop);

@@ -156,6 +156,63 @@ TEST(BitBlt, OverlappingCopyWithinOneSurface) {
       }
 }
 
+// The plain copy every copy path shares, against a loop over the target's pixels: every
+// edge out, fully out, negative and far origins, source clipping; each at its own width
+// and at the widths with loops of their own (1 and 8), from another surface and within one.
+TEST(CopyRect, ClipsLikeAPixelLoop) {
+  struct Case {
+    const char* what;
+    int x, y, w, h, sx, sy;
+  };
+  constexpr int kMax = INT32_MAX, kMin = INT32_MIN;
+  const Case cases[] = {
+      {"inside", 3, 2, 5, 4, 1, 1},
+      {"left edge out", -3, 2, 6, 4, 0, 0},
+      {"right edge out", 16, 2, 6, 4, 0, 0},
+      {"top edge out", 3, -2, 5, 4, 0, 0},
+      {"bottom edge out", 3, 13, 5, 4, 0, 0},
+      {"every edge out", -4, -3, 30, 25, 0, 0},
+      {"fully out left", -10, 2, 5, 4, 0, 0},
+      {"fully out below", 3, 15, 5, 4, 0, 0},
+      {"negative source origin", 4, 4, 6, 5, -3, -2},
+      {"source right and bottom edges", 0, 0, 12, 10, 8, 7},
+      {"source fully out", 0, 0, 4, 4, 12, 0},
+      {"source and target both cut", -2, 12, 14, 9, -1, 3},
+      {"empty", 2, 2, 0, 4, 0, 0},
+      {"negative size", 2, 2, 3, -1, 0, 0},
+      {"far target", kMax - 2, 0, 8, 4, 0, 0},
+      {"far source", 0, 0, kMax, kMax, kMin, kMin},
+      {"huge size", kMin, kMin, kMax, kMax, 0, 0},
+  };
+  std::mt19937 rng(6);
+  const Surface picture = RandomSurface(12, 10, rng);
+  const Surface base = RandomSurface(20, 16, rng);
+  for (const Case& k : cases)
+    for (int w : {k.w, 1, 8})
+      for (bool within : {false, true}) {
+        Surface got = base;
+        const Surface& src = within ? got : picture;
+        const Surface& from = within ? base : picture;
+        Canvas c(got);
+        c.CopyRect(k.x, k.y, w, k.h, src, k.sx, k.sy);
+
+        Surface want = base;
+        Rect changed{};
+        for (int64_t Y = 0; Y < want.Height(); ++Y)
+          for (int64_t X = 0; X < want.Width(); ++X) {
+            const int64_t i = X - k.x, j = Y - k.y, px = k.sx + i, py = k.sy + j;
+            if (i < 0 || j < 0 || i >= w || j >= k.h) continue;
+            if (px < 0 || py < 0 || px >= from.Width() || py >= from.Height()) continue;
+            want.At(static_cast<int>(X), static_cast<int>(Y)) =
+                from.At(static_cast<int>(px), static_cast<int>(py));
+            changed = Union(changed, Rect{static_cast<int>(X), static_cast<int>(Y),
+                                          static_cast<int>(X) + 1, static_cast<int>(Y) + 1});
+          }
+        EXPECT_TRUE(SameBits(got, want)) << k.what << " width " << w << (within ? " within" : "");
+        EXPECT_EQ(c.TakeDirty(), changed) << k.what << " width " << w << (within ? " within" : "");
+      }
+}
+
 TEST(PatBlt, FillsClipsAndIgnoresOperationsNeedingASource) {
   Surface s(10, 10, 0x010101);
   Canvas c(s);
