@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <thread>
 
@@ -79,11 +80,11 @@ class HostRun : public ::testing::Test {
   fs::path dir_;
 };
 
-bool WaitForPixel(testx11::HostWindow& host, int x, int y, uint32_t colour,
+bool WaitForPixel(const std::function<uint32_t()>& pixel, uint32_t colour,
                   std::chrono::milliseconds timeout) {
   const auto end = SteadyClock::now() + timeout;
   while (SteadyClock::now() < end) {
-    if (host.PixelAt(x, y) == colour) return true;
+    if (pixel() == colour) return true;
     std::this_thread::sleep_for(20ms);
   }
   return false;
@@ -110,7 +111,8 @@ TEST_F(HostRun, DrawsOnlyOnTheHostWindowGivenEachWayFollowsItsSizeAndEndsOnSigte
   const Case cases[] = {{"-root with XSCREENSAVER_WINDOW in hex", true},
                         {"--root with XSCREENSAVER_WINDOW in decimal", false},
                         {"-window-id in hex", false},
-                        {"--window-id in decimal", true}};
+                        {"--window-id in decimal", true},
+                        {"-root alone, on the root window", false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.how);
     testx11::HostWindow host(server.Display(), 200, 150);
@@ -121,7 +123,10 @@ TEST_F(HostRun, DrawsOnlyOnTheHostWindowGivenEachWayFollowsItsSizeAndEndsOnSigte
     // The sound device's libraries (ALSA through SDL) keep allocations until exit.
     std::vector<std::string> env = {display, "LSAN_OPTIONS=detect_leaks=0"};
     const std::string how = c.how;
-    if (how.rfind("-root", 0) == 0) {
+    const bool onRoot = how == "-root alone, on the root window";
+    if (onRoot) {
+      args.push_back("-root");
+    } else if (how.rfind("-root", 0) == 0) {
       args.push_back("-root");
       env.push_back("XSCREENSAVER_WINDOW=" + Hex(host.Id()));
     } else if (how.rfind("--root", 0) == 0) {
@@ -133,11 +138,17 @@ TEST_F(HostRun, DrawsOnlyOnTheHostWindowGivenEachWayFollowsItsSizeAndEndsOnSigte
       args.insert(args.end(), {"--window-id", id});
     }
     const pid_t pid = Start(args, env);
-    ASSERT_TRUE(WaitForPixel(host, 199, 149, kRed, 20s)) << Err();
-    EXPECT_EQ(host.PixelAt(0, 0), kRed);
+    if (onRoot) {
+      // The test's own window covers the root's top left corner.
+      ASSERT_TRUE(WaitForPixel([&] { return observer.RootPixelAt(799, 599); }, kRed, 20s)) << Err();
+      EXPECT_EQ(observer.RootPixelAt(400, 300), kRed);
+    } else {
+      ASSERT_TRUE(WaitForPixel([&] { return host.PixelAt(199, 149); }, kRed, 20s)) << Err();
+      EXPECT_EQ(host.PixelAt(0, 0), kRed);
+    }
     if (c.resize) {
       host.Resize(320, 240);
-      EXPECT_TRUE(WaitForPixel(host, 319, 239, kRed, 10s));
+      EXPECT_TRUE(WaitForPixel([&] { return host.PixelAt(319, 239); }, kRed, 10s));
       EXPECT_EQ(host.PixelAt(160, 120), kRed);
     }
     // No window of the player's own came up anywhere.

@@ -64,6 +64,16 @@ Observer::~Observer() {
 
 uint64_t Observer::Root() const { return DefaultRootWindow(connection_); }
 
+uint32_t Observer::RootPixelAt(int x, int y) {
+  XSync(connection_, False);
+  XImage* image =
+      XGetImage(connection_, DefaultRootWindow(connection_), x, y, 1, 1, AllPlanes, ZPixmap);
+  if (!image) return 0xFFFFFFFF;
+  uint32_t p = static_cast<uint32_t>(XGetPixel(image, 0, 0) & 0xFFFFFF);
+  XDestroyImage(image);
+  return p;
+}
+
 std::vector<uint64_t> Observer::MappedTopLevels() {
   std::vector<uint64_t> out;
   Window root, parent, *kids = nullptr;

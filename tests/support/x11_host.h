@@ -35,6 +35,8 @@ class Observer {
   ~Observer();
   bool Ok() const { return connection_ != nullptr; }
   uint64_t Root() const;
+  // 0x00RRGGBB of one pixel of the root window as the X server has it.
+  uint32_t RootPixelAt(int x, int y);
   // Children of the root window that are mapped, in stacking order.
   std::vector<uint64_t> MappedTopLevels();
   // Gives `window` the input focus and presses and releases the space bar through XTEST.
