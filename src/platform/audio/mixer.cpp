@@ -36,8 +36,8 @@ int32_t SampleAt(uint16_t sdlFormat, const uint8_t* p) {
   }
 }
 
-// The common case without a general resampler: 8- or 16-bit mono or stereo at a rate that
-// divides the track rate (44100, 22050, 11025 Hz). Each source frame becomes `factor`
+// The common case without a general resampler: 8- or 16-bit mono or stereo at the track
+// rate, half or a quarter of it (44100, 22050, 11025 Hz). Each source frame becomes `factor`
 // frames on the straight line to the next one; the last is held. Returns false when the
 // format is not such a case.
 bool ConvertDividingRate(uint16_t sdlFormat, int channels, int rate, std::span<const uint8_t> pcm,
@@ -47,6 +47,7 @@ bool ConvertDividingRate(uint16_t sdlFormat, int channels, int rate, std::span<c
     return false;
   if ((channels != 1 && channels != 2) || rate <= 0 || kTrackRate % rate != 0) return false;
   const int factor = kTrackRate / rate;
+  if (factor != 1 && factor != 2 && factor != 4) return false;
   const size_t bytes = SDL_AUDIO_BITSIZE(sdlFormat) / 8;
   const size_t frameBytes = bytes * static_cast<size_t>(channels);
   const size_t frames = pcm.size() / frameBytes;
@@ -61,15 +62,29 @@ bool ConvertDividingRate(uint16_t sdlFormat, int channels, int rate, std::span<c
     l = SampleAt(sdlFormat, p);
     r = channels == 2 ? SampleAt(sdlFormat, p + bytes) : l;
   };
-  int32_t l0 = 0, r0 = 0, l1 = 0, r1 = 0;
-  if (frames > 0) frameAt(0, l1, r1);
-  for (size_t i = 0; i < frames; ++i) {
-    l0 = l1, r0 = r1;
-    if (i + 1 < frames) frameAt(i + 1, l1, r1);
-    for (int j = 0; j < factor; ++j) {
-      *o++ = static_cast<int16_t>(l0 + (l1 - l0) * j / factor);
-      *o++ = static_cast<int16_t>(r0 + (r1 - r0) * j / factor);
+  // A factor the compiler knows turns the division per sample into shifts.
+  auto widen = [&]<int kFactor>() {
+    int32_t l0 = 0, r0 = 0, l1 = 0, r1 = 0;
+    if (frames > 0) frameAt(0, l1, r1);
+    for (size_t i = 0; i < frames; ++i) {
+      l0 = l1, r0 = r1;
+      if (i + 1 < frames) frameAt(i + 1, l1, r1);
+      for (int j = 0; j < kFactor; ++j) {
+        *o++ = static_cast<int16_t>(l0 + (l1 - l0) * j / kFactor);
+        *o++ = static_cast<int16_t>(r0 + (r1 - r0) * j / kFactor);
+      }
     }
+  };
+  switch (factor) {
+    case 1:
+      widen.operator()<1>();
+      break;
+    case 2:
+      widen.operator()<2>();
+      break;
+    default:
+      widen.operator()<4>();
+      break;
   }
   return true;
 }
