@@ -71,7 +71,8 @@ int64_t PeakResidentBytes() {
 int RunChild(const std::string& dir, bool fit) {
   imaging::InitDecoder();
   std::vector<std::vector<uint8_t>> files;
-  for (int i = 0; i < kDistinct; ++i) files.push_back(Slurp(dir + "/" + std::to_string(i) + ".jpg"));
+  for (int i = 0; i < kDistinct; ++i)
+    files.push_back(Slurp(dir + "/" + std::to_string(i) + ".jpg"));
   scene::SceneList list;
   list.screenWidth = kScreenWidth;
   list.screenHeight = kScreenHeight;
@@ -147,8 +148,8 @@ bool RunChildProcess(const std::string& dir, bool fit, long long& peak, long lon
   }
   close(out[1]);
   FILE* in = fdopen(out[0], "r");
-  const bool read = in && std::fscanf(in, "%lld %lld %lld %lld", &peak, &archive, &ahead,
-                                      &onDemand) == 4;
+  const bool read =
+      in && std::fscanf(in, "%lld %lld %lld %lld", &peak, &archive, &ahead, &onDemand) == 4;
   if (in)
     std::fclose(in);
   else
