@@ -132,16 +132,17 @@ bool PictureCache::MakeRoom(int64_t bytes, const std::vector<const PictureItem*>
   return held_ + bytes <= capacity_ || entries_.empty();
 }
 
-void PictureCache::Insert(const PictureItem* picture, std::shared_ptr<gfx::Surface> pixels) {
-  if (Find(picture)) return;
+bool PictureCache::Insert(const PictureItem* picture, std::shared_ptr<gfx::Surface> pixels) {
+  if (Find(picture)) return true;
   const int64_t bytes = int64_t{pixels->Width()} * pixels->Height() * 4;
   // What the walk wants next stays, beside the picture asked for now.
   std::vector<const PictureItem*> keep = wanted_;
   keep.push_back(picture);
-  if (!MakeRoom(bytes, keep)) return;
+  if (!MakeRoom(bytes, keep)) return false;
   entries_.push_back(Entry{picture, std::move(pixels), bytes, ++clock_});
   held_ += bytes;
   counts_.heldBytes = held_;
+  return true;
 }
 
 void PictureCache::Run() {
@@ -177,7 +178,9 @@ void PictureCache::Run() {
       if (!pixels) failed_.push_back(next);
     } else {
       ++counts_.ahead;
-      Insert(next, std::move(pixels));
+      // No room left beside what the walk wants first (a picture decoded on demand took
+      // it): not tried again before the walk moves on.
+      if (!Insert(next, std::move(pixels))) failed_.push_back(next);
     }
     changed_.notify_all();
   }

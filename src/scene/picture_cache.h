@@ -64,14 +64,15 @@ class PictureCache {
   // False when the wanted ones leave no room. Caller holds mutex_.
   bool MakeRoom(int64_t bytes, const std::vector<const PictureItem*>& keep);
   Entry* Find(const PictureItem* picture);
-  void Insert(const PictureItem* picture, std::shared_ptr<gfx::Surface> pixels);
+  // False when there is no room for it beside the pictures the walk wants.
+  bool Insert(const PictureItem* picture, std::shared_ptr<gfx::Surface> pixels);
 
   const SceneList& list_;
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<Entry> entries_;
   std::vector<const PictureItem*> wanted_;  // the walk's next pictures, in order
-  std::vector<const PictureItem*> failed_;  // did not decode ahead since the last WalkAt
+  std::vector<const PictureItem*> failed_;  // not decoded ahead since the last WalkAt
   const PictureItem* decoding_ = nullptr;   // being decoded by the background thread
   int64_t capacity_ = 0;
   int64_t held_ = 0;
