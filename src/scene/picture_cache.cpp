@@ -1,6 +1,7 @@
 #include "scene/picture_cache.h"
 
 #include <algorithm>
+#include <chrono>
 #include <exception>
 #include <system_error>
 #include <unordered_map>
@@ -187,10 +188,18 @@ void PictureCache::Run() {
 }
 
 std::shared_ptr<gfx::Surface> PictureCache::Get(const PictureItem& picture, int* error) {
+  using Steady = std::chrono::steady_clock;
+  const Steady::time_point start = Steady::now();
+  auto waited = [&] {
+    counts_.waitedNs +=
+        std::chrono::duration_cast<std::chrono::nanoseconds>(Steady::now() - start).count();
+  };
   PictureItem::Size kept;
   {
     std::unique_lock lock(mutex_);
+    const bool underWay = decoding_ == &picture;
     changed_.wait(lock, [&] { return decoding_ != &picture; });
+    if (underWay) waited();
     if (Entry* e = Find(&picture)) {
       e->used = ++clock_;
       return e->pixels;
@@ -198,8 +207,9 @@ std::shared_ptr<gfx::Surface> PictureCache::Get(const PictureItem& picture, int*
     kept = picture.keptSize();
   }
   std::shared_ptr<gfx::Surface> pixels = picture.decodeKept(kept, error);
-  if (!pixels) return nullptr;
   std::lock_guard lock(mutex_);
+  waited();
+  if (!pixels) return nullptr;
   ++counts_.onDemand;
   if (picture.keptSize() == kept) Insert(&picture, pixels);
   return pixels;

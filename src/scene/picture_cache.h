@@ -44,6 +44,7 @@ class PictureCache {
     int64_t ahead = 0;     // decoded by the background thread
     int64_t onDemand = 0;  // decoded by Get (a miss)
     int64_t heldBytes = 0;
+    int64_t waitedNs = 0;  // Get's time waiting for a decode, ahead or its own
   };
   Counts counts() const;
 
