@@ -59,8 +59,8 @@ std::string StartServer(const std::string& size, pid_t* pid) {
   posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_addclose(&fa, fds[0]);
   std::string screen = size + "x24";
-  const char* argv[] = {"Xvfb",         "-displayfd", fd.c_str(), "-screen", "0",
-                        screen.c_str(), "-nolisten",  "tcp",      nullptr};
+  const char* argv[] = {"Xvfb",         "-displayfd", fd.c_str(), "-screen",  "0",
+                        screen.c_str(), "-nolisten",  "tcp",      "-noreset", nullptr};
   if (posix_spawnp(pid, "Xvfb", &fa, nullptr, const_cast<char**>(argv), environ) != 0) *pid = -1;
   posix_spawn_file_actions_destroy(&fa);
   close(fds[1]);
@@ -248,13 +248,21 @@ void Measure(benchmark::State& state, bool push) {
       state.SkipWithError("the player did not end within a minute");
       return;
     }
+    if (std::getenv("SP_BENCH_VERBOSE"))
+      std::fprintf(stderr, "window gone %.1f ms, ended %.1f ms\n", s.unmapMs, s.exitMs);
     unmap.push_back(s.unmapMs);
     exit.push_back(s.exitMs);
     state.SetIterationTime(s.exitMs / 1000.0);
   }
   auto worst = [](const std::vector<double>& v) { return *std::max_element(v.begin(), v.end()); };
+  auto median = [](std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+  };
   state.counters["window_gone_ms_max"] = worst(unmap);
+  state.counters["window_gone_ms_median"] = median(unmap);
   state.counters["ended_ms_max"] = worst(exit);
+  state.counters["ended_ms_median"] = median(exit);
   static std::map<int64_t, double> pauseExit;
   if (!push) pauseExit[state.range(0)] = worst(exit);
   if (push && pauseExit.count(state.range(0))) {

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <thread>
 
@@ -79,11 +80,11 @@ class HostRun : public ::testing::Test {
   fs::path dir_;
 };
 
-bool WaitForPixel(testx11::HostWindow& host, int x, int y, uint32_t colour,
+bool WaitForPixel(const std::function<uint32_t()>& pixel, uint32_t colour,
                   std::chrono::milliseconds timeout) {
   const auto end = SteadyClock::now() + timeout;
   while (SteadyClock::now() < end) {
-    if (host.PixelAt(x, y) == colour) return true;
+    if (pixel() == colour) return true;
     std::this_thread::sleep_for(20ms);
   }
   return false;
@@ -110,7 +111,8 @@ TEST_F(HostRun, DrawsOnlyOnTheHostWindowGivenEachWayFollowsItsSizeAndEndsOnSigte
   const Case cases[] = {{"-root with XSCREENSAVER_WINDOW in hex", true},
                         {"--root with XSCREENSAVER_WINDOW in decimal", false},
                         {"-window-id in hex", false},
-                        {"--window-id in decimal", true}};
+                        {"--window-id in decimal", true},
+                        {"-root alone, on the root window", false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.how);
     testx11::HostWindow host(server.Display(), 200, 150);
@@ -121,7 +123,10 @@ TEST_F(HostRun, DrawsOnlyOnTheHostWindowGivenEachWayFollowsItsSizeAndEndsOnSigte
     // The sound device's libraries (ALSA through SDL) keep allocations until exit.
     std::vector<std::string> env = {display, "LSAN_OPTIONS=detect_leaks=0"};
     const std::string how = c.how;
-    if (how.rfind("-root", 0) == 0) {
+    const bool onRoot = how == "-root alone, on the root window";
+    if (onRoot) {
+      args.push_back("-root");
+    } else if (how.rfind("-root", 0) == 0) {
       args.push_back("-root");
       env.push_back("XSCREENSAVER_WINDOW=" + Hex(host.Id()));
     } else if (how.rfind("--root", 0) == 0) {
@@ -133,11 +138,17 @@ TEST_F(HostRun, DrawsOnlyOnTheHostWindowGivenEachWayFollowsItsSizeAndEndsOnSigte
       args.insert(args.end(), {"--window-id", id});
     }
     const pid_t pid = Start(args, env);
-    ASSERT_TRUE(WaitForPixel(host, 199, 149, kRed, 20s)) << Err();
-    EXPECT_EQ(host.PixelAt(0, 0), kRed);
+    if (onRoot) {
+      // The test's own window covers the root's top left corner.
+      ASSERT_TRUE(WaitForPixel([&] { return observer.RootPixelAt(799, 599); }, kRed, 20s)) << Err();
+      EXPECT_EQ(observer.RootPixelAt(400, 300), kRed);
+    } else {
+      ASSERT_TRUE(WaitForPixel([&] { return host.PixelAt(199, 149); }, kRed, 20s)) << Err();
+      EXPECT_EQ(host.PixelAt(0, 0), kRed);
+    }
     if (c.resize) {
       host.Resize(320, 240);
-      EXPECT_TRUE(WaitForPixel(host, 319, 239, kRed, 10s));
+      EXPECT_TRUE(WaitForPixel([&] { return host.PixelAt(319, 239); }, kRed, 10s));
       EXPECT_EQ(host.PixelAt(160, 120), kRed);
     }
     // No window of the player's own came up anywhere.
@@ -153,6 +164,92 @@ TEST_F(HostRun, DrawsOnlyOnTheHostWindowGivenEachWayFollowsItsSizeAndEndsOnSigte
       ADD_FAILURE() << "left behind: " << e.path();
     }
   }
+}
+
+TEST_F(HostRun, FullScreenOnTwoMonitorsPlaysOnTheFirstUnlessItSpansThem) {
+  testsupport::XServer server("1600x600");
+  if (server.Display().empty()) GTEST_SKIP() << "Xvfb not available";
+  testx11::Observer observer(server.Display());
+  ASSERT_TRUE(observer.Ok());
+  if (!observer.AddMonitor("LEFT", 0, 0, 800, 600) ||
+      !observer.AddMonitor("RIGHT", 800, 0, 800, 600))
+    GTEST_SKIP() << "the X server has no RandR 1.5 monitors";
+  const std::string saver = PackRedSaver();
+  const std::vector<std::string> env = {"DISPLAY=" + server.Display(),
+                                        "LSAN_OPTIONS=detect_leaks=0"};
+  for (const bool span : {false, true}) {
+    SCOPED_TRACE(span ? "--span" : "one monitor");
+    std::vector<std::string> args = {saver};
+    if (span) args.push_back("--span");
+    args.push_back("/s");
+    const pid_t pid = Start(args, env);
+    ASSERT_TRUE(WaitForPixel([&] { return observer.RootPixelAt(10, 10); }, kRed, 20s)) << Err();
+    EXPECT_EQ(observer.RootPixelAt(799, 599), kRed);
+    // The other monitor is black, or shows the show too when it spans.
+    EXPECT_TRUE(
+        WaitForPixel([&] { return observer.RootPixelAt(1590, 590); }, span ? kRed : 0u, 10s));
+    EXPECT_EQ(observer.RootPixelAt(800, 300), span ? kRed : 0u);
+    std::chrono::milliseconds took{};
+    EXPECT_EQ(Terminate(pid, &took), 0) << Err();
+  }
+}
+
+// A key ends a full-screen show at once, also in the middle of a push at 3840x2160. The bound
+// is generous for a loaded machine under the sanitizers; bench/exit measures the real figure.
+TEST_F(HostRun, AKeyEndsAPushOnA4kScreen) {
+  testsupport::XServer server("3840x2160");
+  if (server.Display().empty()) GTEST_SKIP() << "Xvfb not available";
+  testx11::Observer observer(server.Display());
+  ASSERT_TRUE(observer.Ok());
+  {
+    // 16x16, 24-bit, a gradient: scaled to the whole screen by the show.
+    const int w = 16, h = 16, row = w * 3;
+    std::string bmp(54 + row * h, '\0');
+    auto put32 = [&](size_t at, uint32_t v) {
+      for (int k = 0; k < 4; ++k) bmp[at + k] = static_cast<char>(v >> (8 * k));
+    };
+    bmp[0] = 'B';
+    bmp[1] = 'M';
+    put32(2, static_cast<uint32_t>(bmp.size()));
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, w);
+    put32(22, h);
+    bmp[26] = 1;
+    bmp[28] = 24;
+    for (size_t i = 54; i < bmp.size(); ++i) bmp[i] = static_cast<char>(i * 7);
+    std::ofstream(dir_ / "a.bmp", std::ios::binary) << bmp;
+  }
+  std::ofstream(dir_ / "push.json") << R"({"version": 4.31, "items": [
+      {"class": "PictureItem", "name": "a", "file": "a.bmp", "fitScreen": 1},
+      {"class": "LoopStartItem"},
+      {"class": "ShowPictureItem", "picture": "a", "path": {"effect": 43, "effectSpeed": 300}},
+      {"class": "ShowPictureItem", "picture": "a", "path": {"effect": 44, "effectSpeed": 300}},
+      {"class": "LoopEndItem", "endless": 1}]})";
+  const std::string saver = (dir_ / "push.scr").string();
+  ASSERT_EQ(RunToEnd({SP_SCENEPACK, (dir_ / "push.json").string(), "-o", saver}, {}), 0) << Err();
+
+  const std::vector<uint64_t> before = observer.MappedTopLevels();
+  const pid_t pid =
+      Start({saver, "/s"}, {"DISPLAY=" + server.Display(), "LSAN_OPTIONS=detect_leaks=0"});
+  uint64_t ours = 0;
+  for (int i = 0; i < 1000 && ours == 0; ++i) {
+    for (uint64_t w : observer.MappedTopLevels())
+      if (std::find(before.begin(), before.end(), w) == before.end()) ours = w;
+    if (ours == 0) std::this_thread::sleep_for(20ms);
+  }
+  ASSERT_NE(ours, 0u) << Err();
+  // Well into the pushes.
+  std::this_thread::sleep_for(2s);
+  int early = 0;
+  ASSERT_EQ(waitpid(pid, &early, WNOHANG), 0) << "ended before the key: " << Err();
+  const auto pressed = SteadyClock::now();
+  ASSERT_TRUE(observer.PressKey(ours));
+  EXPECT_TRUE(observer.WaitUnmapped(ours, 5s));
+  const int status = WaitExit(pid);
+  const auto ended = SteadyClock::now() - pressed;
+  EXPECT_EQ(status, 0) << Err();
+  EXPECT_LT(ended, 10s);
 }
 
 TEST_F(HostRun, BadHostWindowIdsAreRefused) {

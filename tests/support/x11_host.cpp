@@ -3,6 +3,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
+#include <X11/extensions/Xrandr.h>
 
 #include <thread>
 
@@ -63,6 +64,36 @@ Observer::~Observer() {
 }
 
 uint64_t Observer::Root() const { return DefaultRootWindow(connection_); }
+
+bool Observer::AddMonitor(const char* name, int x, int y, int width, int height) {
+  int event = 0, error = 0, major = 0, minor = 0;
+  if (!XRRQueryExtension(connection_, &event, &error) ||
+      !XRRQueryVersion(connection_, &major, &minor) || (major == 1 && minor < 5))
+    return false;
+  XRRMonitorInfo* monitor = XRRAllocateMonitor(connection_, 0);
+  if (!monitor) return false;
+  monitor->name = XInternAtom(connection_, name, False);
+  monitor->x = x;
+  monitor->y = y;
+  monitor->width = width;
+  monitor->height = height;
+  monitor->mwidth = width * 254 / 960;  // 96 dpi
+  monitor->mheight = height * 254 / 960;
+  XRRSetMonitor(connection_, DefaultRootWindow(connection_), monitor);
+  XRRFreeMonitors(monitor);
+  XSync(connection_, False);
+  return true;
+}
+
+uint32_t Observer::RootPixelAt(int x, int y) {
+  XSync(connection_, False);
+  XImage* image =
+      XGetImage(connection_, DefaultRootWindow(connection_), x, y, 1, 1, AllPlanes, ZPixmap);
+  if (!image) return 0xFFFFFFFF;
+  uint32_t p = static_cast<uint32_t>(XGetPixel(image, 0, 0) & 0xFFFFFF);
+  XDestroyImage(image);
+  return p;
+}
 
 std::vector<uint64_t> Observer::MappedTopLevels() {
   std::vector<uint64_t> out;

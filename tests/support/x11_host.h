@@ -35,6 +35,10 @@ class Observer {
   ~Observer();
   bool Ok() const { return connection_ != nullptr; }
   uint64_t Root() const;
+  // 0x00RRGGBB of one pixel of the root window as the X server has it.
+  uint32_t RootPixelAt(int x, int y);
+  // Declares a monitor (RandR 1.5) over part of the screen, as a second output would.
+  bool AddMonitor(const char* name, int x, int y, int width, int height);
   // Children of the root window that are mapped, in stacking order.
   std::vector<uint64_t> MappedTopLevels();
   // Gives `window` the input focus and presses and releases the space bar through XTEST.

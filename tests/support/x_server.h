@@ -21,8 +21,8 @@ class XServer {
     if (pipe(fds) != 0) return;
     const std::string fd = std::to_string(fds[1]);
     const std::string screen = size + "x24";
-    const char* argv[] = {"Xvfb",         "-displayfd", fd.c_str(), "-screen", "0",
-                          screen.c_str(), "-nolisten",  "tcp",      nullptr};
+    const char* argv[] = {"Xvfb",         "-displayfd", fd.c_str(), "-screen",  "0",
+                          screen.c_str(), "-nolisten",  "tcp",      "-noreset", nullptr};
     // The server's own output would keep the test's output pipe open.
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);

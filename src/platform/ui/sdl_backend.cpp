@@ -251,7 +251,17 @@ class SdlBackend final : public DisplayBackend {
 
   void Hide() override {
     // A host's window is the host's to hide.
-    if (ownWindow_) SDL_HideWindow(window_);
+    if (!ownWindow_) return;
+    // SDL leaves full screen and waits for the window manager's answers before the window
+    // goes (a tenth of a second, or a second without a window manager); the user who ends
+    // the saver wants the desktop back at once, so the window is unmapped first.
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (SDL_GetWindowWMInfo(window_, &info) && info.subsystem == SDL_SYSWM_X11) {
+      XUnmapWindow(info.info.x11.display, info.info.x11.window);
+      XFlush(info.info.x11.display);
+    }
+    SDL_HideWindow(window_);
   }
 
   bool TakeExposed() override {

@@ -28,8 +28,8 @@ class XServer : public ::testing::Test {
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);
     std::string fd = std::to_string(fds[1]);
-    const char* argv[] = {"Xvfb",       "-displayfd", fd.c_str(), "-screen", "0",
-                          "800x600x24", "-nolisten",  "tcp",      nullptr};
+    const char* argv[] = {"Xvfb",       "-displayfd", fd.c_str(), "-screen",  "0",
+                          "800x600x24", "-nolisten",  "tcp",      "-noreset", nullptr};
     // The server's own output would keep the test's output pipe open.
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
