@@ -56,7 +56,9 @@ void ClipSoundFeed::Returned() { FillAhead(); }
 void ClipSoundFeed::FillAhead() {
   std::lock_guard lock(mutex_);
   while (playing_ && !ended_ && device_.Voices().Queued(voice_) < kBuffersAhead) {
-    std::vector<int16_t> frames(kBufferFrames * audio::kTrackChannels);
+    // The storage of a buffer that has played: no fresh pages for every buffer.
+    std::vector<int16_t> frames = device_.Voices().TakeSpare();
+    frames.resize(kBufferFrames * audio::kTrackChannels);
     const size_t got = sound_->Read(frames.data(), kBufferFrames);
     if (got < kBufferFrames) ended_ = true;
     if (got == 0) break;
