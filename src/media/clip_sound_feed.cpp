@@ -43,14 +43,6 @@ void ClipSoundFeed::Stop() {
   device_.Voices().Reset(voice_);
 }
 
-bool ClipSoundFeed::Playing() {
-  {
-    std::lock_guard lock(mutex_);
-    if (!playing_) return false;
-  }
-  return device_.Voices().Queued(voice_) > 0;
-}
-
 void ClipSoundFeed::Returned() { FillAhead(); }
 
 void ClipSoundFeed::FillAhead() {

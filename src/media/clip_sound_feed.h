@@ -32,7 +32,6 @@ class ClipSoundFeed {
   // Plays from the start of the sound (any sound playing is stopped first).
   void Start();
   void Stop();
-  bool Playing();
 
  private:
   // Queues buffers until kBuffersAhead are queued or the sound has ended.

@@ -114,8 +114,8 @@ struct DeflateFreer {
 bool EncodeFast(const Surface& surface, std::vector<uint8_t>* out, std::string* error) {
   const size_t w = static_cast<size_t>(surface.Width());
   const size_t rowBytes = 1 + w * 3;
-  std::vector<uint8_t> raw;
-  std::vector<uint8_t> packed;
+  // Kept per encoding thread: fresh blocks of this size would be fresh pages every frame.
+  static thread_local std::vector<uint8_t> raw, packed;
   try {
     raw.resize(rowBytes * static_cast<size_t>(surface.Height()) + 1);
   } catch (const std::bad_alloc&) {
@@ -134,7 +134,6 @@ bool EncodeFast(const Surface& surface, std::vector<uint8_t>* out, std::string* 
       left = rgb;
     }
   }
-  raw.pop_back();
   static thread_local std::unique_ptr<libdeflate_compressor, DeflateFreer> compressor(
       libdeflate_alloc_compressor(1));
   if (!compressor) {
@@ -147,13 +146,14 @@ bool EncodeFast(const Surface& surface, std::vector<uint8_t>* out, std::string* 
     *error = "out of memory";
     return false;
   }
-  const size_t packedSize = libdeflate_zlib_compress(compressor.get(), raw.data(), raw.size(),
+  const size_t packedSize = libdeflate_zlib_compress(compressor.get(), raw.data(), raw.size() - 1,
                                                      packed.data(), packed.size());
   if (packedSize == 0) {
     *error = "cannot compress the picture";
     return false;
   }
   static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  out->reserve(out->size() + 8 + 25 + 12 + packedSize + 12);
   out->insert(out->end(), kSignature, kSignature + 8);
   std::vector<uint8_t> header;
   PutBigEndian(header, static_cast<uint32_t>(surface.Width()));
@@ -198,14 +198,14 @@ bool EncodePng(const Surface& surface, int level, std::vector<uint8_t>* out, std
     return false;
   }
   out->clear();
-  // Room for a frame that hardly compresses: growing the buffer would copy it repeatedly.
-  out->reserve(static_cast<size_t>(surface.Width()) * surface.Height() * 3 / 2 + 4096);
   if (level == 1) {
     std::string why;
     if (EncodeFast(surface, out, &why)) return true;
     if (error) *error = why;
     return false;
   }
+  // Room for a frame that hardly compresses: growing the buffer would copy it repeatedly.
+  out->reserve(static_cast<size_t>(surface.Width()) * surface.Height() * 3 / 2 + 4096);
   std::vector<png_byte> row(static_cast<size_t>(surface.Width()) * 3 + 1);
   ErrorState state;
   if (!Encode(nullptr, out, level < 0 ? 0 : (level > 9 ? 9 : level), surface, row, state)) {
