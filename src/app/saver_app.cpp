@@ -172,6 +172,9 @@ class WindowHost final : public SaverWindowHost {
     if (thread_) thread_->Stop();
   }
   void SetPendingUrl(const std::string& url) override { app_.pendingUrl = url; }
+  void SetTransparentCursorArea(const gfx::Rect& area) override {
+    display_.SetBlankCursorArea(area);
+  }
   void EraseBackground(gfx::COLORREF color, uint32_t rasterOp) override {
     auto lock = display_.LockScreen();
     EraseWithBackground(lock.Canvas(), color, rasterOp);

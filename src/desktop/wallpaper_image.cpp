@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <cstring>
 
 #include "desktop/desktop_pictures.h"
 #include "platform/gfx/canvas.h"
@@ -98,6 +99,40 @@ imaging::PixelBuffer Decode(const std::string& name, int& w, int& h) {
   return pixels;
 }
 
+// A centred picture's rows go straight into the screen-size pixels: the bytes of drawing it
+// on a surface over the desktop colour and reading that back, without the two screen-size
+// surfaces (at startup their fresh pages cost more than the copying).
+imaging::PixelBuffer CentredWallpaper(std::span<const uint8_t> pixels, int width, int height,
+                                      int sw, int sh, gfx::COLORREF color) {
+  gfx::Surface dot(1, 1);
+  gfx::Canvas(dot).FillRect({0, 0, 1, 1}, color);
+  const imaging::PixelBuffer fill = imaging::CaptureFromDC(&dot, 0, 0, 1, 1);
+  if (!fill) return {};
+  imaging::PixelBuffer out =
+      imaging::PixelBuffer::Allocate(static_cast<size_t>(sw) * static_cast<size_t>(sh) * 3);
+  if (!out) {
+    ui::ShowMessage("Memory allocation problem during making of actual wallpaper image");
+    return {};
+  }
+  // A picture larger than the screen shows its middle: the offset is negative.
+  const int64_t left = (int64_t{sw} - width) / 2, top = (int64_t{sh} - height) / 2;
+  const int64_t x0 = std::max<int64_t>(left, 0), x1 = std::min<int64_t>(left + width, sw);
+  const int64_t y0 = std::max<int64_t>(top, 0), y1 = std::min<int64_t>(top + height, sh);
+  const size_t row = static_cast<size_t>(sw) * 3;
+  for (int64_t y = 0; y < sh; ++y) {
+    uint8_t* o = out.data() + static_cast<size_t>(y) * row;
+    const bool inside = y >= y0 && y < y1 && x0 < x1;
+    const int64_t fillTo = inside ? x0 : sw;
+    for (int64_t x = 0; x < fillTo; ++x) std::memcpy(o + x * 3, fill.data(), 3);
+    if (!inside) continue;
+    const uint8_t* in =
+        pixels.data() + static_cast<size_t>(y - top) * static_cast<size_t>(width) * 3;
+    std::memcpy(o + x0 * 3, in + (x0 - left) * 3, static_cast<size_t>(x1 - x0) * 3);
+    for (int64_t x = x1; x < sw; ++x) std::memcpy(o + x * 3, fill.data(), 3);
+  }
+  return out;
+}
+
 }  // namespace
 
 bool IsBrowserInstalled() { return false; }
@@ -139,6 +174,10 @@ imaging::PixelBuffer ComposeWallpaper(std::span<const uint8_t> pixels, int width
   const ui::ScreenSize screen = ui::GetScreenSize();
   const int sw = screen.width, sh = screen.height;
   const gfx::COLORREF desktopColor = DesktopColor(sources);
+  if (style != WallpaperTile && style != WallpaperStretch && width > 0 && height > 0 &&
+      pixels.size() / 3 / static_cast<size_t>(width) >= static_cast<size_t>(height)) {
+    return CentredWallpaper(pixels, width, height, sw, sh, desktopColor);
+  }
   std::unique_ptr<gfx::Surface> picture = imaging::PixelsToBitmap(pixels, width, height);
   if (!picture) {
     ui::ShowMessage("Memory allocation problem during making of actual wallpaper image");

@@ -155,6 +155,10 @@ TEST_F(DesktopTest, EachStyleLaysThePictureOutAsTheDesktopWould) {
        [](int x, int y) { return Pattern(x % 100, y % 100); }},
       {"wider than the screen, centred: left offset -88", 1200, 100, "0", "0", WallpaperCentre,
        [teal](int x, int y) { return y >= 334 && y < 434 ? Pattern(x + 88, y - 334) : teal; }},
+      {"larger both ways, centred: offsets -88 and -66", 1200, 900, "0", "0", WallpaperCentre,
+       [](int x, int y) { return Pattern(x + 88, y + 66); }},
+      {"taller than the screen, centred: top offset -16", 20, 800, "0", "0", WallpaperCentre,
+       [teal](int x, int y) { return x >= 502 && x < 522 ? Pattern(x - 502, y + 16) : teal; }},
       {"odd size centred, offsets truncated", 101, 51, "0", "0", WallpaperCentre,
        [teal](int x, int y) {
          return x >= 461 && x < 562 && y >= 358 && y < 409 ? Pattern(x - 461, y - 358) : teal;

@@ -16,6 +16,7 @@
 #include "scene/items.h"
 #include "scene/scene_list.h"
 #include "support/no_files.h"
+#include "transitions/effect_table.h"
 #include "transitions/transition_engine.h"
 
 namespace {
@@ -683,6 +684,43 @@ TEST_F(Picture, DesktopOriginReloadsFromTheSnapshotOrDrawsNothing) {
   Play(*Link<ShowPictureItem>(w, 500, 500, 40));
   EXPECT_EQ(host_.surface.At(500, 500), Pat(0, 0));
   EXPECT_EQ(w.imageOrigin, 1);
+}
+
+// The snapshot and the wallpaper (screen-size pictures, as startup writes them) are pictures
+// like any other: through every effect the screen ends as it does for a picture of the same
+// pixels held by the show itself.
+TEST_F(Picture, DesktopAndWallpaperPicturesComeOnThroughEveryEffect) {
+  constexpr int kW = 160, kH = 120;
+  FakePlayHost host(kW, kH);
+  host.background = kWindowBack;
+  WriteFile("desktop.bmp", Encoded(kW, kH, false));
+  host.desktopPath = (dir_ / "desktop.bmp").string();
+  host.wallpaperPath = host.desktopPath;
+  auto play = [&](PictureItem& p, int32_t effect) {
+    host.surface.Fill(kOld);
+    int32_t index = 0;
+    Link<ShowPictureItem>(p, 0, 0, effect)->play(host, index);
+  };
+  for (const transitions::EffectInfo& e : transitions::EffectTable()) {
+    // A random effect stands for another, chosen anew each time: those are all here.
+    if (e.Random()) continue;
+    PictureItem own;
+    own.bitmap = Pattern(kW, kH);
+    play(own, e.number);
+    const gfx::Surface expected = host.surface;
+    for (int32_t origin : {2, 3}) {
+      SCOPED_TRACE(std::string(e.name) + (origin == 2 ? ", desktop" : ", wallpaper"));
+      PictureItem p;
+      p.bitmap = Pattern(5, 5);
+      p.imageOrigin = origin;
+      play(p, e.number);
+      ASSERT_EQ(p.imageOrigin, 1);
+      int bad = 0;
+      for (int y = 0; y < kH; ++y)
+        for (int x = 0; x < kW; ++x) bad += host.surface.At(x, y) != expected.At(x, y);
+      EXPECT_EQ(bad, 0);
+    }
+  }
 }
 
 // ---- memory: the form a picture keeps, and pictures kept as their bytes ----

@@ -36,8 +36,8 @@ int32_t SampleAt(uint16_t sdlFormat, const uint8_t* p) {
   }
 }
 
-// The common case without a general resampler: 8- or 16-bit mono or stereo at a rate that
-// divides the track rate (44100, 22050, 11025 Hz). Each source frame becomes `factor`
+// The common case without a general resampler: 8- or 16-bit mono or stereo at the track
+// rate, half or a quarter of it (44100, 22050, 11025 Hz). Each source frame becomes `factor`
 // frames on the straight line to the next one; the last is held. Returns false when the
 // format is not such a case.
 bool ConvertDividingRate(uint16_t sdlFormat, int channels, int rate, std::span<const uint8_t> pcm,
@@ -47,25 +47,44 @@ bool ConvertDividingRate(uint16_t sdlFormat, int channels, int rate, std::span<c
     return false;
   if ((channels != 1 && channels != 2) || rate <= 0 || kTrackRate % rate != 0) return false;
   const int factor = kTrackRate / rate;
+  if (factor != 1 && factor != 2 && factor != 4) return false;
   const size_t bytes = SDL_AUDIO_BITSIZE(sdlFormat) / 8;
   const size_t frameBytes = bytes * static_cast<size_t>(channels);
   const size_t frames = pcm.size() / frameBytes;
-  out.clear();
-  out.reserve(frames * static_cast<size_t>(factor) * kTrackChannels);
+  const size_t samples = frames * static_cast<size_t>(factor) * kTrackChannels;
+  // Chunks of a stream differ a little in length: room for that keeps a reused buffer's
+  // storage instead of taking fresh pages for a slightly longer one.
+  if (out.capacity() < samples) out.reserve(samples + samples / 8);
+  out.resize(samples);
+  int16_t* o = out.data();
   auto frameAt = [&](size_t i, int32_t& l, int32_t& r) {
     const uint8_t* p = pcm.data() + i * frameBytes;
     l = SampleAt(sdlFormat, p);
     r = channels == 2 ? SampleAt(sdlFormat, p + bytes) : l;
   };
-  int32_t l0 = 0, r0 = 0, l1 = 0, r1 = 0;
-  if (frames > 0) frameAt(0, l1, r1);
-  for (size_t i = 0; i < frames; ++i) {
-    l0 = l1, r0 = r1;
-    if (i + 1 < frames) frameAt(i + 1, l1, r1);
-    for (int j = 0; j < factor; ++j) {
-      out.push_back(static_cast<int16_t>(l0 + (l1 - l0) * j / factor));
-      out.push_back(static_cast<int16_t>(r0 + (r1 - r0) * j / factor));
+  // A factor the compiler knows turns the division per sample into shifts.
+  auto widen = [&]<int kFactor>() {
+    int32_t l0 = 0, r0 = 0, l1 = 0, r1 = 0;
+    if (frames > 0) frameAt(0, l1, r1);
+    for (size_t i = 0; i < frames; ++i) {
+      l0 = l1, r0 = r1;
+      if (i + 1 < frames) frameAt(i + 1, l1, r1);
+      for (int j = 0; j < kFactor; ++j) {
+        *o++ = static_cast<int16_t>(l0 + (l1 - l0) * j / kFactor);
+        *o++ = static_cast<int16_t>(r0 + (r1 - r0) * j / kFactor);
+      }
     }
+  };
+  switch (factor) {
+    case 1:
+      widen.operator()<1>();
+      break;
+    case 2:
+      widen.operator()<2>();
+      break;
+    default:
+      widen.operator()<4>();
+      break;
   }
   return true;
 }
@@ -74,17 +93,23 @@ bool ConvertDividingRate(uint16_t sdlFormat, int channels, int rate, std::span<c
 
 std::vector<int16_t> ConvertSdlPcm(uint16_t sdlFormat, int channels, int rate,
                                    std::span<const uint8_t> pcm) {
+  std::vector<int16_t> out;
+  ConvertSdlPcm(sdlFormat, channels, rate, pcm, out);
+  return out;
+}
+
+void ConvertSdlPcm(uint16_t sdlFormat, int channels, int rate, std::span<const uint8_t> pcm,
+                   std::vector<int16_t>& out) {
+  out.clear();
   const size_t frameBytes = static_cast<size_t>(SDL_AUDIO_BITSIZE(sdlFormat) / 8 * channels);
-  if (frameBytes == 0 || rate <= 0) return {};
+  if (frameBytes == 0 || rate <= 0) return;
   const uint64_t frames = pcm.size() / frameBytes;
   // The players' own formats skip SDL's stream, which costs more to set up and flush than
   // a short chunk of sound costs to convert.
-  if (std::vector<int16_t> direct; ConvertDividingRate(sdlFormat, channels, rate, pcm, direct))
-    return direct;
+  if (ConvertDividingRate(sdlFormat, channels, rate, pcm, out)) return;
   SDL_AudioStream* stream = SDL_NewAudioStream(sdlFormat, static_cast<Uint8>(channels), rate,
                                                AUDIO_S16SYS, kTrackChannels, kTrackRate);
-  if (!stream) return {};
-  std::vector<int16_t> out;
+  if (!stream) return;
   bool ok = true;
   // In slices: SDL takes an int length.
   for (size_t at = 0; at < frames * frameBytes && ok; at += 1 << 20) {
@@ -107,18 +132,28 @@ std::vector<int16_t> ConvertSdlPcm(uint16_t sdlFormat, int channels, int rate,
        SDL_AudioStreamFlush(stream) == 0;
   if (ok) Drain(stream, out);
   SDL_FreeAudioStream(stream);
-  if (!ok) return {};
+  if (!ok) {
+    out.clear();
+    return;
+  }
   const uint64_t length = frames * kTrackRate / static_cast<uint64_t>(rate);
   out.resize(std::min<size_t>(out.size() / kTrackChannels, length) * kTrackChannels);
-  return out;
 }
 
 std::vector<int16_t> ConvertToTrack(const WAVEFORMATEX& format, std::span<const uint8_t> pcm) {
-  if (!IsPlayablePcm(format)) return {};
+  std::vector<int16_t> out;
+  ConvertToTrack(format, pcm, out);
+  return out;
+}
+
+void ConvertToTrack(const WAVEFORMATEX& format, std::span<const uint8_t> pcm,
+                    std::vector<int16_t>& out) {
+  out.clear();
+  if (!IsPlayablePcm(format)) return;
   const size_t whole = pcm.size() / format.nBlockAlign * format.nBlockAlign;
-  if (whole == 0) return {};
-  return ConvertSdlPcm(format.wBitsPerSample == 8 ? AUDIO_U8 : AUDIO_S16LSB, format.nChannels,
-                       static_cast<int>(format.nSamplesPerSec), pcm.first(whole));
+  if (whole == 0) return;
+  ConvertSdlPcm(format.wBitsPerSample == 8 ? AUDIO_U8 : AUDIO_S16LSB, format.nChannels,
+                static_cast<int>(format.nSamplesPerSec), pcm.first(whole), out);
 }
 
 Mixer::VoiceRef Mixer::Open(DoneFn done, bool streaming) {
@@ -161,6 +196,7 @@ void Mixer::Reset(const VoiceRef& voice) {
     for (auto& b : voice->queue) {
       done.push_back({voice, b.tag});
       ++voice->callbacks;
+      KeepSpare(std::move(b.frames));
     }
     voice->queue.clear();
   }
@@ -180,6 +216,24 @@ void Mixer::Close(const VoiceRef& voice) {
   }
   cv_.notify_all();
   Changed();
+}
+
+std::vector<int16_t> Mixer::TakeSpare() {
+  std::lock_guard lock(mutex_);
+  if (spares_.empty()) return {};
+  std::vector<int16_t> v = std::move(spares_.back());
+  spares_.pop_back();
+  return v;
+}
+
+void Mixer::KeepSpare(std::vector<int16_t>&& frames) {
+  // Enough for the double buffering of a stream and a sound beside it.
+  // A long wave sound's storage is not worth keeping.
+  constexpr size_t kSpares = 4, kLargestSpare = size_t{3} << 19;
+  if (spares_.size() >= kSpares || frames.capacity() == 0 || frames.capacity() > kLargestSpare)
+    return;
+  frames.clear();
+  spares_.push_back(std::move(frames));
 }
 
 size_t Mixer::Queued(const VoiceRef& voice) {
@@ -231,6 +285,7 @@ void Mixer::Pull(int64_t frames, int16_t* out) {
           }
           done.push_back({v, b.tag});
           ++v->callbacks;
+          KeepSpare(std::move(b.frames));
           v->queue.pop_front();
           if (v->queue.empty() && v->streaming) v->dry = true;
         }

@@ -19,10 +19,15 @@
 namespace audio {
 
 // Converts PCM of `format` to the track format; empty when the format is not playable.
+// The second form fills `out`, keeping its storage.
 std::vector<int16_t> ConvertToTrack(const WAVEFORMATEX& format, std::span<const uint8_t> pcm);
+void ConvertToTrack(const WAVEFORMATEX& format, std::span<const uint8_t> pcm,
+                    std::vector<int16_t>& out);
 // Converts whole frames of SDL sample format `sdlFormat` to the track format.
 std::vector<int16_t> ConvertSdlPcm(uint16_t sdlFormat, int channels, int rate,
                                    std::span<const uint8_t> pcm);
+void ConvertSdlPcm(uint16_t sdlFormat, int channels, int rate, std::span<const uint8_t> pcm,
+                   std::vector<int16_t>& out);
 
 class Mixer {
  public:
@@ -41,6 +46,9 @@ class Mixer {
   // Reset, then no more done calls: waits for any that another thread is running.
   void Close(const VoiceRef& voice);
   size_t Queued(const VoiceRef& voice);
+  // An empty vector with the storage of a buffer that has played, to convert the next one
+  // into: a stream of fresh blocks of this size would be fresh pages every time.
+  std::vector<int16_t> TakeSpare();
 
   // Device side.
   // Whether any voice has frames to play.
@@ -70,12 +78,14 @@ class Mixer {
   };
   void Deliver(std::vector<Returned>& done);
   void Changed();
+  void KeepSpare(std::vector<int16_t>&& frames);  // with the lock held
 
   std::mutex mutex_;
   std::condition_variable cv_;
   std::vector<VoiceRef> voices_;
   std::function<void()> onChange_;
   std::vector<int32_t> pullBuffer_;  // the device's mix, only touched by Pull
+  std::vector<std::vector<int16_t>> spares_;
 
  public:
   struct Voice {

@@ -53,7 +53,9 @@ MMRESULT WaveOut::Write(WAVEHDR& header) {
   if (header.dwFlags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
   header.dwFlags = (header.dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
   std::span<const uint8_t> bytes(header.lpData, header.dwBufferLength);
-  device_->Voices().Queue(voice_, ConvertToTrack(format_, bytes), &header, /*loop=*/false);
+  std::vector<int16_t> frames = device_->Voices().TakeSpare();
+  ConvertToTrack(format_, bytes, frames);
+  device_->Voices().Queue(voice_, std::move(frames), &header, /*loop=*/false);
   return MMSYSERR_NOERROR;
 }
 

@@ -277,6 +277,16 @@ void Canvas::BitBlt(int x, int y, int w, int h, const Surface& src, int sx, int 
   MarkDirty(Rect{x, y, x + w, y + h});
 }
 
+void Canvas::CopyPixels(int x, int y, int w, int h, const Pixel* src, size_t stride) {
+  int sx = 0, sy = 0;
+  if (!src || !ClipCopy(x, y, w, h, sx, sy, Rect{0, 0, w, h}, Bounds(target_))) return;
+  for (int i = 0; i < h; ++i) {
+    std::memcpy(target_.Row(y + i) + x, src + static_cast<size_t>(sy + i) * stride + sx,
+                static_cast<size_t>(w) * sizeof(Pixel));
+  }
+  MarkDirty(Rect{x, y, x + w, y + h});
+}
+
 // Mapping: destination pixel i of W (counted from the left edge of the normalised
 // destination) samples source pixel floor((2i + 1) * SW / (2W)) of SW, the source pixel
 // under the destination pixel's centre. A negative width or height stands for the

@@ -82,6 +82,9 @@ class Canvas {
   // operations that use a pattern). Parts outside src or the target are not drawn.
   void BitBlt(int x, int y, int w, int h, const Surface& src, int sx, int sy, uint32_t rop,
               COLORREF brush = 0);
+  // Copies a w x h picture held in rows of `stride` pixels (a decoder's own buffer) to
+  // (x, y), SRCCOPY, clipped to the target like BitBlt.
+  void CopyPixels(int x, int y, int w, int h, const Pixel* src, size_t stride);
   // Stretches src (sx, sy, sw, sh) onto (x, y, w, h), nearest pixel (COLORONCOLOR).
   void StretchBlt(int x, int y, int w, int h, const Surface& src, int sx, int sy, int sw, int sh,
                   uint32_t rop);

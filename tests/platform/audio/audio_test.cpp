@@ -295,10 +295,38 @@ TEST(TrackConversion, DividingRatesInterpolateBetweenFrames) {
        {10, 20, 20, 30, 30, 40, 30, 40}},
       {"a part frame is dropped", AUDIO_S16LSB, 2, 44100, {5, 0, 6, 0, 7}, {5, 6}},
   };
+  // Converted into storage that held something longer, nothing of it stays.
+  std::vector<int16_t> reused(64, 0x5555);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(ConvertSdlPcm(c.format, c.channels, c.rate, c.pcm), c.track);
+    ConvertSdlPcm(c.format, c.channels, c.rate, c.pcm, reused);
+    EXPECT_EQ(reused, c.track);
   }
+}
+
+// A played buffer's storage is handed out again (once), and what is converted into it
+// plays exactly its own frames.
+TEST(TrackConversion, PlayedStorageIsReusedForTheNextBuffer) {
+  Mixer mixer;
+  auto voice = mixer.Open(nullptr, true);
+  std::vector<int16_t> first(4000, 7);
+  const int16_t* storage = first.data();
+  mixer.Queue(voice, std::move(first), nullptr, false);
+  std::vector<int16_t> out(4000);
+  mixer.Pull(2000, out.data());
+  EXPECT_EQ(out[3999], 7);
+  std::vector<int16_t> spare = mixer.TakeSpare();
+  EXPECT_TRUE(spare.empty());
+  EXPECT_EQ(spare.data(), storage);
+  EXPECT_EQ(mixer.TakeSpare().capacity(), 0u);
+  ConvertSdlPcm(AUDIO_U8, 1, 22050, std::vector<uint8_t>{128, 192}, spare);
+  EXPECT_EQ(spare.data(), storage);
+  mixer.Queue(voice, std::move(spare), nullptr, false);
+  std::vector<int16_t> again(8, 1);
+  mixer.Pull(4, again.data());
+  EXPECT_EQ(again, (std::vector<int16_t>{0, 0, 8192, 8192, 16384, 16384, 16384, 16384}));
+  mixer.Close(voice);
 }
 
 #if SP_HAVE_MALLOC_HOOKS
