@@ -6,7 +6,7 @@ packages=(
   build-essential cmake pkg-config clang libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   libsdl2-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-liberation
-  libjpeg62-turbo-dev libpng-dev libmpg123-dev
+  libjpeg62-turbo-dev libpng-dev libdeflate-dev libmpg123-dev
   libturbojpeg0-dev libgif-dev libwebp-dev libtiff-dev
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
   libjpeg-turbo-progs imagemagick xvfb xauth

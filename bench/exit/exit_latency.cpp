@@ -24,6 +24,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/tiny_bmp.h"
+
 extern char** environ;
 
 namespace {
@@ -143,33 +145,6 @@ Sample RunOnce(Display* x, const std::string& saver, int afterMs) {
   return s;
 }
 
-// A 64x48 24-bit BMP, scaled by the show to the whole screen.
-void WriteBmp(const std::string& path) {
-  const int w = 64, h = 48, row = w * 3;
-  std::string bmp(54 + row * h, '\0');
-  auto put32 = [&](size_t at, uint32_t v) {
-    for (int k = 0; k < 4; ++k) bmp[at + k] = static_cast<char>(v >> (8 * k));
-  };
-  bmp[0] = 'B';
-  bmp[1] = 'M';
-  put32(2, static_cast<uint32_t>(bmp.size()));
-  put32(10, 54);
-  put32(14, 40);
-  put32(18, w);
-  put32(22, h);
-  bmp[26] = 1;
-  bmp[28] = 24;
-  for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x) {
-      char* p = &bmp[54 + y * row + x * 3];
-      p[0] = static_cast<char>(x * 4);
-      p[1] = static_cast<char>(y * 5);
-      p[2] = static_cast<char>(255 - x * 4);
-    }
-  }
-  std::ofstream(path, std::ios::binary) << bmp;
-}
-
 // Saver files in a private folder: pushes back and forth, and a long pause.
 struct Shows {
   std::filesystem::path dir;
@@ -177,7 +152,10 @@ struct Shows {
   Shows() {
     char tmpl[] = "/tmp/sp-exit-bench-XXXXXX";
     dir = mkdtemp(tmpl);
-    WriteBmp((dir / "a.bmp").string());
+    // 64x48, scaled by the show to the whole screen.
+    testsupport::WriteTinyBmp((dir / "a.bmp").string(), 64, 48, [](int x, int y) {
+      return uint32_t(255 - x * 4) << 16 | uint32_t(y * 5) << 8 | uint32_t(x * 4);
+    });
     std::ofstream(dir / "push.json") << R"({"version": 4.31, "items": [
       {"class": "PictureItem", "name": "a", "file": "a.bmp", "fitScreen": 1},
       {"class": "LoopStartItem"},

@@ -68,8 +68,8 @@ bool MakeClip(const std::string& path, int w, int h, int frames) {
 struct Screen : media::ClipScreen {
   gfx::Surface surface{1024, 768};
   gfx::Canvas canvas{surface};
-  void DrawClip(int x, int y, const gfx::Surface& p) override {
-    canvas.BitBlt(x, y, p.Width(), p.Height(), p, 0, 0, gfx::SRCCOPY);
+  void DrawClip(int x, int y, const media::ClipPicture& p) override {
+    canvas.CopyPixels(x, y, p.width, p.height, p.pixels, p.stride);
   }
   void EraseClip(int, int, int, int) override {}
   void ShowCursor(bool) override {}

@@ -1,6 +1,6 @@
 // Video clips as the clip windows open them: the bytes go to a file in a folder of our own,
 // which is opened as AVI only and read to its end (a bounded number of pictures), rewound
-// and read again.
+// and read again; its sound likewise (a bounded number of blocks).
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/video/clip_decoder.h"
+#include "platform/video/clip_sound.h"
 
 namespace {
 
@@ -44,6 +45,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       for (int i = 0; i < 64 && clip->NextFrame(pixels.data(), clip->Width(), &t); ++i) {
       }
       if (!clip->Rewind()) break;
+    }
+  }
+  if (auto sound = video::ClipSound::Open(path, 44100, limits)) {
+    std::vector<int16_t> block(2 * 4096);
+    for (int pass = 0; pass < 2; ++pass) {
+      for (int i = 0; i < 64 && sound->Read(block.data(), 4096) > 0; ++i) {
+      }
+      if (!sound->Rewind()) break;
     }
   }
   unlink(path.c_str());

@@ -136,7 +136,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         name != "--seconds" && name != "--audio-out" && name != "--window-id" &&
         name != "--install-saver" && name != "--uninstall-saver" && name != "--name" &&
         name != "--render" && name != "--png-level" && name != "--crf" && name != "--input" &&
-        name != "--set-desktop") {
+        name != "--set-desktop" && name != "--picture-memory") {
       return fail("unknown option " + name + " (see --help)");
     }
     if (!value) {
@@ -200,6 +200,12 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
                     ", got '" + *value + "'");
       }
       (name == "--crf" ? o.crf : o.pngLevel) = v;
+    } else if (name == "--picture-memory") {
+      int mb = 0;
+      if (!ParseInt(*value, 16, 4096, mb)) {
+        return fail("--picture-memory: expected megabytes from 16 to 4096, got '" + *value + "'");
+      }
+      o.pictureMemoryMb = mb;
     } else if (name == "--fps") {
       int fps = 0;
       if (!ParseInt(*value, 1, 1000, fps)) {
@@ -330,6 +336,9 @@ std::string UsageText() {
          "                           show ends; =0 turns that off\n"
          "  --audio-out FILE.wav     write the show's sound, mixed, as a 16-bit WAV file\n"
          "  --full-quality-sound     play MP3 music at its full rate in 16 bits\n"
+         "  --picture-memory MB      decoded pictures the show keeps, 16 to 4096 (default: a\n"
+         "                           quarter of the memory, at most 768); the others keep\n"
+         "                           their bytes and are decoded again ahead of showing\n"
          "  -root, --root            play as a screen-saver host's hack: on the window named\n"
          "                           by $XSCREENSAVER_WINDOW, else on the root window; the\n"
          "                           host ends the show with SIGTERM\n"

@@ -30,6 +30,7 @@ struct Options {
   std::optional<double> seconds;
   std::optional<std::string> audioOut;  // --audio-out FILE.wav
   bool fullQualitySound = false;
+  std::optional<int> pictureMemoryMb;  // --picture-memory MB
   // Screen-saver host conventions: -root/--root draws on the window named by
   // XSCREENSAVER_WINDOW (else the root window); -window-id/--window-id on the one given.
   bool root = false;

@@ -172,6 +172,9 @@ class WindowHost final : public SaverWindowHost {
     if (thread_) thread_->Stop();
   }
   void SetPendingUrl(const std::string& url) override { app_.pendingUrl = url; }
+  void SetTransparentCursorArea(const gfx::Rect& area) override {
+    display_.SetBlankCursorArea(area);
+  }
   void EraseBackground(gfx::COLORREF color, uint32_t rasterOp) override {
     auto lock = display_.LockScreen();
     EraseWithBackground(lock.Canvas(), color, rasterOp);
@@ -372,6 +375,20 @@ int SaverApp::RunShow(const Options& options, std::optional<uint64_t> hostWindow
   struct SeedClockReset {
     ~SeedClockReset() { scene::SetSeedClock(nullptr); }
   } seedClockReset;
+  // Decoded pictures the show keeps: the option, else the saver's setting (megabytes), else
+  // what suits this machine. Pictures fitted to the screen keep only their fitted form for
+  // the screen expected here (a screen found to be another size is coped with when shown).
+  const uint32_t storedMb =
+      profile_->GetProfileInt(res::LoadString(res::IDS_SECTION_SETTINGS), "PictureMemory", 0);
+  const int64_t pictureMb = options.pictureMemoryMb.value_or(std::min<uint32_t>(storedMb, 4096));
+  sceneList_.SetPictureMemory(pictureMb > 0 ? std::max<int64_t>(pictureMb, 16) << 20
+                                            : scene::DefaultPictureMemory());
+  // A host's window has a size of its own, not known here: pictures keep their own size.
+  if (!hostWindow || options.width) {
+    const ui::ScreenSize expected = ui::GetScreenSize();
+    sceneList_.screenWidth = expected.width;
+    sceneList_.screenHeight = expected.height;
+  }
   LoadFailure failure;
   if (!LoadProjectArchive(options.archive, sceneList_, /*prepare=*/true, &failure)) {
     std::string line = "sceneplayer: cannot load the show: " + failure.what;

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 
+#include "platform/gfx/canvas.h"
 #include "platform/gfx/surface.h"
 #include "platform/ui/messages.h"
 
@@ -39,6 +40,9 @@ class SaverWindowHost {
   virtual void SetPendingUrl(const std::string& url) = 0;
   // Fills the whole window with a colour combined by a raster operation; any thread.
   virtual void EraseBackground(gfx::COLORREF color, uint32_t rasterOp) = 0;
+  // The area of a child window whose cursor is the transparent one (the background clip's);
+  // empty when none shows. Any thread.
+  virtual void SetTransparentCursorArea(const gfx::Rect&) {}
 };
 
 class SaverWindow {
@@ -59,6 +63,7 @@ class SaverWindow {
   uint32_t RasterOp() const { return rasterOp_.load(); }
   bool Muted() const { return muted_; }
   void SetActiveLink(const std::string& url, int32_t linkMode);
+  void SetTransparentCursorArea(const gfx::Rect& area) { host_.SetTransparentCursorArea(area); }
   void ClearActiveLink();
 
   // Read back for tests and the exit path.

@@ -39,6 +39,7 @@ void SceneThread::Start() {
 void SceneThread::SetAudio(audio::AudioDevice* device, media::SoundQuality quality) {
   mp3Player_ = std::make_unique<media::MP3Player>(device, waitClock_, quality);
   waveSound_ = std::make_unique<audio::WaveSound>(device);
+  audioDevice_ = device;
 }
 
 void SceneThread::Stop() {
@@ -148,12 +149,25 @@ bool SceneThread::WaitDrawingClip(const sys::Event& e, std::chrono::nanoseconds 
   }
 }
 
-void SceneThread::DrawClip(int x, int y, const gfx::Surface& picture) {
+void SceneThread::DrawClip(int x, int y, const media::ClipPicture& picture) {
   // The scene thread, inside a wait or a one-shot play: the screen is taken for the copy.
   const bool held = holding_;
   AcquireScreen();
-  canvas_.BitBlt(x, y, picture.Width(), picture.Height(), picture, 0, 0, gfx::SRCCOPY);
+  canvas_.CopyPixels(x, y, picture.width, picture.height, picture.pixels, picture.stride);
   if (!held) ReleaseScreen();
+}
+
+void SceneThread::SetBlankCursor() {
+  std::lock_guard lock(clipAreaMutex_);
+  blankCursor_ = true;
+  window_.SetTransparentCursorArea(clipArea_);
+}
+
+void SceneThread::ClipWindowArea(const gfx::Rect& area) {
+  std::lock_guard lock(clipAreaMutex_);
+  clipArea_ = area;
+  // The class cursor covers the window from the first successful open on.
+  if (blankCursor_) window_.SetTransparentCursorArea(area);
 }
 
 void SceneThread::EraseClip(int x, int y, int width, int height) {

@@ -140,9 +140,11 @@ class SceneThread final : public scene::PlayHost, public media::ClipScreen {
   // Stops and closes both clip windows and deletes their files (end of the walk, Stop).
   void CloseVideo();
   // media::ClipScreen.
-  void DrawClip(int x, int y, const gfx::Surface& picture) override;
+  void DrawClip(int x, int y, const media::ClipPicture& picture) override;
   void ShowCursor(bool show) override { clipCursorCount_ += show ? 1 : -1; }
-  void SetBlankCursor() override { blankCursor_ = true; }
+  void SetBlankCursor() override;
+  void ClipWindowArea(const gfx::Rect& area) override;
+  audio::AudioDevice* ClipSound() override { return audioDevice_; }
   void EraseClip(int x, int y, int width, int height) override;
   // transitions::Pacer.
   void Paced(const transitions::PaceStep& step) override;
@@ -165,6 +167,7 @@ class SceneThread final : public scene::PlayHost, public media::ClipScreen {
   std::string desktopPath_, wallpaperPath_;
   std::unique_ptr<media::MP3Player> mp3Player_;
   std::unique_ptr<audio::WaveSound> waveSound_;
+  audio::AudioDevice* audioDevice_ = nullptr;
   sys::Event stopEvent_;
   sys::Event finishedEvent_;
   std::unique_ptr<media::VideoWindow> video_;
@@ -172,6 +175,8 @@ class SceneThread final : public scene::PlayHost, public media::ClipScreen {
   media::MciPlayerWindow* currentPlayer_ = nullptr;  // guarded by playerMutex_
   std::atomic<int> clipCursorCount_{0};
   std::atomic<bool> blankCursor_{false};
+  std::mutex clipAreaMutex_;
+  gfx::Rect clipArea_{};  // guarded by clipAreaMutex_
   std::atomic<std::thread::id> walkThread_{};
   std::thread thread_;
 };

@@ -2,21 +2,49 @@
 
 #include <utility>
 
+#include "media/clip_sound_feed.h"
+#include "platform/audio/sound_track.h"
+
 namespace media {
 
-std::unique_ptr<ClipPlayback> ClipPlayback::Open(const std::string& path, video::ClipError* error) {
+std::unique_ptr<ClipPlayback> ClipPlayback::Open(const std::string& path, video::ClipError* error,
+                                                 audio::AudioDevice* device) {
   auto decoder = video::ClipDecoder::Open(path, error);
   if (!decoder) return nullptr;
-  return std::make_unique<ClipPlayback>(std::move(decoder));
+  // A clip without sound, or with a sound that cannot be read, plays its pictures alone.
+  std::unique_ptr<video::ClipSound> sound;
+  if (device) sound = video::ClipSound::Open(path, audio::kTrackRate);
+  return std::make_unique<ClipPlayback>(std::move(decoder), device, std::move(sound));
 }
 
-ClipPlayback::ClipPlayback(std::unique_ptr<video::ClipDecoder> decoder)
-    : decoder_(std::move(decoder)),
-      shown_(decoder_->Width(), decoder_->Height()),
-      pending_(decoder_->Width(), decoder_->Height()) {}
+ClipPlayback::ClipPlayback(std::unique_ptr<video::ClipDecoder> decoder, audio::AudioDevice* device,
+                           std::unique_ptr<video::ClipSound> sound)
+    : decoder_(std::move(decoder)) {
+  if (device && sound) feed_ = std::make_unique<ClipSoundFeed>(*device, std::move(sound));
+}
+
+ClipPlayback::~ClipPlayback() = default;
+
+void ClipPlayback::Stop() {
+  playing_ = false;
+  StopSound();
+}
+
+void ClipPlayback::SetAudioOff(bool off) {
+  audioOff_ = off;
+  if (off) StopSound();
+}
+
+void ClipPlayback::StartSound() {
+  if (feed_ && !audioOff_) feed_->Start();
+}
+
+void ClipPlayback::StopSound() {
+  if (feed_) feed_->Stop();
+}
 
 bool ClipPlayback::DecodeNext() {
-  havePending_ = decoder_->NextFrame(pending_.Data(), pending_.Stride(), &pendingTime_);
+  havePending_ = decoder_->DecodeNext(&pendingTime_);
   if (havePending_) passHadPictures_ = true;
   return havePending_;
 }
@@ -30,6 +58,11 @@ void ClipPlayback::Start(std::chrono::nanoseconds now, bool repeat) {
   // A second start reads from the first picture again.
   playing_ = (!started_ || decoder_->Rewind()) && DecodeNext();
   started_ = true;
+  if (playing_) {
+    StartSound();
+  } else {
+    StopSound();
+  }
 }
 
 std::optional<std::chrono::nanoseconds> ClipPlayback::NextDue() const {
@@ -40,29 +73,36 @@ std::optional<std::chrono::nanoseconds> ClipPlayback::NextDue() const {
 }
 
 void ClipPlayback::Advance(std::chrono::nanoseconds now, ClipScreen& screen, int x, int y) {
-  bool fresh = false;
+  ClipPicture fresh;
   while (playing_) {
     const auto due = NextDue();
     if (!due || *due > now) break;
     if (havePending_) {
-      std::swap(shown_, pending_);
+      // Converted as it falls due; the rows stay the decoder's while the next is decoded.
+      size_t stride = 0;
+      if (const gfx::Pixel* rows = decoder_->ConvertHeld(&stride)) {
+        fresh = {rows, stride, decoder_->Width(), decoder_->Height()};
+      }
       lastTime_ = pendingTime_;
-      fresh = true;
       DecodeNext();
       continue;
     }
     const std::chrono::nanoseconds end = *due;
     // A pass that showed nothing would repeat without time passing.
     if (!repeat_ || !passHadPictures_ || !decoder_->Rewind()) {
-      playing_ = false;
+      Stop();
       break;
     }
     passStart_ = end;
     lastTime_ = {};
     passHadPictures_ = false;
-    if (!DecodeNext()) playing_ = false;
+    if (DecodeNext()) {
+      StartSound();
+    } else {
+      Stop();
+    }
   }
-  if (fresh) screen.DrawClip(x, y, shown_);
+  if (fresh.pixels) screen.DrawClip(x, y, fresh);
 }
 
 }  // namespace media

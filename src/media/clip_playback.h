@@ -8,10 +8,25 @@
 #include <optional>
 #include <string>
 
+#include "platform/gfx/canvas.h"
 #include "platform/gfx/surface.h"
 #include "platform/video/clip_decoder.h"
+#include "platform/video/clip_sound.h"
+
+namespace audio {
+class AudioDevice;
+}
 
 namespace media {
+
+class ClipSoundFeed;
+
+// A clip's picture as its decoder holds it: width x height pixels, `stride` pixels a row.
+struct ClipPicture {
+  const gfx::Pixel* pixels = nullptr;
+  size_t stride = 0;
+  int width = 0, height = 0;
+};
 
 // Where clips are drawn: the saver window's screen and its cursor.
 class ClipScreen {
@@ -19,7 +34,7 @@ class ClipScreen {
   virtual ~ClipScreen() = default;
   // Copies the picture to (x, y) of the screen (clipped to it). The thread that drives the
   // clip, holding no screen lock.
-  virtual void DrawClip(int x, int y, const gfx::Surface& picture) = 0;
+  virtual void DrawClip(int x, int y, const ClipPicture& picture) = 0;
   // A clip window left the screen: what it covered shows the saver window's background
   // again (its erase). Any thread; only the scene thread's calls draw, the others come as
   // the show ends.
@@ -28,33 +43,53 @@ class ClipScreen {
   virtual void ShowCursor(bool show) = 0;
   // The window's cursor becomes the transparent one.
   virtual void SetBlankCursor() = 0;
+  // The background clip's window shows over `area` (empty: it is hidden). Its cursor, once
+  // set to the transparent one, hides the mouse over it.
+  virtual void ClipWindowArea(const gfx::Rect&) {}
+  // Where the clips' sound goes; null: clips play silently.
+  virtual audio::AudioDevice* ClipSound() { return nullptr; }
 };
 
 class ClipPlayback {
  public:
-  // Null with *error when the file cannot be played.
-  static std::unique_ptr<ClipPlayback> Open(const std::string& path, video::ClipError* error);
-  explicit ClipPlayback(std::unique_ptr<video::ClipDecoder> decoder);
+  // Null with *error when the file cannot be played. With a device the clip's sound (if it
+  // has one) plays there beside the pictures.
+  static std::unique_ptr<ClipPlayback> Open(const std::string& path, video::ClipError* error,
+                                            audio::AudioDevice* device = nullptr);
+  explicit ClipPlayback(std::unique_ptr<video::ClipDecoder> decoder,
+                        audio::AudioDevice* device = nullptr,
+                        std::unique_ptr<video::ClipSound> sound = nullptr);
+  ~ClipPlayback();
+  ClipPlayback(const ClipPlayback&) = delete;
+  ClipPlayback& operator=(const ClipPlayback&) = delete;
 
   int Width() const { return decoder_->Width(); }
   int Height() const { return decoder_->Height(); }
 
   // Starts at show time `now`; `repeat`: the clip starts again at the end of each pass.
   void Start(std::chrono::nanoseconds now, bool repeat);
-  void Stop() { playing_ = false; }
+  void Stop();
   bool Playing() const { return playing_; }
+  // Audio off (true) or on: takes effect at once and for the following starts.
+  void SetAudioOff(bool off);
+  bool HasSound() const { return feed_ != nullptr; }
   // When something happens next (a picture, the end of a pass); none when not playing.
   std::optional<std::chrono::nanoseconds> NextDue() const;
-  // Catches up to show time `now`: pictures that are late are decoded and not drawn, the
-  // newest one is drawn. Ends a pass (repeating or stopping) when its time has come.
+  // Catches up to show time `now`: the newest picture that is due is drawn (converted
+  // straight from the decoder's picture, when it falls due). Ends a pass (repeating or stopping)
+  // when its time has come.
   void Advance(std::chrono::nanoseconds now, ClipScreen& screen, int x, int y);
 
  private:
-  // Decodes the next picture into pending_; false at the end of the pass.
+  // Decodes the next picture (held by the decoder); false at the end of the pass.
   bool DecodeNext();
+  // The sound of a pass starts with its first picture and ends with it.
+  void StartSound();
+  void StopSound();
 
   std::unique_ptr<video::ClipDecoder> decoder_;
-  gfx::Surface shown_, pending_;
+  std::unique_ptr<ClipSoundFeed> feed_;
+  bool audioOff_ = false;
   std::chrono::nanoseconds pendingTime_{0}, lastTime_{0}, passStart_{0};
   bool havePending_ = false;
   bool passHadPictures_ = false;

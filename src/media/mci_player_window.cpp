@@ -40,7 +40,7 @@ void MciPlayerWindow::Finish() {
 
 bool MciPlayerWindow::Open(const std::string& fileName) {
   video::ClipError error = video::ClipError::kNone;
-  auto clip = ClipPlayback::Open(fileName, &error);
+  auto clip = ClipPlayback::Open(fileName, &error, screen_.ClipSound());
   if (!clip) {
     RecordError(static_cast<int>(error));
     return false;
@@ -61,7 +61,8 @@ void MciPlayerWindow::SizeQuery() {
 
 bool MciPlayerWindow::Play(bool repeat) {
   if (deviceId_ == 0 || !clip_) return false;
-  // The clip's sound is not played (see the README), so audio off has nothing to switch.
+  // Audio off (MCI_SET_AUDIO_ALL, MCI_SET_OFF) before the play.
+  if (mute_) clip_->SetAudioOff(true);
   clip_->Start(clock_.Elapsed(), repeat);
   while (!closed_.IsSet()) {
     const auto due = clip_->NextDue();

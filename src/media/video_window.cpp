@@ -13,6 +13,16 @@ bool VideoWindow::Create() {
   return true;
 }
 
+void VideoWindow::SetMute(bool mute) {
+  std::lock_guard lock(mutex_);
+  mute_ = mute;
+}
+
+bool VideoWindow::Muted() {
+  std::lock_guard lock(mutex_);
+  return mute_;
+}
+
 void VideoWindow::SizeQuery() {
   // Without a clip the window keeps the size it had.
   if (!clip_) return;
@@ -28,7 +38,7 @@ bool VideoWindow::OnCommand(const VideoCommand& command) {
       fileName_ = command.fileName;
       // A failed open leaves the previous device in place (closed or not).
       video::ClipError error = video::ClipError::kNone;
-      if (auto clip = ClipPlayback::Open(fileName_, &error)) {
+      if (auto clip = ClipPlayback::Open(fileName_, &error, screen_.ClipSound())) {
         clip_ = std::move(clip);
         deviceId_ = NextClipDeviceId();
         screen_.SetBlankCursor();
@@ -40,7 +50,12 @@ bool VideoWindow::OnCommand(const VideoCommand& command) {
       windowX_ = positionX_;
       windowY_ = positionY_;
       visible_ = true;
-      if (deviceId_ != 0 && clip_) clip_->Start(clock_.Elapsed(), command.lParam == 0);
+      screen_.ClipWindowArea(
+          {windowX_, windowY_, windowX_ + naturalWidth_, windowY_ + naturalHeight_});
+      if (deviceId_ != 0 && clip_) {
+        if (mute_) clip_->SetAudioOff(true);
+        clip_->Start(clock_.Elapsed(), command.lParam == 0);
+      }
       return true;
     case ID_VIDEO_STOP:
       if (deviceId_ != 0 && clip_) clip_->Stop();
@@ -51,6 +66,7 @@ bool VideoWindow::OnCommand(const VideoCommand& command) {
         deviceId_ = 0;
         if (visible_) screen_.EraseClip(windowX_, windowY_, naturalWidth_, naturalHeight_);
         visible_ = false;
+        screen_.ClipWindowArea({});
       }
       return true;
     case ID_VIDEO_SETPOS:
@@ -69,6 +85,7 @@ void VideoWindow::OnClose() {
   if (created_ && visible_) screen_.EraseClip(windowX_, windowY_, naturalWidth_, naturalHeight_);
   created_ = false;
   visible_ = false;
+  screen_.ClipWindowArea({});
 }
 
 std::optional<std::chrono::nanoseconds> VideoWindow::NextDue() {

@@ -73,7 +73,9 @@ class VideoWindow {
   bool Visible();
   bool Opened();
   bool Playing();
-  bool Muted() const { return mute_; }
+  // The show's Mute setting: when set, the clip's audio is switched off before each play.
+  void SetMute(bool mute);
+  bool Muted();
   int X();
   int Y();
   int NaturalWidth();
@@ -85,7 +87,7 @@ class VideoWindow {
   ClipScreen& screen_;
   sys::Clock& clock_;
   std::mutex mutex_;
-  bool mute_ = false;  // nothing sets it; the clip's sound is not played anyway
+  bool mute_ = false;
   std::string fileName_;
   uint32_t deviceId_ = 0;
   std::unique_ptr<ClipPlayback> clip_;

@@ -92,6 +92,8 @@ bool MediaItem::playMedia(bool wait, bool loop, PlayHost& host, int32_t x, int32
       if (!wait) {
         window->OnCommand(media::VideoCommand::Open(avi));
         window->OnCommand(media::VideoCommand::SetPos(x, y));
+        // Clips that do not wait honour the Mute setting as the waiting ones do.
+        window->SetMute(host.Muted());
         // lParam 0: a clip that does not wait repeats until it is stopped.
         window->OnCommand({media::ID_VIDEO_PLAY, 0});
         return window->Opened();

@@ -17,6 +17,7 @@
 #include "platform/sys/temp_file.h"
 #include "platform/ui/message_box.h"
 #include "resources/string_table.h"
+#include "scene/picture_cache.h"
 #include "scene/play_host.h"
 #include "scene/scene_list.h"
 #include "scene/temp_data_file.h"
@@ -127,6 +128,11 @@ PictureItem::~PictureItem() = default;
 
 bool PictureItem::prepare(const SceneList& list) {
   shown = 0;
+  cache_ = nullptr;
+  pinned_.reset();
+  ownSize_ = keptSize_ = {};
+  Ahead ahead = std::move(ahead_);
+  ahead_ = {};
   if (UnusedResource(*this, references)) return true;
   if (source == 1) {
     if (TextBitmap(*this, "")) return true;
@@ -137,54 +143,163 @@ bool PictureItem::prepare(const SceneList& list) {
     ui::ShowMessage(res::LoadString(res::IDS_CHOOSE_IMAGE), ui::MessageIcon::Stop);
     return false;
   }
-  if (decodedAhead_) {
-    // Counted against the show's budget here, in list order, as if decoded now.
-    std::unique_ptr<gfx::Surface> decoded = std::move(decodedAhead_);
-    const int64_t area = int64_t{decoded->Width()} * decoded->Height();
-    if (area > list.pictureBudgetPixels - list.decodedPixels) {
+  if (!ahead.decoded) {
+    // Decoded here, with the decoder's messages as the user knows them.
+    std::string file;
+    if (!WriteTempFile(data.data(), data.size, file)) return false;
+    const bool loaded = loadFile(file);
+    sys::RemoveFile(file);
+    if (!loaded) return false;
+    // An icon or cursor stays as it is.
+    if (icon) return true;
+    ahead.decoded = true;
+    ahead.own = {bitmap->Width(), bitmap->Height()};
+    ahead.kept = keptTarget(ahead.own, list.screenWidth, list.screenHeight);
+    if (ahead.kept == Size{}) {
+      ahead.pixels = std::move(bitmap);
+    } else if (Rescale(*bitmap, ahead.kept.width, ahead.kept.height, ahead.pixels) !=
+               Rescaled::Ok) {
+      ahead.kept = {};
+      ahead.pixels = std::move(bitmap);
+    }
+  }
+  bitmap.reset();
+  icon.reset();
+  ownSize_ = ahead.own;
+  keptSize_ = ahead.kept;
+  const Size held = keptSize_ == Size{} ? ownSize_ : keptSize_;
+  const int64_t area = int64_t{held.width} * held.height;
+  // The show keeps decoded pictures up to its budget, in list order; the ones after that
+  // keep their bytes and are decoded again when the walk comes near them.
+  if (area > list.pictureBudgetPixels - list.decodedPixels) {
+    // A picture taken from the screen replaces its bitmap when shown: it is held or refused.
+    if (imageOrigin == 2 || imageOrigin == 3) {
       ui::ShowMessage("Memory allocation problem during image conversion");
       return false;
     }
-    bitmap = std::move(decoded);
-    icon.reset();
-    list.decodedPixels += area;
+    cache_ = &list.pictureCache();
     return true;
   }
-  std::string file;
-  if (!WriteTempFile(data.data(), data.size, file)) return false;
-  int64_t budgetLeft = list.pictureBudgetPixels - list.decodedPixels;
-  const bool loaded = loadFile(file, &budgetLeft);
-  list.decodedPixels = list.pictureBudgetPixels - budgetLeft;
-  sys::RemoveFile(file);
-  return loaded;
+  if (!ahead.pixels) {
+    ahead.pixels = decodeKept(keptSize_);
+    if (!ahead.pixels) {
+      ui::ShowMessage("Memory allocation problem during image conversion");
+      return false;
+    }
+  }
+  bitmap = std::move(ahead.pixels);
+  list.decodedPixels += area;
+  return true;
 }
 
 bool PictureItem::canPrepareAhead() const {
   return source != 1 && data.size != 0 && !UnusedResource(*this, references);
 }
 
-void PictureItem::prepareAhead(PrepareAhead& ahead) {
-  // loadFile's decode of the same bytes, straight from memory and without its messages:
-  // whatever goes wrong leaves nothing, and prepare() decodes again and says what it is.
-  decodedAhead_.reset();
-  const imaging::StreamHandle stream =
-      imaging::OpenMemorySource(std::span<const uint8_t>(data.data(), data.size));
-  if (stream == imaging::kNoStream) return;
+PictureItem::Size PictureItem::keptTarget(Size own, int32_t screenWidth,
+                                          int32_t screenHeight) const {
+  // Pictures taken from the screen are replaced when shown; a picture shown at its own
+  // size keeps it.
+  if (imageOrigin == 2 || imageOrigin == 3 || isText()) return {};
+  Size target;
+  if (fitScreen) {
+    if (screenWidth <= 0 || screenHeight <= 0) return {};
+    target = keepAspect ? AspectFit(own.width, own.height, screenWidth, screenHeight)
+                        : Size{screenWidth, screenHeight};
+  } else if (width || height) {
+    target = {width, height};
+  } else {
+    return {};
+  }
+  if (target.width <= 0 || target.height <= 0 ||
+      !imaging::PictureSizeAllowed(target.width, target.height))
+    return {};
+  return target;
+}
+
+namespace {
+
+// A JPEG or BMP from memory as 24-bit pixels; empty when it does not decode.
+// error: the reader's code (closing the stream resets the thread's).
+imaging::PixelBuffer DecodeBytes(std::span<const uint8_t> bytes, int& w, int& h, int* error) {
+  const imaging::StreamHandle stream = imaging::OpenMemorySource(bytes);
+  if (error) *error = imaging::GetLastErrorCode();
+  if (stream == imaging::kNoStream) return {};
   const int format = imaging::DetectFormat(stream);
   imaging::SeekSource(stream, 0, 0);
   imaging::PixelBuffer pixels;
-  int w = 0, h = 0;
   if (format == imaging::kFormatJpeg)
     pixels = imaging::ReadJpeg(stream, &w, &h, 24);
   else if (format == imaging::kFormatBmp)
     pixels = imaging::ReadBmp(stream, &w, &h, 24, nullptr);
+  if (error) *error = imaging::GetLastErrorCode();
   imaging::CloseSource(stream);
+  return pixels;
+}
+
+// The pixels scaled as showing scales a bitmap of them (Rescale): 24-bit pixels made into
+// a bitmap and read back are the same pixels, so this is the same scaling.
+std::unique_ptr<gfx::Surface> ScaledBitmap(const imaging::PixelBuffer& pixels, int w, int h,
+                                           PictureItem::Size kept) {
+  if (kept == PictureItem::Size{}) return imaging::PixelsToBitmap(pixels.span(), w, h);
+  const size_t size = imaging::BufferSize(kept.width, kept.height, 3);
+  if (size == 0) return nullptr;
+  imaging::PixelBuffer target = imaging::PixelBuffer::Allocate(size);
+  if (!target ||
+      !imaging::ResizePixels(pixels.span(), w, h, target.span(), kept.width, kept.height, 3))
+    return nullptr;
+  return imaging::PixelsToBitmap(target.span(), kept.width, kept.height);
+}
+
+}  // namespace
+
+std::unique_ptr<gfx::Surface> PictureItem::decodeKept(Size kept, int* error) const {
+  int w = 0, h = 0;
+  const imaging::PixelBuffer pixels =
+      DecodeBytes(std::span<const uint8_t>(data.data(), data.size), w, h, error);
+  if (!pixels) return nullptr;
+  std::unique_ptr<gfx::Surface> made = ScaledBitmap(pixels, w, h, kept);
+  if (!made && error) *error = imaging::kErrNoMemory;
+  return made;
+}
+
+void PictureItem::prepareAhead(PrepareAhead& ahead) {
+  // loadFile's decode of the same bytes, straight from memory and without its messages:
+  // whatever goes wrong leaves nothing, and prepare() decodes again and says what it is.
+  ahead_ = {};
+  int w = 0, h = 0;
+  imaging::PixelBuffer pixels =
+      DecodeBytes(std::span<const uint8_t>(data.data(), data.size), w, h, nullptr);
   if (!pixels) return;
-  // The pictures decoded ahead together stay within the show's budget too.
-  const int64_t area = int64_t{w} * h;
-  if (!ahead.Take(area)) return;
-  decodedAhead_ = imaging::PixelsToBitmap(pixels.span(), w, h);
-  if (!decodedAhead_) ahead.heldPixels -= area;
+  const Size own{w, h};
+  const Size kept = keptTarget(own, ahead.screenWidth, ahead.screenHeight);
+  const Size held = kept == Size{} ? own : kept;
+  // The pictures decoded ahead together stay within the show's budget too; beyond it only
+  // the sizes are kept (the picture decodes), and prepare() decides what it keeps.
+  const int64_t area = int64_t{held.width} * held.height;
+  if (ahead.Take(area)) {
+    std::unique_ptr<gfx::Surface> made = ScaledBitmap(pixels, w, h, kept);
+    if (!made) {
+      ahead.heldPixels -= area;
+      return;
+    }
+    ahead_.pixels = std::move(made);
+  }
+  ahead_.decoded = true;
+  ahead_.own = own;
+  ahead_.kept = kept;
+}
+
+std::shared_ptr<gfx::Surface> PictureItem::cachedPixels() {
+  if (pinned_) return pinned_;
+  int error = 0;
+  std::shared_ptr<gfx::Surface> pixels = cache_->Get(*this, &error);
+  if (!pixels) {
+    // As the load says of a picture that does not decode.
+    ui::ShowMessage(Format("Error reckognizing picture (%s) format!\n\rError code:%d",
+                           fileName.c_str(), error));
+  }
+  return pixels;
 }
 
 bool PictureItem::loadFile(const std::string& file, int64_t* budgetLeft) {
@@ -243,6 +358,7 @@ bool PictureItem::loadFile(const std::string& file, int64_t* budgetLeft) {
 }
 
 PictureItem::Size PictureItem::bitmapSize() const {
+  if (cache_ || !(keptSize_ == Size{})) return ownSize_;
   return bitmap ? Size{bitmap->Width(), bitmap->Height()} : Size{};
 }
 
@@ -288,13 +404,33 @@ int PictureItem::show(gfx::Canvas& dc, PlayHost& host, const gfx::Rect* target) 
     if (!loadFile(imageOrigin == 2 ? host.DesktopPath() : host.WallpaperPath())) return 0;
     imageOrigin = 1;
   }
+  // A picture kept as its bytes is decoded (or found decoded ahead) now.
+  std::shared_ptr<gfx::Surface> held;
+  gfx::Surface* source = bitmap.get();
+  if (cache_) {
+    held = cachedPixels();
+    source = held.get();
+  }
   // A text whose bitmap could not be made has nothing to show.
-  if (!bitmap) return 0;
+  if (!source) return 0;
 
   Size size = displayedSize(screenW, screenH);
   std::unique_ptr<gfx::Surface> scaled;
-  if (!isText() && (fitScreen || width || height)) {
-    switch (Rescale(*bitmap, size.width, size.height, scaled)) {
+  gfx::Surface* picture = source;
+  const bool scaledAtLoad = !(keptSize_ == Size{});
+  if (!isText() && (fitScreen || width || height) && !(scaledAtLoad && size == keptSize_)) {
+    // Scaled at load for another size (another screen): scaled again from the original.
+    std::unique_ptr<gfx::Surface> original;
+    if (scaledAtLoad) {
+      int error = 0;
+      original = decodeKept({}, &error);
+      if (!original) {
+        ui::ShowMessage(Format("Error reckognizing picture (%s) format!\n\rError code:%d",
+                               fileName.c_str(), error));
+        return 0;
+      }
+    }
+    switch (Rescale(original ? *original : *source, size.width, size.height, scaled)) {
       case Rescaled::Ok:
         break;
       case Rescaled::SizeZero:
@@ -303,12 +439,25 @@ int PictureItem::show(gfx::Canvas& dc, PlayHost& host, const gfx::Rect* target) 
       case Rescaled::ConversionFailed:
         return 0;
     }
+    picture = scaled.get();
+    if (scaled && scaledAtLoad) {
+      // Kept in the form for this screen from now on.
+      if (cache_) {
+        cache_->Reform(*this, size.width, size.height);
+        held = std::move(scaled);
+        if (pinned_) pinned_ = held;
+        picture = held.get();
+      } else {
+        bitmap = std::move(scaled);
+        keptSize_ = size;
+        picture = bitmap.get();
+      }
+    }
   }
   if (size.width <= 0 || size.height <= 0) {
     shown = 1;
     return 1;
   }
-  gfx::Surface* picture = scaled ? scaled.get() : bitmap.get();
 
   const int32_t effect = currentPath.effect;
   const transitions::EffectInfo& traits = transitions::EffectTraits(effect);
@@ -449,6 +598,7 @@ void PictureItem::drawStep(PlayHost& host, PathProperty& newPath) {
 int ShowPictureItem::play(PlayHost& host, int32_t&) {
   PictureItem* p = picture();
   if (!p) return 1;
+  if (PictureCache* cache = p->cache()) cache->WalkAt(index);
   gfx::Canvas& screen = host.Screen();
   const PictureItem::Size size = p->displayedSize(screen.Width(), screen.Height());
   if (!p->isText() && p->fitScreen && p->keepAspect) {
@@ -476,6 +626,12 @@ int MovePictureItem::play(PlayHost& host, int32_t&) {
   if (!p) return 1;
   gfx::Canvas& screen = host.Screen();
   PathProperty& r = link.path;
+  // A picture kept as its bytes is decoded once for the whole move.
+  if (PictureCache* cache = p->cache()) {
+    cache->WalkAt(index);
+    p->pin(p->cachedPixels());
+    if (!p->pinned()) return 1;
+  }
   const PictureItem::Size own = p->bitmapSize();
   r.resolve(own.width, own.height, host);
   p->currentPath.assign(r);
@@ -509,6 +665,7 @@ int MovePictureItem::play(PlayHost& host, int32_t&) {
     p->currentColor.assign(link.color);
   }
   p->screenCopy.reset();
+  p->pin(nullptr);
   if (r.saveBackground) p->movePath.assign(r);
   return 1;
 }

@@ -15,6 +15,8 @@ struct Icon;
 
 namespace scene {
 
+class PictureCache;
+
 class PictureItem final : public ItemOf<PictureItem, kPictureItem>, public PictureRecord {
  public:
   bool prepare(const SceneList& list) override;
@@ -47,6 +49,7 @@ class PictureItem final : public ItemOf<PictureItem, kPictureItem>, public Pictu
     int32_t width = 0, height = 0;
     bool operator==(const Size&) const = default;
   };
+  // The picture's own size (also when it keeps a scaled form or only its bytes).
   Size bitmapSize() const;
   // The size showing draws at, and the size hiding and erasing cover, on a screen of W x H.
   Size displayedSize(int32_t screenWidth, int32_t screenHeight) const;
@@ -63,8 +66,38 @@ class PictureItem final : public ItemOf<PictureItem, kPictureItem>, public Pictu
   std::unique_ptr<gfx::Surface> screenCopy;       // only while a move runs
   std::unique_ptr<gfx::Surface> savedBackground;  // the screen under the picture
 
+  // Beyond the show's budget the picture keeps only its bytes; its pixels come from the
+  // list's picture cache when shown.
+  bool keptCompressed() const { return cache_ != nullptr; }
+  // The size the picture was scaled to at load, for the screen it shows on ({} when it
+  // keeps its own size). A picture whose displayed size is known at load keeps that form
+  // only: the same scaling of the same pixels that showing would do.
+  Size keptSize() const { return keptSize_; }
+  Size ownSize() const { return ownSize_; }
+  // The picture's bytes (JPEG or BMP) decoded, and scaled to `kept` unless that is {};
+  // null (with the decoder's error code in *error) when they do not decode. Touches nothing
+  // of the item.
+  std::unique_ptr<gfx::Surface> decodeKept(Size kept, int* error = nullptr) const;
+  PictureCache* cache() const { return cache_; }
+  // Keeps the pixels decoded for a move while it runs (kept-compressed pictures).
+  void pin(std::shared_ptr<gfx::Surface> pixels) { pinned_ = std::move(pixels); }
+  bool pinned() const { return pinned_ != nullptr; }
+  // Decoded pixels of a kept-compressed picture, with the decoder's message on failure.
+  std::shared_ptr<gfx::Surface> cachedPixels();
+
  private:
-  std::unique_ptr<gfx::Surface> decodedAhead_;  // until prepare() takes it
+  friend class PictureCache;
+  // The kept form on the screen of the show's load ({} for the own size).
+  Size keptTarget(Size own, int32_t screenWidth, int32_t screenHeight) const;
+  struct Ahead {
+    bool decoded = false;                  // the bytes decode
+    Size own, kept;                        // sizes found
+    std::unique_ptr<gfx::Surface> pixels;  // the kept form, when the budget had room
+  };
+  Ahead ahead_;  // until prepare() takes it
+  Size ownSize_, keptSize_;
+  PictureCache* cache_ = nullptr;
+  std::shared_ptr<gfx::Surface> pinned_;
 };
 
 // w / f and h / f with f the larger of w / W and h / H: the picture scaled into the screen.

@@ -21,6 +21,7 @@ class SceneList;
 // one in list order, as when nothing is done ahead).
 struct PrepareAhead {
   int64_t budgetPixels = 0;
+  int32_t screenWidth = 0, screenHeight = 0;  // the screen the show is loaded for
   std::atomic<int64_t> heldPixels{0};
   // Takes `pixels` of the budget; false (nothing taken) when they do not fit.
   bool Take(int64_t pixels) {

@@ -1,5 +1,7 @@
 #include "scene/scene_list.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
@@ -15,7 +17,21 @@
 
 namespace scene {
 
-SceneList::SceneList() {
+int64_t DefaultPictureMemory() {
+  constexpr int64_t kMost = int64_t{768} << 20;
+  const long pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGE_SIZE);
+  if (pages <= 0 || pageSize <= 0) return kMost;
+  return std::min(kMost, int64_t{pages} / 4 * pageSize);
+}
+
+void SceneList::SetPictureMemory(int64_t bytes) {
+  bytes = std::clamp<int64_t>(bytes, 0, kMaxPictureMemory);
+  pictureBudgetPixels = std::min(kPictureBudgetPixels, bytes / 4 * 3 / 4);
+  pictureCache_->SetCapacity(bytes / 4);
+}
+
+SceneList::SceneList() : pictureCache_(std::make_unique<PictureCache>(*this)) {
+  pictureCache_->SetCapacity(DefaultPictureMemory() / 4);
   prototypes_.reserve(kItemKindCount);
   prototypes_.push_back(std::make_unique<PictureItem>());
   prototypes_.push_back(std::make_unique<ShowPictureItem>());
@@ -41,6 +57,7 @@ std::unique_ptr<SceneItem> SceneList::Create(int32_t kind) const {
 }
 
 void SceneList::Clear() {
+  pictureCache_->Clear();
   while (!items_.empty()) items_.pop_back();
   openLoops_.clear();
   decodedPixels = 0;
@@ -172,7 +189,9 @@ bool ReadScene(ProjectArchive& archive, SceneList& list, SceneLoadFailure* failu
   return false;
 }
 
-int PrepareItems(SceneList& list) {
+namespace {
+
+int PrepareInOrder(SceneList& list) {
   // Items with work that can be done ahead (decoding pictures) have it done on every core
   // while this thread prepares the list in order, each item once its work ahead is done.
   // Only this thread shows messages, so what the user sees of a failure is what a pass
@@ -191,6 +210,8 @@ int PrepareItems(SceneList& list) {
 
   PrepareAhead shared;
   shared.budgetPixels = list.pictureBudgetPixels - list.decodedPixels;
+  shared.screenWidth = list.screenWidth;
+  shared.screenHeight = list.screenHeight;
   std::atomic<size_t> next{0};
   std::atomic<size_t> failedAt{SIZE_MAX};  // items after it need nothing done
   std::mutex mutex;
@@ -241,6 +262,15 @@ int PrepareItems(SceneList& list) {
       break;
     }
   }
+  return failed;
+}
+
+}  // namespace
+
+int PrepareItems(SceneList& list) {
+  const int failed = PrepareInOrder(list);
+  // The pictures kept as bytes that the show begins with are decoded while it starts.
+  if (failed < 0) list.pictureCache().WalkAt(0);
   return failed;
 }
 

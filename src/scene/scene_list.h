@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "scene/picture_cache.h"
 #include "scene/scene_item.h"
 
 namespace scene {
@@ -16,6 +17,12 @@ class ProjectArchive;
 // Most pixels of decoded pictures one show holds (2 GiB as screen bitmaps), so that many
 // small files declaring large pictures cannot add up to more than the machine has.
 constexpr int64_t kPictureBudgetPixels = int64_t{1} << 29;
+
+// Bytes of decoded pictures a show keeps by default: a quarter of the machine's memory,
+// at most 768 MiB.
+int64_t DefaultPictureMemory();
+// Largest value of the setting (the pixel budget's 2 GiB and the cache beside it).
+constexpr int64_t kMaxPictureMemory = int64_t{4} << 30;
 
 class SceneList {
  public:
@@ -43,9 +50,18 @@ class SceneList {
   int32_t LoopStartBefore(int32_t endIndex) const;
 
   // Pixels of the pictures decoded for this show so far; the preparation pass keeps it
-  // within pictureBudgetPixels.
+  // within pictureBudgetPixels. Pictures beyond it keep their bytes, and the cache holds
+  // some of them decoded.
   mutable int64_t decodedPixels = 0;
   int64_t pictureBudgetPixels = kPictureBudgetPixels;
+  PictureCache& pictureCache() const { return *pictureCache_; }
+  // Bytes of decoded pictures the show may hold: three quarters kept from the load on,
+  // a quarter for the cache of pictures kept as bytes.
+  void SetPictureMemory(int64_t bytes);
+
+  // The screen the show is loaded for: pictures fitted to it keep only their fitted form.
+  // 0 when not known (pictures then keep their own size).
+  int32_t screenWidth = 0, screenHeight = 0;
 
   // What the archive's header said (for tools that show the loaded show).
   uint64_t archiveOffset = 0;
@@ -54,6 +70,7 @@ class SceneList {
   float version = 0.0f;
 
  private:
+  std::unique_ptr<PictureCache> pictureCache_;
   std::vector<std::unique_ptr<SceneItem>> prototypes_;
   std::vector<std::unique_ptr<SceneItem>> items_;
   // openLoops_[i]: the innermost loop start still open before item i (i up to size()).

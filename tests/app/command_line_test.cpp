@@ -108,6 +108,9 @@ TEST(ParseCommandLine, RenderOptions) {
   EXPECT_EQ(o.renderPath, "show.webm");
   EXPECT_EQ(o.crf, 30);
   EXPECT_EQ(o.pngLevel, 0);
+  EXPECT_FALSE(o.pictureMemoryMb);
+  EXPECT_EQ(ParseCommandLine({"--picture-memory=16"}).options.pictureMemoryMb, 16);
+  EXPECT_EQ(ParseCommandLine({"--picture-memory", "4096"}).options.pictureMemoryMb, 4096);
   EXPECT_TRUE(o.overwrite);
   EXPECT_TRUE(o.quiet);
   EXPECT_EQ(o.rest, std::vector<std::string>{"/s"});
@@ -172,6 +175,9 @@ TEST(ParseCommandLine, BadValuesAreNamed) {
       {{"--archive", "x@99999999999999999999999"}, "--archive"},
       {{"--render="}, "--render"},
       {{"--png-level", "10"}, "--png-level"},
+      {{"--picture-memory", "15"}, "--picture-memory"},
+      {{"--picture-memory=4097"}, "--picture-memory"},
+      {{"--picture-memory", "1G"}, "--picture-memory"},
       {{"--crf", "64"}, "--crf"},
       {{"--crf", "-1"}, "--crf"},
       {{"--quiet=yes"}, "--quiet"},

@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "support/player_process.h"
+#include "support/tiny_bmp.h"
 #include "support/x11_host.h"
 #include "support/x_server.h"
 
@@ -201,25 +202,9 @@ TEST_F(HostRun, AKeyEndsAPushOnA4kScreen) {
   if (server.Display().empty()) GTEST_SKIP() << "Xvfb not available";
   testx11::Observer observer(server.Display());
   ASSERT_TRUE(observer.Ok());
-  {
-    // 16x16, 24-bit, a gradient: scaled to the whole screen by the show.
-    const int w = 16, h = 16, row = w * 3;
-    std::string bmp(54 + row * h, '\0');
-    auto put32 = [&](size_t at, uint32_t v) {
-      for (int k = 0; k < 4; ++k) bmp[at + k] = static_cast<char>(v >> (8 * k));
-    };
-    bmp[0] = 'B';
-    bmp[1] = 'M';
-    put32(2, static_cast<uint32_t>(bmp.size()));
-    put32(10, 54);
-    put32(14, 40);
-    put32(18, w);
-    put32(22, h);
-    bmp[26] = 1;
-    bmp[28] = 24;
-    for (size_t i = 54; i < bmp.size(); ++i) bmp[i] = static_cast<char>(i * 7);
-    std::ofstream(dir_ / "a.bmp", std::ios::binary) << bmp;
-  }
+  // A gradient, scaled to the whole screen by the show.
+  testsupport::WriteTinyBmp((dir_ / "a.bmp").string(), 16, 16,
+                            [](int x, int y) { return uint32_t(x * 16) << 16 | uint32_t(y * 16); });
   std::ofstream(dir_ / "push.json") << R"({"version": 4.31, "items": [
       {"class": "PictureItem", "name": "a", "file": "a.bmp", "fitScreen": 1},
       {"class": "LoopStartItem"},

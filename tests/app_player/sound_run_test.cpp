@@ -11,6 +11,8 @@
 #include <sstream>
 #include <thread>
 
+#include "platform/store/profile.h"
+#include "platform/store/registry.h"
 #include "support/player_process.h"
 #include "support/tone.h"
 #include "support/video_probe.h"
@@ -130,6 +132,48 @@ TEST_F(SoundRun, AVideoRenderCarriesTheShowsSound) {
   EXPECT_GT(Rms(track, F(2.5), F(2.9)), 3000);
   EXPECT_LT(Rms(track, F(3.2), F(3.9)), 30);
   EXPECT_NEAR(MeasureHz(track, F(4.05), F(4.45), kRate), 1000, 10);
+}
+
+// The demo clip's sound (a 660 Hz tone from 1 s to 2 s of the clip) in a render: played
+// once while the show waits (from 1 s), then repeating in the background (from 4 s) until
+// its stop item at 5.5 s cuts the tone half way; the show's Mute setting silences both.
+TEST_F(SoundRun, ClipSoundFollowsTheClipInARender) {
+  const std::string clip = std::string(SP_SOURCE_DIR) + "/demo/clip.avi";
+  const std::string archive =
+      Pack(R"({"class": "MediaItem", "name": "clip", "file": ")" + clip + R"(", "mediaType": 1},
+         {"class": "PauseItem", "name": "quiet", "pauseMs": 1000},
+         {"class": "PlayMediaItem", "name": "once", "media": "clip", "waitUntilDone": 1},
+         {"class": "PlayMediaItem", "name": "again", "media": "clip", "loopInBackground": 1},
+         {"class": "PauseItem", "name": "listen", "pauseMs": 1500},
+         {"class": "StopMediaItem", "name": "stop", "media": "clip"},
+         {"class": "PauseItem", "name": "end", "pauseMs": 1000})");
+  for (const bool mute : {false, true}) {
+    SCOPED_TRACE(mute ? "muted" : "with sound");
+    if (mute) {
+      auto store = store::Store::OpenFiles((dir_ / "config" / "sceneplayer").string());
+      store::Profile profile(*store, "Quillmoor\\Screen Saver", "sceneplayer");
+      ASSERT_TRUE(profile.WriteProfileInt("Settings", "Mute", 1));
+    }
+    const fs::path out = dir_ / (mute ? "muted.wav" : "show.wav");
+    const std::string frames = (dir_ / (mute ? "muted-frames" : "frames")).string();
+    const std::vector<std::string> args = {
+        SP_PLAYER, "--headless", "--size", "320x240",     "--archive",  archive, "--frames",
+        frames,    "--fps",      "4",      "--audio-out", out.string(), "/s"};
+    std::string err;
+    ASSERT_EQ(Run(args, &err), 0) << err;
+    const auto track = testsupport::ReadTrackWav(out.string());
+    EXPECT_NEAR(static_cast<double>(track.size() / 2) / kRate, 6.5, 0.01);
+    if (mute) {
+      EXPECT_LT(Rms(track, 0, track.size() / 2), 1);
+      continue;
+    }
+    EXPECT_LT(Rms(track, 0, F(1.99)), 1);
+    EXPECT_NEAR(MeasureHz(track, F(2.02), F(2.98), kRate), 660, 4);
+    EXPECT_GT(Rms(track, F(2.1), F(2.9)), 5000);
+    EXPECT_LT(Rms(track, F(3.01), F(4.99)), 1);
+    EXPECT_NEAR(MeasureHz(track, F(5.02), F(5.48), kRate), 660, 6);
+    EXPECT_LT(Rms(track, F(5.51), track.size() / 2), 1);
+  }
 }
 
 // A SIGTERM during a waiting, endlessly repeated piece in real time ends the player within

@@ -36,6 +36,8 @@ struct QuietHost : app::SaverWindowHost {
   void WindowDestroyed() override {}
   void SetPendingUrl(const std::string&) override {}
   void EraseBackground(gfx::COLORREF, uint32_t) override {}
+  void SetTransparentCursorArea(const gfx::Rect& area) override { cursorArea = area; }
+  gfx::Rect cursorArea{};  // set and read on the scene thread
 };
 
 int ClipFiles() {
@@ -110,6 +112,7 @@ struct Sample {
   uint32_t centre;
   bool onlyClip;
   int files;
+  gfx::Rect cursorArea;
 };
 
 // A clip started without waiting repeats (loopInBackground 0 or 1) at its point until the
@@ -126,8 +129,8 @@ TEST_F(VideoItems, BackgroundClipRepeatsAtItsPointUntilStopped) {
     Pause(300);
     std::vector<Sample> samples;
     clock.SetObserver([&](auto from, auto) {
-      samples.push_back(
-          {from, surface.At(60 + kW / 2, 40 + kH / 2), OnlyClipAt(60, 40), ClipFiles()});
+      samples.push_back({from, surface.At(60 + kW / 2, 40 + kH / 2), OnlyClipAt(60, 40),
+                         ClipFiles(), host.cursorArea});
     });
     const auto start = clock.Elapsed();
     Make(clock)->Run();
@@ -142,9 +145,12 @@ TEST_F(VideoItems, BackgroundClipRepeatsAtItsPointUntilStopped) {
         EXPECT_TRUE(Near(s.centre, kColors[picture % 3]));
         EXPECT_TRUE(s.onlyClip);
         EXPECT_EQ(s.files, 1);
+        // The mouse is invisible over the clip's window, and only there.
+        EXPECT_EQ(s.cursorArea, (gfx::Rect{60, 40, 60 + kW, 40 + kH}));
         ++pictures;
       } else {
         EXPECT_EQ(s.files, 0);
+        EXPECT_EQ(s.cursorArea, gfx::Rect{});
         EXPECT_EQ(s.centre, 0u);  // closed: the background shows again
       }
     }

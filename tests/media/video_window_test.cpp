@@ -28,14 +28,16 @@ struct FakeScreen : media::ClipScreen {
   std::vector<std::chrono::nanoseconds> drawTimes;
   std::vector<gfx::Rect> erased;
   sys::Clock* clock = nullptr;
-  void DrawClip(int x, int y, const gfx::Surface& p) override {
-    canvas.BitBlt(x, y, p.Width(), p.Height(), p, 0, 0, gfx::SRCCOPY);
+  void DrawClip(int x, int y, const media::ClipPicture& p) override {
+    canvas.CopyPixels(x, y, p.width, p.height, p.pixels, p.stride);
     ++draws;
     if (clock) drawTimes.push_back(clock->Elapsed());
   }
   void EraseClip(int x, int y, int w, int h) override { erased.push_back({x, y, x + w, y + h}); }
   void ShowCursor(bool show) override { cursorCount += show ? 1 : -1; }
   void SetBlankCursor() override { blankCursor = true; }
+  void ClipWindowArea(const gfx::Rect& area) override { windowArea = area; }
+  gfx::Rect windowArea{};
 };
 
 struct ClipWindows : ::testing::Test {
@@ -175,6 +177,8 @@ TEST_F(ClipWindows, BackgroundWindowCommands) {
     EXPECT_TRUE(window.Visible());
     EXPECT_EQ(window.NaturalWidth(), 32);
     EXPECT_EQ(window.X(), 40);
+    // The transparent cursor covers the shown window.
+    EXPECT_EQ(screen.windowArea, (gfx::Rect{40, 30, 72, 54}));
     run(1200ms);  // three passes
     EXPECT_EQ(screen.draws, c.expectedDraws);
     EXPECT_EQ(window.Playing(), c.lParam == 0);
@@ -188,6 +192,7 @@ TEST_F(ClipWindows, BackgroundWindowCommands) {
     EXPECT_TRUE(window.OnCommand(media::ID_VIDEO_CLOSE));
     EXPECT_FALSE(window.Visible());
     EXPECT_FALSE(window.Opened());
+    EXPECT_EQ(screen.windowArea, gfx::Rect{});
     ASSERT_EQ(screen.erased.size(), 1u);
     EXPECT_EQ(screen.erased[0], (gfx::Rect{40, 30, 72, 54}));
     screen.erased.clear();

@@ -194,26 +194,6 @@ TEST_F(Picture, LoadMessagesHaveTheirExactTexts) {
   EXPECT_EQ(messages_.shown[0].second, ui::MessageIcon::Stop);
 }
 
-TEST_F(Picture, AShowsPicturesShareOneBudget) {
-  // Room for three pictures of 40 x 30; the fourth is refused before its bitmap is made.
-  list_.pictureBudgetPixels = 3 * 40 * 30;
-  const auto bytes = Encoded(40, 30, false);
-  PictureItem p[4];
-  for (int i = 0; i < 3; ++i) {
-    SetData(p[i], bytes);
-    ASSERT_TRUE(p[i].prepare(list_)) << i;
-  }
-  EXPECT_EQ(list_.decodedPixels, 3 * 40 * 30);
-  SetData(p[3], bytes);
-  EXPECT_FALSE(p[3].prepare(list_));
-  EXPECT_FALSE(p[3].bitmap);
-  ASSERT_EQ(messages_.shown.size(), 1u);
-  EXPECT_EQ(messages_.shown[0].first, "Memory allocation problem during image conversion");
-  EXPECT_TRUE(testsupport::HoldsNoFiles(dir_ / "tmp"));
-  list_.Clear();
-  EXPECT_EQ(list_.decodedPixels, 0);
-}
-
 // The preparation pass decodes pictures on every core, yet what the user sees of a failure
 // is what a pass one item at a time shows: the first failing item's message (here told
 // apart by the decoder's error code), nothing for the ones after it, the load failed.
@@ -287,8 +267,8 @@ TEST_F(Picture, ParallelLoadShowsOnlyTheFirstFailure) {
   }
 }
 
-// The show's budget is counted in list order whatever was decoded ahead: the first picture
-// beyond it fails with its message, once.
+// The show's budget is counted in list order whatever was decoded ahead: the pictures
+// after it keep their bytes, without a message.
 TEST_F(Picture, ParallelLoadKeepsTheBudgetInListOrder) {
   const auto bytes = Encoded(40, 30, false);
   SceneList list;
@@ -298,10 +278,14 @@ TEST_F(Picture, ParallelLoadKeepsTheBudgetInListOrder) {
     SetData(static_cast<PictureItem&>(*item), bytes);
     list.Append(std::move(item));
   }
-  EXPECT_EQ(PrepareItems(list), 5);
-  ASSERT_EQ(messages_.shown.size(), 1u);
-  EXPECT_EQ(messages_.shown[0].first, "Memory allocation problem during image conversion");
+  EXPECT_EQ(PrepareItems(list), -1);
+  EXPECT_TRUE(messages_.shown.empty());
   EXPECT_EQ(list.decodedPixels, 5 * 40 * 30);
+  for (size_t i = 0; i < 9; ++i) {
+    const auto& p = static_cast<const PictureItem&>(list.at(i));
+    EXPECT_EQ(p.keptCompressed(), i >= 5) << i;
+    EXPECT_EQ(p.bitmap != nullptr, i < 5) << i;
+  }
   list.Clear();
   EXPECT_TRUE(testsupport::HoldsNoFiles(dir_ / "tmp"));
 }
@@ -737,6 +721,257 @@ TEST_F(Picture, DesktopAndWallpaperPicturesComeOnThroughEveryEffect) {
       EXPECT_EQ(bad, 0);
     }
   }
+}
+
+// ---- memory: the form a picture keeps, and pictures kept as their bytes ----
+
+// A show of pictures of every kind of size (own, fitted, fitted keeping the aspect, given),
+// shown, moved, hidden and looped, played item by item with the screen hashed after each.
+// Whatever each picture keeps (its own pixels, the form for the screen, only its bytes with
+// a cache of one picture or of several) the frames are the same.
+class PictureMemory : public Picture {
+ protected:
+  struct Show {
+    SceneList list;
+    std::vector<PictureItem*> pictures;
+  };
+  void Build(Show& show, const std::vector<std::vector<uint8_t>>& files) {
+    SceneList& list = show.list;
+    auto add = [&](int32_t kind) -> SceneItem& {
+      list.Append(list.Create(kind));
+      return list.at(list.size() - 1);
+    };
+    for (size_t i = 0; i < files.size(); ++i) {
+      auto& p = static_cast<PictureItem&>(add(kPictureItem));
+      SetData(p, files[i]);
+      p.fileName = "picture" + std::to_string(i);
+      switch (i % 4) {
+        case 1:
+          p.fitScreen = 1;
+          break;
+        case 2:
+          p.fitScreen = p.keepAspect = 1;
+          break;
+        case 3:
+          p.width = 50 + static_cast<int32_t>(i);
+          p.height = 31;
+          break;
+      }
+      show.pictures.push_back(&p);
+    }
+    auto link = [&](int32_t kind, PictureItem& p, int32_t x, int32_t effect) -> PathProperty& {
+      SceneItem& item = add(kind);
+      item.setLink(&p);
+      p.addReference(&item);
+      auto& path = kind == kShowPictureItem   ? static_cast<ShowPictureItem&>(item).link.path
+                   : kind == kMovePictureItem ? static_cast<MovePictureItem&>(item).link.path
+                                              : static_cast<HidePictureItem&>(item).link.path;
+      path.x1 = path.x2 = x;
+      path.y1 = path.y2 = x / 2;
+      path.effect = effect;
+      path.effectSpeed = 1100;
+      return path;
+    };
+    add(kLoopStartItem);
+    for (size_t i = 0; i < files.size(); ++i) {
+      PictureItem& p = *show.pictures[i];
+      const auto x = static_cast<int32_t>(7 * i);
+      link(kShowPictureItem, p, x, static_cast<int32_t>(i % 3) * 20);
+      if (i % 3 == 1) {
+        PathProperty& path = link(kMovePictureItem, p, x, 0);
+        path.x2 = x + 40;
+        path.dx = 9;
+        path.moveSpeed = 100000;
+      }
+      if (i % 2) link(kHidePictureItem, p, x, 0);
+    }
+    auto& end = static_cast<LoopEndItem&>(add(kLoopEndItem));
+    end.repeat.repeatCount = 2;
+    for (size_t j = 0; j < list.size(); ++j) list.at(j).index = static_cast<int32_t>(j);
+  }
+  // The screen's hash after every item played, in walk order.
+  std::vector<uint64_t> Play(Show& show) {
+    FakePlayHost& host_ = screen_;
+    host_.surface.Fill(kOld);
+    std::vector<uint64_t> frames;
+    const auto size = static_cast<int32_t>(show.list.size());
+    for (int32_t i = 0; i < size; ++i) {
+      SceneItem& item = show.list.at(static_cast<size_t>(i));
+      item.play(host_, i);
+      uint64_t h = 1469598103934665603u;
+      for (int y = 0; y < host_.surface.Height(); ++y)
+        for (int x = 0; x < host_.surface.Width(); ++x)
+          h = (h ^ host_.surface.At(x, y)) * 1099511628211u;
+      frames.push_back(h);
+    }
+    return frames;
+  }
+  std::vector<std::vector<uint8_t>> Files() {
+    std::vector<std::vector<uint8_t>> files;
+    for (int i = 0; i < 9; ++i) files.push_back(Encoded(60 + 13 * i, 40 + 5 * i, i % 2 == 0));
+    return files;
+  }
+  FakePlayHost screen_{320, 240};
+};
+
+TEST_F(PictureMemory, EveryWayOfKeepingPicturesShowsTheSameFrames) {
+  const auto files = Files();
+  Show plain;
+  Build(plain, files);
+  ASSERT_EQ(PrepareItems(plain.list), -1);
+  for (PictureItem* p : plain.pictures) ASSERT_TRUE(p->bitmap && !p->keptCompressed());
+  const std::vector<uint64_t> expected = Play(plain);
+  ASSERT_GT(expected.size(), 30u);
+
+  struct Case {
+    const char* name;
+    int32_t loadWidth, loadHeight;  // the screen the show is loaded for (0: not known)
+    int64_t budgetPixels, cacheBytes;
+    bool compressed;  // pictures beyond the first keep only their bytes
+  };
+  const int32_t w = screen_.surface.Width(), h = screen_.surface.Height();
+  for (const Case& c :
+       std::vector<Case>{{"fitted at load", w, h, kPictureBudgetPixels, 0, false},
+                         {"bytes, cache of one", w, h, 60 * 40, 1, true},
+                         {"bytes, cache of all", w, h, 0, int64_t{1} << 30, true},
+                         {"bytes, another screen", 200, 100, 0, 1, true},
+                         {"fitted for another screen", 400, 300, kPictureBudgetPixels, 0, false}}) {
+    Show show;
+    Build(show, files);
+    show.list.screenWidth = c.loadWidth;
+    show.list.screenHeight = c.loadHeight;
+    show.list.pictureBudgetPixels = c.budgetPixels;
+    show.list.pictureCache().SetCapacity(c.cacheBytes);
+    messages_.shown.clear();
+    ASSERT_EQ(PrepareItems(show.list), -1) << c.name;
+    // A fitted or sized picture keeps only the form for the screen it was loaded for.
+    for (size_t i = 1; i < show.pictures.size(); ++i) {
+      const PictureItem& p = *show.pictures[i];
+      EXPECT_EQ(p.keptCompressed(), c.compressed) << c.name << i;
+      EXPECT_EQ(p.bitmap == nullptr, c.compressed) << c.name << i;
+      EXPECT_EQ(p.bitmapSize(), plain.pictures[i]->bitmapSize()) << c.name << i;
+      const PictureItem::Size kept = i % 4 == 0   ? PictureItem::Size{}
+                                     : i % 4 == 1 ? PictureItem::Size{c.loadWidth, c.loadHeight}
+                                     : i % 4 == 3 ? PictureItem::Size{p.width, p.height}
+                                                  : p.keptSize();
+      EXPECT_EQ(p.keptSize(), kept) << c.name << i;
+      if (!c.compressed && i % 4 != 0) {
+        EXPECT_EQ(p.bitmap->Width(), p.keptSize().width) << c.name << i;
+      }
+    }
+    EXPECT_EQ(Play(show), expected) << c.name;
+    EXPECT_TRUE(messages_.shown.empty()) << c.name;
+    const PictureCache::Counts counts = show.list.pictureCache().counts();
+    if (c.compressed) {
+      EXPECT_GT(counts.ahead + counts.onDemand, 0) << c.name;
+      EXPECT_LE(counts.heldBytes, std::max<int64_t>(c.cacheBytes, int64_t{w} * h * 4)) << c.name;
+    }
+    show.list.Clear();
+  }
+  EXPECT_TRUE(testsupport::HoldsNoFiles(dir_ / "tmp"));
+}
+
+// A picture kept as its bytes that no longer decodes when shown says so as the load would,
+// draws nothing and the show goes on; its move does nothing either.
+TEST_F(PictureMemory, BytesThatNoLongerDecodeFailAsALoadDoes) {
+  Show show;
+  Build(show, Files());
+  show.list.pictureBudgetPixels = 0;
+  show.list.pictureCache().SetCapacity(0);
+  ASSERT_EQ(PrepareItems(show.list), -1);
+  show.list.pictureCache().Clear();  // nothing decoded ahead yet
+  for (size_t i : {1u, 4u}) {
+    PictureItem& p = *show.pictures[i];
+    ASSERT_TRUE(p.keptCompressed());
+    std::fill(p.data.bytes.get() + 4, p.data.bytes.get() + p.data.size, uint8_t{0x11});
+  }
+  const std::vector<uint64_t> frames = Play(show);
+  ASSERT_FALSE(messages_.shown.empty());
+  std::set<std::string> named;
+  for (const auto& [text, icon] : messages_.shown) {
+    EXPECT_EQ(text.rfind("Error reckognizing picture (picture", 0), 0u) << text;
+    named.insert(text.substr(0, text.find(')')));
+  }
+  EXPECT_EQ(named, (std::set<std::string>{"Error reckognizing picture (picture1",
+                                          "Error reckognizing picture (picture4"}));
+  // The walk went on to its end, as far as with every picture intact.
+  Show intact;
+  Build(intact, Files());
+  ASSERT_EQ(PrepareItems(intact.list), -1);
+  EXPECT_EQ(frames.size(), Play(intact).size());
+  intact.list.Clear();
+  show.list.Clear();
+}
+
+// Pictures beyond the show's budget are no longer refused: they keep their bytes, and the
+// budget counts the pictures kept decoded, in list order.
+TEST_F(Picture, PicturesBeyondTheBudgetKeepTheirBytes) {
+  list_.pictureBudgetPixels = 3 * 40 * 30;
+  const auto bytes = Encoded(40, 30, false);
+  auto show = [&](PictureItem& p) {
+    host_.surface.Fill(kOld);
+    auto item = Link<ShowPictureItem>(p, 5, 5);
+    EXPECT_EQ(Play(*item), 1);
+    return host_.surface.At(5 + 7, 5 + 3);
+  };
+  PictureItem p[4];
+  for (int i = 0; i < 4; ++i) {
+    SetData(p[i], bytes);
+    ASSERT_TRUE(p[i].prepare(list_)) << i;
+    EXPECT_EQ(p[i].keptCompressed(), i == 3) << i;
+  }
+  EXPECT_EQ(list_.decodedPixels, 3 * 40 * 30);
+  EXPECT_FALSE(p[3].bitmap);
+  EXPECT_EQ(p[3].bitmapSize(), (PictureItem::Size{40, 30}));
+  EXPECT_TRUE(messages_.shown.empty());
+  EXPECT_EQ(show(p[3]), Pat(7, 3));
+  EXPECT_EQ(show(p[0]), Pat(7, 3));
+  EXPECT_TRUE(testsupport::HoldsNoFiles(dir_ / "tmp"));
+  list_.Clear();
+  EXPECT_EQ(list_.decodedPixels, 0);
+}
+
+// The cache decodes ahead what the walk will show, loops followed as their counters stand.
+TEST_F(Picture, TheCacheFollowsTheWalkThroughLoops) {
+  SceneList list;
+  list.pictureBudgetPixels = 0;  // every picture keeps its bytes
+  std::vector<PictureItem*> pictures;
+  const auto bytes = Encoded(4, 4, false);
+  for (int i = 0; i < 3; ++i) {
+    list.Append(list.Create(kPictureItem));
+    pictures.push_back(static_cast<PictureItem*>(&list.at(list.size() - 1)));
+    SetData(*pictures.back(), bytes);
+  }
+  auto showOf = [&](int k) {
+    list.Append(list.Create(kShowPictureItem));
+    list.at(list.size() - 1).setLink(pictures[static_cast<size_t>(k)]);
+  };
+  // 3: loop start, 4: show 0, 5: loop end (twice round), 6: show 1, 7: show 2
+  list.Append(list.Create(kLoopStartItem));
+  showOf(0);
+  list.Append(list.Create(kLoopEndItem));
+  showOf(1);
+  showOf(2);
+  for (size_t j = 0; j < list.size(); ++j) list.at(j).index = static_cast<int32_t>(j);
+  ASSERT_EQ(PrepareItems(list), -1);
+  for (const PictureItem* p : pictures) ASSERT_TRUE(p->keptCompressed());
+  auto& end = static_cast<LoopEndItem&>(list.at(5));
+  ASSERT_EQ(end.repeat.loopStart, 3);
+  end.repeat.repeatCount = 2;
+  using Order = std::vector<const PictureItem*>;
+  const PictureCache& cache = list.pictureCache();
+  EXPECT_EQ(cache.Upcoming(0, 8), (Order{pictures[0], pictures[1], pictures[2]}));
+  EXPECT_EQ(cache.Upcoming(6, 8), (Order{pictures[1], pictures[2]}));
+  EXPECT_EQ(cache.Upcoming(4, 1), (Order{pictures[0]}));
+  // An endless loop around one picture: the walk never gets past it.
+  end.repeat.endless = 1;
+  EXPECT_EQ(cache.Upcoming(4, 8), (Order{pictures[0]}));
+  end.repeat.endless = 0;
+  // A loop that still goes round 4 times before the last picture (counter at 1 of 5).
+  end.repeat.repeatCount = 5;
+  end.repeat.counter = 1;
+  EXPECT_EQ(cache.Upcoming(5, 8), (Order{pictures[0], pictures[1], pictures[2]}));
+  list.Clear();
 }
 
 }  // namespace

@@ -265,7 +265,6 @@ Show ParseManifest(const json& doc, const std::filesystem::path& baseDir,
       top.Fail("keepPictureBytes", "must be true or false");
     keepPictureBytes = doc.at("keepPictureBytes").get<bool>();
   }
-  int64_t decodedPixels = 0;
   if (!doc.contains("items")) top.Fail("items", "missing");
   const json& items = doc.at("items");
   if (!items.is_array()) top.Fail("items", "must be an array");
@@ -357,13 +356,6 @@ Show ParseManifest(const json& doc, const std::filesystem::path& baseDir,
           if (options.notes && !packed.note.empty())
             options.notes->push_back("item " + std::to_string(index) + " (\"" + utf8Name + "\"), " +
                                      full.string() + ": " + packed.note);
-          // The player holds every picture of a show at once, within its budget.
-          decodedPixels += int64_t{packed.width} * packed.height;
-          if (decodedPixels > scene::kPictureBudgetPixels)
-            r.Fail("file", full.string() + ": the show's pictures would hold more than " +
-                               std::to_string(scene::kPictureBudgetPixels) +
-                               " pixels together, more than the player loads; use fewer "
-                               "pictures or scale them down with --max-size 1920x1080");
         }
         file.data = scene::DataBlock::Of(bytes.data(), bytes.size());
         file.dataSize = static_cast<int32_t>(bytes.size());

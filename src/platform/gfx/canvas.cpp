@@ -154,6 +154,20 @@ bool ClipCopy(int& x, int& y, int& w, int& h, int& sx, int& sy, const Rect& srcB
   return true;
 }
 
+// h rows of w pixels between buffers that do not overlap.
+void CopyRows(Pixel* d, size_t dstStride, const Pixel* s, size_t srcStride, int w, int h) {
+  // A copy call per row costs far more than the few pixels of a narrow column; fixed
+  // widths keep such rows to plain moves.
+  if (w == 1) {
+    for (int i = 0; i < h; ++i, s += srcStride, d += dstStride) *d = *s;
+  } else if (w == kNarrowCopy) {
+    for (int i = 0; i < h; ++i, s += srcStride, d += dstStride) std::copy_n(s, kNarrowCopy, d);
+  } else {
+    for (int i = 0; i < h; ++i, s += srcStride, d += dstStride)
+      std::memcpy(d, s, static_cast<size_t>(w) * sizeof(Pixel));
+  }
+}
+
 // Dash patterns of cosmetic pens, alternating on and off lengths in pixels.
 struct DashPattern {
   std::array<int, 6> lengths;
@@ -286,7 +300,6 @@ void Canvas::BitBlt(int x, int y, int w, int h, const Surface& src, int sx, int 
 
 void Canvas::CopyRect(int x, int y, int w, int h, const Surface& src, int sx, int sy) {
   if (!ClipCopy(x, y, w, h, sx, sy, Bounds(src), Bounds(target_))) return;
-  const size_t srcStride = src.Stride(), dstStride = target_.Stride();
   if (&src == &target_) {
     // Rows away from the overlap; memmove within a row.
     const bool upward = sy < y;
@@ -296,19 +309,16 @@ void Canvas::CopyRect(int x, int y, int w, int h, const Surface& src, int sx, in
                    static_cast<size_t>(w) * sizeof(Pixel));
     }
   } else {
-    const Pixel* s = src.Row(sy) + sx;
-    Pixel* d = target_.Row(y) + x;
-    // A copy call per row costs far more than the few pixels of a narrow column; fixed
-    // widths keep such rows to plain moves.
-    if (w == 1) {
-      for (int i = 0; i < h; ++i, s += srcStride, d += dstStride) *d = *s;
-    } else if (w == kNarrowCopy) {
-      for (int i = 0; i < h; ++i, s += srcStride, d += dstStride) std::copy_n(s, kNarrowCopy, d);
-    } else {
-      for (int i = 0; i < h; ++i, s += srcStride, d += dstStride)
-        std::memcpy(d, s, static_cast<size_t>(w) * sizeof(Pixel));
-    }
+    CopyRows(target_.Row(y) + x, target_.Stride(), src.Row(sy) + sx, src.Stride(), w, h);
   }
+  MarkDirty(Rect{x, y, x + w, y + h});
+}
+
+void Canvas::CopyPixels(int x, int y, int w, int h, const Pixel* src, size_t stride) {
+  int sx = 0, sy = 0;
+  if (!src || !ClipCopy(x, y, w, h, sx, sy, Rect{0, 0, w, h}, Bounds(target_))) return;
+  CopyRows(target_.Row(y) + x, target_.Stride(), src + static_cast<size_t>(sy) * stride + sx,
+           stride, w, h);
   MarkDirty(Rect{x, y, x + w, y + h});
 }
 

@@ -85,6 +85,9 @@ class Canvas {
   // BitBlt with SRCCOPY: the one plain copy every copy path shares. Clipped to src and the
   // target; within one surface the rows are walked away from the overlap.
   void CopyRect(int x, int y, int w, int h, const Surface& src, int sx, int sy);
+  // Copies a w x h picture held in rows of `stride` pixels (a decoder's own buffer) to
+  // (x, y), SRCCOPY, clipped to the target: CopyRect's copy for a buffer of no surface.
+  void CopyPixels(int x, int y, int w, int h, const Pixel* src, size_t stride);
   // Stretches src (sx, sy, sw, sh) onto (x, y, w, h), nearest pixel (COLORONCOLOR).
   void StretchBlt(int x, int y, int w, int h, const Surface& src, int sx, int sy, int sw, int sh,
                   uint32_t rop);

@@ -111,13 +111,18 @@ bool Display::GetMessage(Message& out, std::chrono::milliseconds timeout) {
   const auto frame = std::chrono::microseconds(1'000'000 / refreshRate_);
   std::vector<Message> arrived;
   for (;;) {
+    bool got = false;
     {
       std::lock_guard<std::mutex> lock(queueMutex_);
       if (!queue_.empty()) {
+        got = true;
         out = queue_.front();
         queue_.pop_front();
-        return true;
       }
+    }
+    if (got) {
+      if (out.message == WM_MOUSEMOVE) NotePointer(out.x, out.y);
+      return true;
     }
     auto now = SteadyClock::now();
     ApplyCursor();
@@ -234,6 +239,8 @@ void Display::SetOverlay(const gfx::Surface& image, int x, int y, int layer) {
     dirty_ =
         gfx::Union(dirty_, gfx::Intersect(gfx::Union(old, it->Area()), {0, 0, Width(), Height()}));
   }
+  // A dialog over the clip shows its own cursor.
+  if (pointerKnown_) NotePointer(pointerX_, pointerY_);
   backend_->Wake();
 }
 
@@ -246,6 +253,7 @@ void Display::ClearOverlay(int layer) {
     dirty_ = gfx::Union(dirty_, gfx::Intersect(it->Area(), {0, 0, Width(), Height()}));
     overlays_.erase(it);
   }
+  if (pointerKnown_) NotePointer(pointerX_, pointerY_);
   backend_->Wake();
 }
 
@@ -284,7 +292,40 @@ int Display::ShowCursor(bool show) {
 
 bool Display::CursorVisible() const {
   std::lock_guard<std::mutex> lock(cursorMutex_);
-  return cursorCount_ >= 0 && cursorId_ != kBlankCursor;
+  return cursorCount_ >= 0 && cursorId_ != kBlankCursor && !overBlankArea_;
+}
+
+void Display::SetBlankCursorArea(const gfx::Rect& area) {
+  {
+    std::lock_guard<std::mutex> lock(cursorMutex_);
+    blankArea_ = area;
+  }
+  // Whether the pointer now rests over it is decided where the pointer is known.
+  if (pointerKnown_) NotePointer(pointerX_, pointerY_);
+  backend_->Wake();
+}
+
+bool Display::OverOverlay(int x, int y) {
+  std::lock_guard<std::mutex> lock(screenMutex_);
+  for (const Overlay& o : overlays_) {
+    const gfx::Rect a = o.Area();
+    if (x >= a.left && x < a.right && y >= a.top && y < a.bottom) return true;
+  }
+  return false;
+}
+
+void Display::NotePointer(int x, int y) {
+  pointerKnown_ = true;
+  pointerX_ = x;
+  pointerY_ = y;
+  const bool overlay = OverOverlay(x, y);
+  std::lock_guard<std::mutex> lock(cursorMutex_);
+  const gfx::Rect& a = blankArea_;
+  const bool over = !overlay && x >= a.left && x < a.right && y >= a.top && y < a.bottom;
+  if (over != overBlankArea_) {
+    overBlankArea_ = over;
+    cursorChanged_ = true;
+  }
 }
 
 void Display::ApplyCursor() {
@@ -295,7 +336,7 @@ void Display::ApplyCursor() {
     if (!cursorChanged_) return;
     cursorChanged_ = false;
     id = cursorId_;
-    visible = cursorCount_ >= 0 && cursorId_ != kBlankCursor;
+    visible = cursorCount_ >= 0 && cursorId_ != kBlankCursor && !overBlankArea_;
   }
   backend_->ApplyCursor(visible, id);
 }

@@ -130,13 +130,21 @@ class Display {
   // applied by the UI thread.
   void SetCursor(int cursorId);
   int ShowCursor(bool show);
+  // Whether the cursor shows where the pointer is now.
   bool CursorVisible() const;
+  // A part of the screen with a transparent cursor of its own (a clip's window): the
+  // cursor is hidden while the pointer rests there, unless an overlay (a dialog) lies
+  // above that point. An empty rectangle removes it. Any thread.
+  void SetBlankCursorArea(const gfx::Rect& area);
 
  private:
   Display(DisplayMode mode, std::unique_ptr<DisplayBackend> backend, int width, int height);
   void PresentIfDue(std::chrono::steady_clock::time_point now, bool force);
   bool ScreenChangePending();
   void ApplyCursor();
+  // Where the pointer is, from the mouse messages that the UI thread takes.
+  void NotePointer(int x, int y);
+  bool OverOverlay(int x, int y);
 
   DisplayMode mode_;
   std::unique_ptr<DisplayBackend> backend_;
@@ -160,6 +168,10 @@ class Display {
   int cursorId_ = kArrowCursor;
   int cursorCount_ = 0;
   bool cursorChanged_ = true;
+  gfx::Rect blankArea_{};
+  bool overBlankArea_ = false;  // pointer in blankArea_ and under no overlay
+  std::atomic<bool> pointerKnown_{false};
+  std::atomic<int> pointerX_{0}, pointerY_{0};
 
   std::chrono::steady_clock::time_point lastPresent_{};  // last try, made or not
   std::chrono::steady_clock::time_point lastShown_{};    // last present made

@@ -1,5 +1,7 @@
 #include "platform/video/clip_decoder.h"
 
+#include "platform/video/clip_input.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -13,47 +15,15 @@ extern "C" {
 #include <mutex>
 
 namespace video {
-namespace {
 
-constexpr auto kDefaultFrameDuration = std::chrono::milliseconds(40);
-
-struct FormatCloser {
-  void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
-};
-struct CodecFreer {
-  void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct FrameFreer {
-  void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-struct PacketFreer {
-  void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
-struct AvFreer {
-  void operator()(uint8_t* p) const { av_free(p); }
-};
-struct ScaleFreer {
-  void operator()(SwsContext* s) const { sws_freeContext(s); }
-};
-
-std::string AvError(int code) {
+std::string AvErrorText(int code) {
   char text[AV_ERROR_MAX_STRING_SIZE] = {};
   av_strerror(code, text, sizeof text);
   return text;
 }
 
-// One open of the file: what Rewind makes again.
-struct Reading {
-  std::unique_ptr<AVFormatContext, FormatCloser> format;
-  std::unique_ptr<AVCodecContext, CodecFreer> codec;
-  int stream = -1;
-  AVRational timeBase{1, 1};
-  bool draining = false;
-  bool ended = false;
-};
-
-ClipError OpenReading(const std::string& path, const ClipLimits& limits, Reading& r,
-                      std::string* detail) {
+ClipError OpenClipInput(const std::string& path, const ClipLimits& limits, AVMediaType kind,
+                        ClipInput& r, std::string* detail) {
   // A damaged clip makes the libraries talk on stderr; the player shows no clip errors.
   static std::once_flag quiet;
   std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
@@ -74,7 +44,7 @@ ClipError OpenReading(const std::string& path, const ClipLimits& limits, Reading
   int rc = avformat_open_input(&raw, ("file:" + path).c_str(), avi, &options);
   av_dict_free(&options);
   if (rc < 0) {
-    if (detail) *detail = AvError(rc);
+    if (detail) *detail = AvErrorText(rc);
     if (rc == AVERROR(ENOENT) || rc == AVERROR(EACCES) || rc == AVERROR(EISDIR))
       return ClipError::kCannotOpen;
     // The demuxer says so when the header declares more streams than max_streams.
@@ -84,9 +54,9 @@ ClipError OpenReading(const std::string& path, const ClipLimits& limits, Reading
   if (static_cast<int>(r.format->nb_streams) > limits.maxStreams) return ClipError::kTooLarge;
 
   const AVCodec* decoder = nullptr;
-  rc = av_find_best_stream(r.format.get(), AVMEDIA_TYPE_VIDEO, -1, -1, &decoder, 0);
+  rc = av_find_best_stream(r.format.get(), kind, -1, -1, &decoder, 0);
   if (rc < 0 || !decoder) {
-    if (detail) *detail = rc < 0 ? AvError(rc) : "no decoder";
+    if (detail) *detail = rc < 0 ? AvErrorText(rc) : "no decoder";
     return ClipError::kNoVideo;
   }
   r.stream = rc;
@@ -95,8 +65,10 @@ ClipError OpenReading(const std::string& path, const ClipLimits& limits, Reading
   }
   AVStream* st = r.format->streams[r.stream];
   const AVCodecParameters* par = st->codecpar;
-  if (par->width <= 0 || par->height <= 0) return ClipError::kNoVideo;
-  if (par->width > limits.maxWidth || par->height > limits.maxHeight) return ClipError::kTooLarge;
+  if (kind == AVMEDIA_TYPE_VIDEO) {
+    if (par->width <= 0 || par->height <= 0) return ClipError::kNoVideo;
+    if (par->width > limits.maxWidth || par->height > limits.maxHeight) return ClipError::kTooLarge;
+  }
   r.timeBase = st->time_base.num > 0 && st->time_base.den > 0 ? st->time_base : AVRational{1, 25};
 
   r.codec.reset(avcodec_alloc_context3(decoder));
@@ -108,11 +80,47 @@ ClipError OpenReading(const std::string& path, const ClipLimits& limits, Reading
   r.codec->max_pixels = static_cast<int64_t>(limits.maxWidth) * limits.maxHeight;
   rc = avcodec_open2(r.codec.get(), decoder, nullptr);
   if (rc < 0) {
-    if (detail) *detail = AvError(rc);
+    if (detail) *detail = AvErrorText(rc);
     return ClipError::kNoVideo;
   }
   return ClipError::kNone;
 }
+
+bool ReceiveClipFrame(ClipInput& r, AVPacket* packet, AVFrame* frame) {
+  if (r.ended) return false;
+  for (;;) {
+    int rc = avcodec_receive_frame(r.codec.get(), frame);
+    if (rc == 0) return true;
+    if (rc != AVERROR(EAGAIN) || r.draining) {
+      r.ended = true;
+      return false;
+    }
+    rc = av_read_frame(r.format.get(), packet);
+    if (rc < 0) {
+      avcodec_send_packet(r.codec.get(), nullptr);
+      r.draining = true;
+      continue;
+    }
+    if (packet->stream_index == r.stream) {
+      // A damaged packet is skipped; the next key picture repairs the clip.
+      avcodec_send_packet(r.codec.get(), packet);
+    }
+    av_packet_unref(packet);
+  }
+}
+
+namespace {
+
+constexpr auto kDefaultFrameDuration = std::chrono::milliseconds(40);
+
+struct AvFreer {
+  void operator()(uint8_t* p) const { av_free(p); }
+};
+struct ScaleFreer {
+  void operator()(SwsContext* s) const { sws_freeContext(s); }
+};
+
+using Reading = ClipInput;
 
 class FfmpegClipDecoder final : public ClipDecoder {
  public:
@@ -139,47 +147,51 @@ class FfmpegClipDecoder final : public ClipDecoder {
   std::chrono::nanoseconds FrameDuration() const override { return frameDuration_; }
 
   bool NextFrame(uint32_t* pixels, size_t stride, std::chrono::nanoseconds* time) override {
-    if (r_.ended) return false;
-    for (;;) {
-      int rc = avcodec_receive_frame(r_.codec.get(), frame_.get());
-      if (rc == 0) {
-        const bool ok = Convert(pixels, stride);
-        const int64_t pts = frame_->best_effort_timestamp;
-        av_frame_unref(frame_.get());
-        if (!ok) continue;  // a picture that cannot be converted is dropped
-        *time = TimeOf(pts);
-        return true;
+    std::chrono::nanoseconds t{};
+    while (DecodeNext(&t)) {
+      size_t from = 0;
+      const uint32_t* rows = ConvertHeld(&from);
+      if (!rows) continue;  // a picture that cannot be converted is dropped
+      for (int y = 0; y < height_; ++y) {
+        std::memcpy(pixels + static_cast<size_t>(y) * stride, rows + static_cast<size_t>(y) * from,
+                    static_cast<size_t>(width_) * 4);
       }
-      if (rc != AVERROR(EAGAIN) || r_.draining) {
-        r_.ended = true;
-        return false;
-      }
-      rc = av_read_frame(r_.format.get(), packet_.get());
-      if (rc < 0) {
-        avcodec_send_packet(r_.codec.get(), nullptr);
-        r_.draining = true;
-        continue;
-      }
-      if (packet_->stream_index == r_.stream) {
-        // A damaged packet is skipped; the next key picture repairs the clip.
-        avcodec_send_packet(r_.codec.get(), packet_.get());
-      }
-      av_packet_unref(packet_.get());
+      *time = t;
+      return true;
     }
+    return false;
+  }
+
+  bool DecodeNext(std::chrono::nanoseconds* time) override {
+    av_frame_unref(frame_.get());
+    held_ = false;
+    if (!ReceiveClipFrame(r_, packet_.get(), frame_.get())) return false;
+    held_ = true;
+    *time = TimeOf(frame_->best_effort_timestamp);
+    return true;
+  }
+
+  const uint32_t* ConvertHeld(size_t* stride) override {
+    if (!held_ || !Convert()) return nullptr;
+    *stride = paddedBytes_ / 4;
+    return reinterpret_cast<const uint32_t*>(converted_.get());
   }
 
   bool Rewind() override {
     Reading again;
-    if (OpenReading(path_, limits_, again, nullptr) != ClipError::kNone) return false;
+    if (OpenClipInput(path_, limits_, AVMEDIA_TYPE_VIDEO, again, nullptr) != ClipError::kNone)
+      return false;
     const AVCodecParameters* par = again.format->streams[again.stream]->codecpar;
     if (par->width != width_ || par->height != height_) return false;
+    av_frame_unref(frame_.get());
+    held_ = false;
     r_ = std::move(again);
     haveTime_ = false;
     return true;
   }
 
  private:
-  bool Convert(uint32_t* pixels, size_t stride) {
+  bool Convert() {
     const int w = frame_->width, h = frame_->height;
     if (w <= 0 || h <= 0 || w > limits_.maxWidth || h > limits_.maxHeight) return false;
     if (frame_->format < 0) return false;
@@ -189,22 +201,16 @@ class FfmpegClipDecoder final : public ClipDecoder {
                                       AV_PIX_FMT_BGR0, SWS_BILINEAR, nullptr, nullptr, nullptr));
     if (!scale_) return false;
     // libswscale's vector code may write past the end of a row: it converts into an
-    // aligned, padded picture of its own, copied to the caller's rows after.
+    // aligned, padded picture of its own, which callers read row by row.
     const size_t rowBytes = static_cast<size_t>(width_) * 4;
-    const size_t padded = (rowBytes + 64 + 63) / 64 * 64;
+    paddedBytes_ = (rowBytes + 64 + 63) / 64 * 64;
     if (!converted_) {
-      converted_.reset(static_cast<uint8_t*>(av_malloc(padded * (height_ + 1))));
+      converted_.reset(static_cast<uint8_t*>(av_malloc(paddedBytes_ * (height_ + 1))));
       if (!converted_) return false;
     }
     uint8_t* dst[4] = {converted_.get(), nullptr, nullptr, nullptr};
-    const int dstStride[4] = {static_cast<int>(padded), 0, 0, 0};
-    if (sws_scale(scale_.get(), frame_->data, frame_->linesize, 0, h, dst, dstStride) != height_)
-      return false;
-    for (int y = 0; y < height_; ++y) {
-      std::memcpy(pixels + static_cast<size_t>(y) * stride, converted_.get() + y * padded,
-                  rowBytes);
-    }
-    return true;
+    const int dstStride[4] = {static_cast<int>(paddedBytes_), 0, 0, 0};
+    return sws_scale(scale_.get(), frame_->data, frame_->linesize, 0, h, dst, dstStride) == height_;
   }
 
   std::chrono::nanoseconds TimeOf(int64_t pts) {
@@ -237,6 +243,8 @@ class FfmpegClipDecoder final : public ClipDecoder {
   std::unique_ptr<AVPacket, PacketFreer> packet_{av_packet_alloc()};
   std::unique_ptr<SwsContext, ScaleFreer> scale_;
   std::unique_ptr<uint8_t, AvFreer> converted_;
+  size_t paddedBytes_ = 0;
+  bool held_ = false;
   bool haveTime_ = false;
   int64_t startPts_ = 0;
   std::chrono::nanoseconds lastTime_{0};
@@ -265,7 +273,7 @@ std::string ClipErrorText(int code) {
 std::unique_ptr<ClipDecoder> ClipDecoder::Open(const std::string& path, ClipError* error,
                                                std::string* detail, const ClipLimits& limits) {
   Reading r;
-  ClipError e = OpenReading(path, limits, r, detail);
+  ClipError e = OpenClipInput(path, limits, AVMEDIA_TYPE_VIDEO, r, detail);
   std::unique_ptr<FfmpegClipDecoder> d;
   if (e == ClipError::kNone) {
     d = std::make_unique<FfmpegClipDecoder>(path, limits, std::move(r));

@@ -50,6 +50,13 @@ class ClipDecoder {
   // gives its time from the start of the clip. False at the end of the clip (or at the
   // first error: the rest of a damaged clip is dropped).
   virtual bool NextFrame(uint32_t* pixels, size_t stride, std::chrono::nanoseconds* time) = 0;
+  // The same in two steps, so that a player converts only the pictures it shows, when it
+  // shows them: DecodeNext holds the next picture as decoded and gives its time;
+  // ConvertHeld converts the held picture into rows of the decoder's own (Width() x
+  // Height() pixels, *stride a row), valid until the next ConvertHeld or Rewind. Null when
+  // the held picture cannot be converted, or none is held.
+  virtual bool DecodeNext(std::chrono::nanoseconds* time) = 0;
+  virtual const uint32_t* ConvertHeld(size_t* stride) = 0;
   // How long the last picture stays (from the clip's frame rate), for the end of a pass.
   virtual std::chrono::nanoseconds FrameDuration() const = 0;
   // Back to the first picture; false when the clip cannot be read again.

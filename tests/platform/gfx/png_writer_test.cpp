@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <utility>
 #include <vector>
 
 namespace gfx {
@@ -73,6 +74,40 @@ TEST(EncodePng, EveryLevelKeepsThePixelsAndHigherLevelsAreSmaller) {
   EXPECT_LT(small, fast);
   std::vector<uint8_t> bytes;
   EXPECT_FALSE(EncodePng(Surface(), 1, &bytes));
+}
+
+// The fast level's own row filter over every byte value next to every other: sizes from
+// one pixel up, full-range random pixels, read back by libpng (which checks the CRCs).
+TEST(EncodePng, FastLevelKeepsFullRangePixels) {
+  uint32_t seed = 7;
+  for (const auto [w, h] :
+       {std::pair{1, 1}, std::pair{2, 3}, std::pair{17, 5}, std::pair{640, 4}}) {
+    SCOPED_TRACE(testing::Message() << w << "x" << h);
+    Surface s(w, h);
+    for (int y = 0; y < h; ++y) {
+      for (int x = 0; x < w; ++x) {
+        seed = seed * 1103515245 + 12345;
+        // Every other pixel at an extreme, so that 0x00 - 0xFF and 0xFF - 0x00 both occur.
+        s.At(x, y) = (x & 1) ? ((seed >> 7) & 1 ? 0xFFFFFF : 0) : (seed >> 5) & 0xFFFFFF;
+      }
+    }
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(EncodePng(s, 1, &bytes));
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    ASSERT_TRUE(png_image_begin_read_from_memory(&image, bytes.data(), bytes.size()));
+    ASSERT_EQ(image.width, static_cast<uint32_t>(w));
+    ASSERT_EQ(image.height, static_cast<uint32_t>(h));
+    image.format = PNG_FORMAT_RGB;
+    std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(image));
+    ASSERT_TRUE(png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr));
+    for (int y = 0; y < h; ++y) {
+      for (int x = 0; x < w; ++x) {
+        const uint8_t* p = &rgb[(static_cast<size_t>(y) * w + x) * 3];
+        ASSERT_EQ(MakePixel(p[0], p[1], p[2]), s.At(x, y)) << x << "," << y;
+      }
+    }
+  }
 }
 
 TEST(WritePng, FailuresAreReportedAndLeaveNoFile) {

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <functional>
 #include <thread>
 
 #include "platform/ui/sdl_message_presenter.h"
@@ -163,6 +164,57 @@ TEST(Cursor, CountAndResourceDecideVisibility) {
   EXPECT_FALSE(d->CursorVisible());
   EXPECT_EQ(d->ShowCursor(true), 0);
   EXPECT_TRUE(d->CursorVisible());
+}
+
+// A clip's transparent cursor hides the pointer over its area only, never over a dialog
+// that lies above it, and only while the window's own cursor would show.
+TEST(Cursor, TransparentAreaHidesThePointerOverItOnly) {
+  struct Step {
+    const char* what;
+    std::function<void(Display&)> act;
+    bool visible;
+  };
+  auto move = [](int x, int y) {
+    return [x, y](Display& d) {
+      d.PostMessage({WM_MOUSEMOVE, 0, x, y, 0});
+      Message m;
+      ASSERT_TRUE(d.GetMessage(m, milliseconds(0)));
+    };
+  };
+  gfx::Surface dialog(20, 10, 0xC0C0C0);
+  const std::vector<Step> steps = {
+      {"pointer outside, no area", move(5, 5), true},
+      {"area set away from the pointer",
+       [](Display& d) {
+         d.SetBlankCursorArea({10, 10, 40, 30});
+       },
+       true},
+      {"pointer enters the area", move(10, 10), false},
+      {"pointer on the area's far edge", move(39, 29), false},
+      {"pointer just past it", move(40, 29), true},
+      {"back inside", move(20, 20), false},
+      {"a dialog opens over the pointer", [&](Display& d) { d.SetOverlay(dialog, 15, 15); }, true},
+      {"pointer inside the area beside the dialog", move(12, 12), false},
+      {"over the dialog again", move(20, 20), true},
+      {"the dialog closes", [](Display& d) { d.ClearOverlay(); }, false},
+      {"the area goes", [](Display& d) { d.SetBlankCursorArea({}); }, true},
+      {"a new area under the resting pointer",
+       [](Display& d) {
+         d.SetBlankCursorArea({0, 0, 64, 48});
+       },
+       false},
+  };
+  auto d = Headless();
+  ASSERT_TRUE(d);
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.what);
+    step.act(*d);
+    EXPECT_EQ(d->CursorVisible(), step.visible);
+  }
+  // The window's own hidden cursor stays hidden outside the area.
+  d->SetBlankCursorArea({});
+  d->SetCursor(kBlankCursor);
+  EXPECT_FALSE(d->CursorVisible());
 }
 
 // The SDL window backend on SDL's dummy video driver: no X server needed.
