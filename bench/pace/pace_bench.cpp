@@ -17,24 +17,13 @@
 #include "app/saver_window.h"
 #include "app/scene_thread.h"
 #include "scene/scene_list.h"
+#include "support/quiet_host.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-struct NullHost : app::SaverWindowHost {
-  int32_t ProfileInt(const std::string&, const std::string&, int32_t d) override { return d; }
-  std::string ProfileString(const std::string&, const std::string&) override { return ""; }
-  uint32_t ScreenSaveUsePassword() override { return 0; }
-  void Post(const ui::Message&) override {}
-  bool AskPassword(const std::string&) override { return true; }
-  void ShowArrowCursor(bool) override {}
-  void CursorPosition(int32_t&, int32_t&) override {}
-  void DestroyWindow() override {}
-  void WindowDestroyed() override {}
-  void SetPendingUrl(const std::string&) override {}
-  void EraseBackground(gfx::COLORREF, uint32_t) override {}
-};
+using NullHost = testsupport::QuietHost;
 
 double ThreadCpuSeconds() {
   timespec ts{};
@@ -98,7 +87,12 @@ void BM_PaceVsSleepFor(benchmark::State& state) {
   state.counters["sleep_cpu_share"] = sleep.cpuShare;
   state.counters["p99_ratio_pace_to_sleep"] = pace.p99ErrorUs / std::max(sleep.p99ErrorUs, 1e-9);
 }
-BENCHMARK(BM_PaceVsSleepFor)->Arg(10)->Arg(100)->Arg(1000)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PaceVsSleepFor)
+    ->Arg(10)
+    ->Arg(100)
+    ->Arg(1000)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 
 #if defined(SP_PLAYER) && defined(SP_SCENEPACK)
 // A real-time show of pauses and colour changes, headless, for SP_SHOW_SECONDS (30 by
@@ -127,7 +121,8 @@ double ChildCpuShare(const std::vector<std::string>& args, double seconds) {
 
 void BM_RealTimeShowCpu(benchmark::State& state) {
   namespace fs = std::filesystem;
-  const double seconds = std::getenv("SP_SHOW_SECONDS") ? std::atof(std::getenv("SP_SHOW_SECONDS")) : 30;
+  const double seconds =
+      std::getenv("SP_SHOW_SECONDS") ? std::atof(std::getenv("SP_SHOW_SECONDS")) : 30;
   fs::path dir = fs::temp_directory_path() / ("sp-bench-pace-" + std::to_string(getpid()));
   fs::create_directories(dir / "config");
   std::ofstream(dir / "show.json") << R"({"items": [
@@ -139,7 +134,8 @@ void BM_RealTimeShowCpu(benchmark::State& state) {
     {"class": "LoopEndItem", "endless": 1}]})";
   std::string arc = (dir / "show.arc").string();
   std::system((std::string(SP_SCENEPACK) + " " + (dir / "show.json").string() + " -o " + arc +
-               " --archive-only").c_str());
+               " --archive-only")
+                  .c_str());
   setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
   double player = 0, idle = 0;
   const std::string secs = std::to_string(seconds);

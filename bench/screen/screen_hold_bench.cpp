@@ -26,6 +26,7 @@
 #include "scene/play_host.h"
 #include "scene/scene_item.h"
 #include "scene/scene_list.h"
+#include "support/quiet_host.h"
 #include "transitions/transition_engine.h"
 
 namespace {
@@ -33,19 +34,7 @@ namespace {
 using Steady = std::chrono::steady_clock;
 constexpr int kW = 1920, kH = 1080;
 
-struct NullHost : app::SaverWindowHost {
-  int32_t ProfileInt(const std::string&, const std::string&, int32_t d) override { return d; }
-  std::string ProfileString(const std::string&, const std::string&) override { return ""; }
-  uint32_t ScreenSaveUsePassword() override { return 0; }
-  void Post(const ui::Message&) override {}
-  bool AskPassword(const std::string&) override { return true; }
-  void ShowArrowCursor(bool) override {}
-  void CursorPosition(int32_t&, int32_t&) override {}
-  void DestroyWindow() override {}
-  void WindowDestroyed() override {}
-  void SetPendingUrl(const std::string&) override {}
-  void EraseBackground(gfx::COLORREF, uint32_t) override {}
-};
+using NullHost = testsupport::QuietHost;
 
 // Times every hold; a show copies the screen out as an upload would.
 class ShownScreen final : public app::ScreenAccess {

@@ -11,22 +11,11 @@
 #include "platform/gfx/canvas.h"
 #include "scene/items.h"
 #include "scene/scene_list.h"
+#include "support/quiet_host.h"
 
 namespace {
 
-struct QuietHost : app::SaverWindowHost {
-  int32_t ProfileInt(const std::string&, const std::string&, int32_t d) override { return d; }
-  std::string ProfileString(const std::string&, const std::string&) override { return ""; }
-  uint32_t ScreenSaveUsePassword() override { return 0; }
-  void Post(const ui::Message&) override {}
-  bool AskPassword(const std::string&) override { return true; }
-  void ShowArrowCursor(bool) override {}
-  void CursorPosition(int32_t&, int32_t&) override {}
-  void DestroyWindow() override {}
-  void WindowDestroyed() override {}
-  void SetPendingUrl(const std::string&) override {}
-  void EraseBackground(gfx::COLORREF, uint32_t) override {}
-};
+using QuietHost = testsupport::QuietHost;
 
 // Counts how often the scene thread lets go of the screen, which it must do to wait.
 struct CountingScreen : app::ScreenAccess {

@@ -15,6 +15,7 @@
 #include "scene/items.h"
 #include "scene/scene_list.h"
 #include "support/clip_maker.h"
+#include "support/quiet_host.h"
 
 namespace {
 
@@ -24,18 +25,7 @@ using testsupport::Near;
 const std::vector<uint32_t> kColors = {0xD02020, 0x20D020, 0x2020D0};
 constexpr int kW = 32, kH = 24;
 
-struct QuietHost : app::SaverWindowHost {
-  int32_t ProfileInt(const std::string&, const std::string&, int32_t d) override { return d; }
-  std::string ProfileString(const std::string&, const std::string&) override { return ""; }
-  uint32_t ScreenSaveUsePassword() override { return 0; }
-  void Post(const ui::Message&) override {}
-  bool AskPassword(const std::string&) override { return true; }
-  void ShowArrowCursor(bool) override {}
-  void CursorPosition(int32_t&, int32_t&) override {}
-  void DestroyWindow() override {}
-  void WindowDestroyed() override {}
-  void SetPendingUrl(const std::string&) override {}
-  void EraseBackground(gfx::COLORREF, uint32_t) override {}
+struct QuietHost : testsupport::QuietHost {
   void SetTransparentCursorArea(const gfx::Rect& area) override { cursorArea = area; }
   gfx::Rect cursorArea{};  // set and read on the scene thread
 };
