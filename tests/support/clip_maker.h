@@ -69,67 +69,83 @@ inline bool Near(uint32_t a, uint32_t b, int tolerance = 12) {
   return true;
 }
 
+// Little-endian RIFF writing for the tiny AVIs below.
+struct RiffBytes {
+  std::vector<uint8_t> b;
+  void u32(uint32_t v) {
+    for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+  }
+  void u16(uint16_t v) {
+    b.push_back(static_cast<uint8_t>(v));
+    b.push_back(static_cast<uint8_t>(v >> 8));
+  }
+  void tag(const char* t) { b.insert(b.end(), t, t + 4); }
+  // A chunk or list whose size End fills in.
+  size_t Begin(const char* id) {
+    tag(id);
+    const size_t at = b.size();
+    u32(0);
+    return at;
+  }
+  void End(size_t at) {
+    const uint32_t v = static_cast<uint32_t>(b.size() - at - 4);
+    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
+  }
+};
+
+// An AVI of headers only: the main header declares `streams` streams of width x height,
+// `streamHeaders` writes their lists, and the movie list is empty.
+template <typename StreamHeaders>
+std::vector<uint8_t> TinyAviWith(uint32_t streams, uint32_t width, uint32_t height,
+                                 StreamHeaders streamHeaders) {
+  RiffBytes r;
+  const size_t riff = r.Begin("RIFF");
+  r.tag("AVI ");
+  const size_t hdrl = r.Begin("LIST");
+  r.tag("hdrl");
+  r.tag("avih");
+  r.u32(56);
+  for (uint32_t v : {40000u, 0u, 0u, 0u, 1u, 0u, streams, 0u, width, height, 0u, 0u, 0u, 0u})
+    r.u32(v);
+  streamHeaders(r);
+  r.End(hdrl);
+  r.tag("LIST");
+  r.u32(4);
+  r.tag("movi");
+  r.End(riff);
+  return r.b;
+}
+
 // A bare AVI header with `streams` video streams of the given size and codec and no
 // pictures: what a hostile file may declare without holding anything.
 inline std::vector<uint8_t> TinyAvi(int32_t width, int32_t height, int streams,
                                     const char fourcc[4] = "MJPG") {
-  std::vector<uint8_t> b;
-  auto u32 = [&](uint32_t v) {
-    for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
-  };
-  auto u16 = [&](uint16_t v) {
-    b.push_back(static_cast<uint8_t>(v));
-    b.push_back(static_cast<uint8_t>(v >> 8));
-  };
-  auto tag = [&](const char* t) { b.insert(b.end(), t, t + 4); };
-  auto patch = [&](size_t at) {
-    const uint32_t v = static_cast<uint32_t>(b.size() - at - 4);
-    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
-  };
-  tag("RIFF");
-  const size_t riff = b.size();
-  u32(0);
-  tag("AVI ");
-  tag("LIST");
-  const size_t hdrl = b.size();
-  u32(0);
-  tag("hdrl");
-  tag("avih");
-  u32(56);
-  for (uint32_t v : {40000u, 0u, 0u, 0u, 1u, 0u, static_cast<uint32_t>(streams), 0u,
-                     static_cast<uint32_t>(width), static_cast<uint32_t>(height), 0u, 0u, 0u, 0u})
-    u32(v);
-  for (int s = 0; s < streams; ++s) {
-    tag("LIST");
-    const size_t strl = b.size();
-    u32(0);
-    tag("strl");
-    tag("strh");
-    u32(56);
-    tag("vids");
-    tag(fourcc);
-    u32(0);
-    u16(0);
-    u16(0);
-    for (uint32_t v : {0u, 1u, 25u, 0u, 1u, 0u, 0u, 0u}) u32(v);
-    for (int i = 0; i < 4; ++i) u16(0);
-    tag("strf");
-    u32(40);
-    u32(40);
-    u32(static_cast<uint32_t>(width));
-    u32(static_cast<uint32_t>(height));
-    u16(1);
-    u16(24);
-    tag(fourcc);
-    for (int i = 0; i < 5; ++i) u32(0);
-    patch(strl);
-  }
-  patch(hdrl);
-  tag("LIST");
-  u32(4);
-  tag("movi");
-  patch(riff);
-  return b;
+  const auto w = static_cast<uint32_t>(width), h = static_cast<uint32_t>(height);
+  return TinyAviWith(static_cast<uint32_t>(streams), w, h, [&](RiffBytes& r) {
+    for (int s = 0; s < streams; ++s) {
+      const size_t strl = r.Begin("LIST");
+      r.tag("strl");
+      r.tag("strh");
+      r.u32(56);
+      r.tag("vids");
+      r.tag(fourcc);
+      r.u32(0);
+      r.u16(0);
+      r.u16(0);
+      for (uint32_t v : {0u, 1u, 25u, 0u, 1u, 0u, 0u, 0u}) r.u32(v);
+      for (int i = 0; i < 4; ++i) r.u16(0);
+      r.tag("strf");
+      r.u32(40);
+      r.u32(40);
+      r.u32(w);
+      r.u32(h);
+      r.u16(1);
+      r.u16(24);
+      r.tag(fourcc);
+      for (int i = 0; i < 5; ++i) r.u32(0);
+      r.End(strl);
+    }
+  });
 }
 
 }  // namespace testsupport

@@ -77,58 +77,28 @@ TEST(ClipSound, ReadsBackAtThePlayersRate) {
 // An AVI whose one sound stream declares `channels` channels at `rate` (PCM) and holds no
 // data: what a hostile file may declare without holding anything.
 std::vector<uint8_t> TinySoundAvi(uint16_t channels, uint32_t rate) {
-  std::vector<uint8_t> b;
-  auto u32 = [&](uint32_t v) {
-    for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
-  };
-  auto u16 = [&](uint16_t v) {
-    b.push_back(static_cast<uint8_t>(v));
-    b.push_back(static_cast<uint8_t>(v >> 8));
-  };
-  auto tag = [&](const char* t) { b.insert(b.end(), t, t + 4); };
-  auto patch = [&](size_t at) {
-    const uint32_t v = static_cast<uint32_t>(b.size() - at - 4);
-    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
-  };
-  tag("RIFF");
-  const size_t riff = b.size();
-  u32(0);
-  tag("AVI ");
-  tag("LIST");
-  const size_t hdrl = b.size();
-  u32(0);
-  tag("hdrl");
-  tag("avih");
-  u32(56);
-  for (uint32_t v : {40000u, 0u, 0u, 0u, 1u, 0u, 1u, 0u, 0u, 0u, 0u, 0u, 0u, 0u}) u32(v);
-  tag("LIST");
-  const size_t strl = b.size();
-  u32(0);
-  tag("strl");
-  tag("strh");
-  u32(56);
-  tag("auds");
-  u32(0);
-  u32(0);
-  u16(0);
-  u16(0);
-  for (uint32_t v : {0u, 1u, rate, 0u, 0xFFFFFFFFu, 0u, 0u, 4u}) u32(v);
-  for (int i = 0; i < 4; ++i) u16(0);
-  tag("strf");
-  u32(16);
-  u16(1);  // PCM
-  u16(channels);
-  u32(rate);
-  u32(rate * 4);
-  u16(static_cast<uint16_t>(channels * 2));
-  u16(16);
-  patch(strl);
-  patch(hdrl);
-  tag("LIST");
-  u32(4);
-  tag("movi");
-  patch(riff);
-  return b;
+  return testsupport::TinyAviWith(1, 0, 0, [&](testsupport::RiffBytes& r) {
+    const size_t strl = r.Begin("LIST");
+    r.tag("strl");
+    r.tag("strh");
+    r.u32(56);
+    r.tag("auds");
+    r.u32(0);
+    r.u32(0);
+    r.u16(0);
+    r.u16(0);
+    for (uint32_t v : {0u, 1u, rate, 0u, 0xFFFFFFFFu, 0u, 0u, 4u}) r.u32(v);
+    for (int i = 0; i < 4; ++i) r.u16(0);
+    r.tag("strf");
+    r.u32(16);
+    r.u16(1);  // PCM
+    r.u16(channels);
+    r.u32(rate);
+    r.u32(rate * 4);
+    r.u16(static_cast<uint16_t>(channels * 2));
+    r.u16(16);
+    r.End(strl);
+  });
 }
 
 TEST(ClipSound, ClipsWithoutPlayableSoundHaveNoReader) {
