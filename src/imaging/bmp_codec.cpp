@@ -390,6 +390,22 @@ PixelBuffer ReadBmp(StreamHandle handle, int* width, int* height, int bits, Pale
   }
 }
 
+bool ReadBmpRows(StreamHandle handle, int bits, RowSink& sink) {
+  Call call;
+  if (!call) return false;
+  // Bitmaps are read whole (bottom-up files and run lengths do not come top to bottom).
+  if (bits != 24 && bits != 8) return call.Fail(kErrArgument, false);
+  int width = 0, height = 0;
+  const PixelBuffer pixels = ReadBmp(handle, &width, &height, bits, nullptr);
+  const int code = GetLastErrorCode();
+  if (!pixels) return call.Fail(code, false);
+  if (!sink.Begin(width, height)) return call.Fail(kErrNoMemory, false);
+  const size_t stride = static_cast<size_t>(width) * static_cast<size_t>(bits / 8);
+  for (int y = 0; y < height; ++y) sink.Row(pixels.data() + static_cast<size_t>(y) * stride);
+  call.Set(code);
+  return true;
+}
+
 int64_t WriteBmp(StreamHandle handle, std::span<const uint8_t> pixels, int width, int height,
                  int bits, int colours, const Palette* palette, bool /*runLength*/) {
   Call call;

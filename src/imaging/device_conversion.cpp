@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "imaging/decoder_state.h"
+#include "imaging/row_scaler.h"
 
 namespace imaging {
 namespace {
@@ -14,6 +15,10 @@ using detail::Call;
 bool PixelsFit(std::span<const uint8_t> pixels, int width, int height) {
   const size_t size = BufferSize(width, height, 3);
   return !pixels.empty() && size != 0 && pixels.size() >= size;
+}
+
+void PackRow(const uint8_t* in, gfx::Pixel* out, int width) {
+  for (int x = 0; x < width; ++x) out[x] = gfx::MakePixel(in[3 * x], in[3 * x + 1], in[3 * x + 2]);
 }
 
 }  // namespace
@@ -70,18 +75,55 @@ std::unique_ptr<gfx::Surface> PixelsToBitmap(std::span<const uint8_t> pixels, in
   } catch (const std::exception&) {  // too large for a surface, or no memory
     return call.Fail(kErrCreateDIBitmap, nullptr);
   }
-  for (int y = 0; y < height; ++y) {
-    const uint8_t* in = pixels.data() + static_cast<size_t>(y) * width * 3;
-    gfx::Pixel* o = bitmap->Row(y);
-    for (int x = 0; x < width; ++x)
-      o[x] = gfx::MakePixel(in[3 * x], in[3 * x + 1], in[3 * x + 2]);
-  }
+  for (int y = 0; y < height; ++y)
+    PackRow(pixels.data() + static_cast<size_t>(y) * width * 3, bitmap->Row(y), width);
   call.Set(kOk);
   return bitmap;
 }
 
-bool DrawPixels(gfx::Surface* dc, std::span<const uint8_t> pixels, int width, int height,
-                int x, int y, int cx, int cy) {
+BitmapSink::BitmapSink(SizeFor sizeFor) : sizeFor_(std::move(sizeFor)) {}
+BitmapSink::~BitmapSink() = default;
+
+bool BitmapSink::Begin(int width, int height) {
+  width_ = width;
+  height_ = height;
+  y_ = 0;
+  bitmap_.reset();
+  scaler_.reset();
+  try {
+    const std::optional<std::pair<int, int>> size = sizeFor_(width, height);
+    if (!size) return true;
+    const auto [w, h] = *size;
+    if (!PictureSizeAllowed(w, h) || BufferSize(w, h, 3) == 0 || BufferSize(width, height, 3) == 0)
+      return false;
+    bitmap_ = std::make_unique<gfx::Surface>(w, h);
+    // The same size scales to the very same pixels.
+    if (w != width || h != height) {
+      scaler_ = std::make_unique<RowScaler>(width, height, w, h, 3);
+      row_.resize(static_cast<size_t>(w) * 3);
+    }
+  } catch (const std::exception&) {  // no memory, or too large for a surface
+    bitmap_.reset();
+    scaler_.reset();
+    return false;
+  }
+  return true;
+}
+
+void BitmapSink::Row(const uint8_t* pixels) {
+  if (!bitmap_) return;
+  const int h = bitmap_->Height();
+  if (!scaler_) {
+    if (y_ < h) PackRow(pixels, bitmap_->Row(y_++), width_);
+    return;
+  }
+  scaler_->Push(pixels);
+  while (y_ < h && scaler_->Next(row_.data()))
+    PackRow(row_.data(), bitmap_->Row(y_++), bitmap_->Width());
+}
+
+bool DrawPixels(gfx::Surface* dc, std::span<const uint8_t> pixels, int width, int height, int x,
+                int y, int cx, int cy) {
   Call call;
   if (!call) return false;
   if (!dc || !PixelsFit(pixels, width, height)) return call.Fail(kErrArgument, false);

@@ -6,7 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -14,6 +16,8 @@
 #include "platform/gfx/surface.h"
 
 namespace imaging {
+
+class RowScaler;
 
 // Error codes left by the operations.
 enum ErrorCode : int {
@@ -165,6 +169,23 @@ PixelBuffer ReadBmp(StreamHandle handle, int* width, int* height, int bits,
 // bits 24 gives R, G, B; 8 one grey byte per pixel.
 PixelBuffer ReadJpeg(StreamHandle handle, int* width, int* height, int bits);
 
+// Takes a picture's rows as they are decoded, so that it need never be held whole.
+class RowSink {
+ public:
+  virtual ~RowSink() = default;
+  // The picture's size, before its first row; false when it cannot be taken (no memory).
+  // Must not throw.
+  virtual bool Begin(int width, int height) = 0;
+  // The next row, top to bottom (width * bytes per pixel bytes). Must not throw.
+  virtual void Row(const uint8_t* pixels) = 0;
+};
+// ReadJpeg and ReadBmp with the rows handed to sink instead of kept in a buffer: the same
+// rows (the ones a damaged picture does not reach are zero), the same error codes. True
+// when the sink was given every row (the code may still tell of damage, as ReadJpeg's
+// does with a buffer); false when the picture did not begin.
+bool ReadJpegRows(StreamHandle handle, int bits, RowSink& sink);
+bool ReadBmpRows(StreamHandle handle, int bits, RowSink& sink);
+
 // bits 24 and 16 take R, G, B pixels; 1, 4 and 8 take one palette index per pixel and need
 // a palette of at least `colours` entries. Returns the file length, 0 on failure.
 // runLength is accepted for compatibility; files are always written uncompressed.
@@ -192,6 +213,34 @@ std::unique_ptr<gfx::Surface> PixelsToBitmap(std::span<const uint8_t> pixels, in
 // Draws the top-left cx x cy of the width x height pixels at (x, y), clipped to both.
 bool DrawPixels(gfx::Surface* dc, std::span<const uint8_t> pixels, int width, int height, int x,
                 int y, int cx, int cy);
+
+// Makes a bitmap compatible with the screen of 24-bit rows given as a RowSink, scaled on
+// the way: the bitmap PixelsToBitmap makes of ResizePixels' result, without the picture
+// ever held whole.
+class BitmapSink final : public RowSink {
+ public:
+  // For the picture's own size, the size to make its bitmap at (its own for none), or
+  // nothing to read the rows only (the picture is checked, no bitmap is made).
+  using SizeFor = std::function<std::optional<std::pair<int, int>>(int width, int height)>;
+  explicit BitmapSink(SizeFor sizeFor);
+  ~BitmapSink() override;
+  bool Begin(int width, int height) override;
+  void Row(const uint8_t* pixels) override;
+
+  // The picture's own size (0 x 0 before Begin).
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+  // The bitmap made, or null.
+  std::unique_ptr<gfx::Surface> Take() { return std::move(bitmap_); }
+
+ private:
+  SizeFor sizeFor_;
+  int width_ = 0, height_ = 0;
+  int y_ = 0;  // the next bitmap row
+  std::unique_ptr<gfx::Surface> bitmap_;
+  std::unique_ptr<RowScaler> scaler_;  // when the bitmap is scaled
+  std::vector<uint8_t> row_;           // a scaled row
+};
 
 // Bilinear scaling without half-pixel offset, n bytes per pixel.
 bool ResizePixels(std::span<const uint8_t> src, int srcWidth, int srcHeight, std::span<uint8_t> dst,

@@ -25,6 +25,8 @@ using detail::Call;
 using detail::Stream;
 
 constexpr size_t kIoBufferSize = 64 * 1024;
+// Rows asked of libjpeg at once.
+constexpr JDIMENSION kRowBatch = 8;
 // libjpeg's own work memory for one picture (progressive files keep all coefficients).
 constexpr size_t kMaxLibjpegMemory = size_t{1} << 30;
 
@@ -86,7 +88,11 @@ struct ReadContext {
   size_t pixelsSize;
   uint32_t width;
   uint32_t height;
-  uint8_t* row;  // conversion row: width * components
+  uint8_t* row;   // conversion row: width * components
+  RowSink* sink;  // takes the rows instead of pixels
+  uint8_t* rows;  // kRowBatch rows for the sink
+  bool begun;     // the sink took the picture's size
+  uint32_t delivered;
   detail::ThreadState* state;
   uint64_t dataBytes;  // from the start of the picture to the end of the stream
 };
@@ -181,33 +187,47 @@ void DecodeJpeg(ReadContext& ctx) {
   jpeg_start_decompress(&ctx.cinfo);
   ctx.width = ctx.cinfo.output_width;
   ctx.height = ctx.cinfo.output_height;
-  ctx.pixels = static_cast<uint8_t*>(std::calloc(size, 1));
-  ctx.row = static_cast<uint8_t*>(
-      std::malloc(static_cast<size_t>(ctx.width) * static_cast<size_t>(comps)));
-  if (!ctx.pixels || !ctx.row) {
-    ctx.result = kErrNoMemory;
-    std::free(ctx.pixels);
-    ctx.pixels = nullptr;
-    return;
-  }
-  ctx.pixelsSize = size;
-  ctx.phase = 1;
-
   const size_t w = ctx.width;
   const size_t stride = w * static_cast<size_t>(ctx.bits / 8);
+  ctx.row = static_cast<uint8_t*>(std::malloc(w * static_cast<size_t>(comps)));
+  if (ctx.sink) {
+    // A few rows at a time for the sink: the picture is never held whole.
+    ctx.rows = static_cast<uint8_t*>(std::malloc(stride * kRowBatch));
+    ctx.begun = ctx.row && ctx.rows && ctx.sink->Begin(ctx.cinfo.output_width, ctx.height);
+    if (!ctx.begun) {
+      ctx.result = kErrNoMemory;
+      return;
+    }
+  } else {
+    ctx.pixels = static_cast<uint8_t*>(std::calloc(size, 1));
+    if (!ctx.pixels || !ctx.row) {
+      ctx.result = kErrNoMemory;
+      std::free(ctx.pixels);
+      ctx.pixels = nullptr;
+      return;
+    }
+    ctx.pixelsSize = size;
+  }
+  ctx.phase = 1;
+
   const bool direct = (ctx.bits == 24 && comps == 3) || (ctx.bits == 8 && comps == 1);
   while (ctx.cinfo.output_scanline < ctx.height) {
     const size_t y = ctx.cinfo.output_scanline;
-    uint8_t* out = ctx.pixels + y * stride;
+    uint8_t* out = ctx.sink ? ctx.rows : ctx.pixels + y * stride;
     if (direct) {
-      // Straight into the buffer, up to 8 rows per call.
-      JSAMPROW rows[8];
+      // Straight into the buffer, a few rows per call.
+      JSAMPROW rows[kRowBatch];
       JDIMENSION want = ctx.height - ctx.cinfo.output_scanline;
-      if (want > 8) want = 8;
+      if (want > kRowBatch) want = kRowBatch;
       for (JDIMENSION i = 0; i < want; ++i) rows[i] = out + i * stride;
-      if (jpeg_read_scanlines(&ctx.cinfo, rows, want) == 0) {
+      const JDIMENSION got = jpeg_read_scanlines(&ctx.cinfo, rows, want);
+      if (got == 0) {
         ctx.result = kErrTooManyRows;
         return;
+      }
+      if (ctx.sink) {
+        for (JDIMENSION i = 0; i < got; ++i) ctx.sink->Row(out + i * stride);
+        ctx.delivered += got;
       }
       continue;
     }
@@ -230,6 +250,10 @@ void DecodeJpeg(ReadContext& ctx) {
       for (size_t x = 0; x < w; ++x)
         out[x] =
             static_cast<uint8_t>(0.299 * in[3 * x] + 0.587 * in[3 * x + 1] + 0.114 * in[3 * x + 2]);
+    }
+    if (ctx.sink) {
+      ctx.sink->Row(out);
+      ++ctx.delivered;
     }
   }
   ctx.phase = 2;
@@ -348,6 +372,33 @@ struct CFree {
 
 }  // namespace
 
+namespace {
+
+using ReadContextPtr = std::unique_ptr<ReadContext, CFree<ReadContext>>;
+
+// Decodes the picture at the stream's position into pixels, or into sink when given;
+// null when no context could be had (the error is set).
+ReadContextPtr Read(Call& call, Stream* stream, int bits, RowSink* sink) {
+  call.state().readComments.clear();
+  call.state().readMarkers.clear();
+  ReadContextPtr ctx(static_cast<ReadContext*>(std::calloc(1, sizeof(ReadContext))));
+  if (!ctx) return call.Fail(kErrNoMemory, nullptr);
+  ctx->src.stream = stream;
+  ctx->bits = bits;
+  ctx->sink = sink;
+  ctx->state = &call.state();
+  const uint64_t streamSize = stream->Size();
+  ctx->dataBytes = streamSize > stream->position ? streamSize - stream->position : 0;
+  DecodeJpeg(*ctx);
+  FinishQuietly(*ctx);
+  std::free(ctx->row);
+  ctx->row = nullptr;
+  call.Set(ctx->result);
+  return ctx;
+}
+
+}  // namespace
+
 PixelBuffer ReadJpeg(StreamHandle handle, int* width, int* height, int bits) {
   Call call;
   if (!call) return {};
@@ -357,30 +408,34 @@ PixelBuffer ReadJpeg(StreamHandle handle, int* width, int* height, int bits) {
   *width = 0;
   *height = 0;
   if (bits != 24 && bits != 8) return call.Fail(kErrArgument, PixelBuffer{});
-  call.state().readComments.clear();
-  call.state().readMarkers.clear();
-
-  std::unique_ptr<ReadContext, CFree<ReadContext>> ctx(
-      static_cast<ReadContext*>(std::calloc(1, sizeof(ReadContext))));
-  if (!ctx) return call.Fail(kErrNoMemory, PixelBuffer{});
-  ctx->src.stream = stream;
-  ctx->bits = bits;
-  ctx->state = &call.state();
-  const uint64_t streamSize = stream->Size();
-  ctx->dataBytes = streamSize > stream->position ? streamSize - stream->position : 0;
-  DecodeJpeg(*ctx);
-  FinishQuietly(*ctx);
-  std::free(ctx->row);
-  ctx->row = nullptr;
-
+  const ReadContextPtr ctx = Read(call, stream, bits, nullptr);
+  if (!ctx) return {};
   PixelBuffer out = PixelBuffer::Adopt(ctx->pixels, ctx->pixelsSize);
   ctx->pixels = nullptr;
   if (out) {
     *width = static_cast<int>(ctx->width);
     *height = static_cast<int>(ctx->height);
   }
-  call.Set(ctx->result);
   return out;
+}
+
+bool ReadJpegRows(StreamHandle handle, int bits, RowSink& sink) {
+  Call call;
+  if (!call) return false;
+  Stream* stream = detail::FindStream(handle);
+  if (!stream) return call.Fail(kErrBadHandle, false);
+  if (bits != 24 && bits != 8) return call.Fail(kErrArgument, false);
+  const ReadContextPtr ctx = Read(call, stream, bits, &sink);
+  if (!ctx) return false;
+  // Rows a damaged picture did not reach stay black, as in ReadJpeg's zeroed buffer.
+  if (ctx->begun && ctx->delivered < ctx->height) {
+    const size_t stride = static_cast<size_t>(ctx->width) * static_cast<size_t>(bits / 8);
+    std::memset(ctx->rows, 0, stride);
+    for (uint32_t y = ctx->delivered; y < ctx->height; ++y) sink.Row(ctx->rows);
+  }
+  std::free(ctx->rows);
+  ctx->rows = nullptr;
+  return ctx->begun;
 }
 
 int64_t WriteJpeg(StreamHandle handle, std::span<const uint8_t> pixels, int width, int height,

@@ -219,74 +219,66 @@ PictureItem::Size PictureItem::keptTarget(Size own, int32_t screenWidth,
 
 namespace {
 
-// A JPEG or BMP from memory as 24-bit pixels; empty when it does not decode.
+// A JPEG or BMP from memory read into sink; false when it does not decode.
 // error: the reader's code (closing the stream resets the thread's).
-imaging::PixelBuffer DecodeBytes(std::span<const uint8_t> bytes, int& w, int& h, int* error) {
+bool DecodeBytes(std::span<const uint8_t> bytes, imaging::BitmapSink& sink, int* error) {
   const imaging::StreamHandle stream = imaging::OpenMemorySource(bytes);
   if (error) *error = imaging::GetLastErrorCode();
-  if (stream == imaging::kNoStream) return {};
+  if (stream == imaging::kNoStream) return false;
   const int format = imaging::DetectFormat(stream);
   imaging::SeekSource(stream, 0, 0);
-  imaging::PixelBuffer pixels;
+  bool read = false;
   if (format == imaging::kFormatJpeg)
-    pixels = imaging::ReadJpeg(stream, &w, &h, 24);
+    read = imaging::ReadJpegRows(stream, 24, sink);
   else if (format == imaging::kFormatBmp)
-    pixels = imaging::ReadBmp(stream, &w, &h, 24, nullptr);
+    read = imaging::ReadBmpRows(stream, 24, sink);
   if (error) *error = imaging::GetLastErrorCode();
   imaging::CloseSource(stream);
-  return pixels;
+  return read;
 }
 
-// The pixels scaled as showing scales a bitmap of them (Rescale): 24-bit pixels made into
-// a bitmap and read back are the same pixels, so this is the same scaling.
-std::unique_ptr<gfx::Surface> ScaledBitmap(const imaging::PixelBuffer& pixels, int w, int h,
-                                           PictureItem::Size kept) {
-  if (kept == PictureItem::Size{}) return imaging::PixelsToBitmap(pixels.span(), w, h);
-  const size_t size = imaging::BufferSize(kept.width, kept.height, 3);
-  if (size == 0) return nullptr;
-  imaging::PixelBuffer target = imaging::PixelBuffer::Allocate(size);
-  if (!target ||
-      !imaging::ResizePixels(pixels.span(), w, h, target.span(), kept.width, kept.height, 3))
-    return nullptr;
-  return imaging::PixelsToBitmap(target.span(), kept.width, kept.height);
+// The size a sink makes the bitmap at: the kept size, else the picture's own.
+std::pair<int, int> MadeSize(PictureItem::Size kept, int w, int h) {
+  return kept == PictureItem::Size{} ? std::pair{w, h} : std::pair{kept.width, kept.height};
 }
 
 }  // namespace
 
+// Scaled while it is decoded, as showing scales a bitmap of its pixels (Rescale): 24-bit
+// pixels made into a bitmap and read back are the same pixels, so this is the same scaling.
 std::unique_ptr<gfx::Surface> PictureItem::decodeKept(Size kept, int* error) const {
-  int w = 0, h = 0;
-  const imaging::PixelBuffer pixels =
-      DecodeBytes(std::span<const uint8_t>(data.data(), data.size), w, h, error);
-  if (!pixels) return nullptr;
-  std::unique_ptr<gfx::Surface> made = ScaledBitmap(pixels, w, h, kept);
-  if (!made && error) *error = imaging::kErrNoMemory;
-  return made;
+  imaging::BitmapSink sink([&](int w, int h) { return MadeSize(kept, w, h); });
+  // A picture that decodes but of which no bitmap can be made fails with kErrNoMemory.
+  if (!DecodeBytes(std::span<const uint8_t>(data.data(), data.size), sink, error)) return nullptr;
+  return sink.Take();
 }
 
 void PictureItem::prepareAhead(PrepareAhead& ahead) {
   // loadFile's decode of the same bytes, straight from memory and without its messages:
   // whatever goes wrong leaves nothing, and prepare() decodes again and says what it is.
   ahead_ = {};
-  int w = 0, h = 0;
-  imaging::PixelBuffer pixels =
-      DecodeBytes(std::span<const uint8_t>(data.data(), data.size), w, h, nullptr);
-  if (!pixels) return;
-  const Size own{w, h};
-  const Size kept = keptTarget(own, ahead.screenWidth, ahead.screenHeight);
-  const Size held = kept == Size{} ? own : kept;
-  // The pictures decoded ahead together stay within the show's budget too; beyond it only
-  // the sizes are kept (the picture decodes), and prepare() decides what it keeps.
-  const int64_t area = int64_t{held.width} * held.height;
-  if (ahead.Take(area)) {
-    std::unique_ptr<gfx::Surface> made = ScaledBitmap(pixels, w, h, kept);
-    if (!made) {
-      ahead.heldPixels -= area;
-      return;
-    }
-    ahead_.pixels = std::move(made);
+  Size kept;
+  int64_t taken = 0;
+  imaging::BitmapSink sink([&](int w, int h) -> std::optional<std::pair<int, int>> {
+    kept = keptTarget({w, h}, ahead.screenWidth, ahead.screenHeight);
+    const auto made = MadeSize(kept, w, h);
+    // The pictures decoded ahead together stay within the show's budget too; beyond it
+    // only the sizes are kept (the picture is read through), and prepare() decides what it
+    // keeps.
+    const int64_t area = int64_t{made.first} * made.second;
+    if (!ahead.Take(area)) return std::nullopt;
+    taken = area;
+    return made;
+  });
+  const bool read = DecodeBytes(std::span<const uint8_t>(data.data(), data.size), sink, nullptr);
+  std::unique_ptr<gfx::Surface> made = sink.Take();
+  if (!read || (taken && !made)) {
+    ahead.heldPixels -= taken;
+    return;
   }
+  ahead_.pixels = std::move(made);
   ahead_.decoded = true;
-  ahead_.own = own;
+  ahead_.own = {sink.Width(), sink.Height()};
   ahead_.kept = kept;
 }
 

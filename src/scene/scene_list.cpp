@@ -201,17 +201,27 @@ int PrepareInOrder(SceneList& list) {
     if (list.at(j).canPrepareAhead()) ahead.push_back(j);
   const size_t workers =
       std::min<size_t>(ahead.size(), std::max(1u, std::thread::hardware_concurrency()));
-  auto oneByOne = [&] {
-    for (size_t j = 0; j < list.size(); ++j)
-      if (!list.at(j).prepare(list)) return static_cast<int>(j);
-    return -1;
-  };
-  if (workers < 2) return oneByOne();
-
   PrepareAhead shared;
   shared.budgetPixels = list.pictureBudgetPixels - list.decodedPixels;
   shared.screenWidth = list.screenWidth;
   shared.screenHeight = list.screenHeight;
+  auto prepareAhead = [&](SceneItem& item) {
+    try {
+      item.prepareAhead(shared);
+    } catch (...) {
+      // Nothing left ahead: prepare() does the work, and reports what goes wrong.
+    }
+  };
+  // On one core the work ahead is done just before each item (it is the faster decode).
+  auto oneByOne = [&] {
+    for (size_t j = 0; j < list.size(); ++j) {
+      if (list.at(j).canPrepareAhead()) prepareAhead(list.at(j));
+      if (!list.at(j).prepare(list)) return static_cast<int>(j);
+    }
+    return -1;
+  };
+  if (workers < 2) return oneByOne();
+
   std::atomic<size_t> next{0};
   std::atomic<size_t> failedAt{SIZE_MAX};  // items after it need nothing done
   std::mutex mutex;
@@ -219,11 +229,7 @@ int PrepareInOrder(SceneList& list) {
   std::vector<char> done(ahead.size(), 0);  // guarded by mutex
   auto work = [&] {
     for (size_t k; (k = next++) < ahead.size();) {
-      try {
-        if (ahead[k] < failedAt) list.at(ahead[k]).prepareAhead(shared);
-      } catch (...) {
-        // Nothing left ahead: prepare() does the work, and reports what goes wrong.
-      }
+      if (ahead[k] < failedAt) prepareAhead(list.at(ahead[k]));
       {
         std::lock_guard lock(mutex);
         done[k] = 1;

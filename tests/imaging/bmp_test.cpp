@@ -224,6 +224,39 @@ TEST(ReadBmp, TruncatedRowsGiveAPartialBuffer) {
   EXPECT_EQ(Rgb(d), (Bytes{0, 0, 0, 0, 0, 0, 6, 5, 4, 3, 2, 1}));
 }
 
+TEST(ReadBmpRows, SameRowsAndCodesAsTheWholeRead) {
+  BmpLayout colour;
+  colour.width = 3;
+  colour.height = 2;
+  colour.data = {1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 0, 10, 11, 12, 13, 14, 15, 16, 17, 18, 0, 0, 0};
+  BmpLayout cut = colour;
+  cut.height = 4;  // two whole rows of four
+  BmpLayout indexed;
+  indexed.width = 4;
+  indexed.height = -2;
+  indexed.bits = 8;
+  indexed.table = Table(4);
+  indexed.data = {0, 1, 2, 3, 3, 2, 1, 9};
+  BmpLayout broken = colour;
+  broken.infoSize = 20;
+  for (const BmpLayout& layout : {colour, cut, indexed, broken}) {
+    const Bytes file = MakeBmp(layout);
+    const Decoded whole = DecodeBytes(file, false);
+    RowCollector rows(3);
+    StreamHandle h = OpenMemorySource(file);
+    EXPECT_EQ(ReadBmpRows(h, 24, rows), static_cast<bool>(whole.pixels));
+    EXPECT_EQ(GetLastErrorCode(), whole.error);
+    CloseSource(h);
+    EXPECT_EQ(rows.rows, Rgb(whole)) << layout.width << " x " << layout.height;
+  }
+  RowCollector refusing(3, true);
+  const Bytes file = MakeBmp(colour);
+  StreamHandle h = OpenMemorySource(file);
+  EXPECT_FALSE(ReadBmpRows(h, 24, refusing));
+  EXPECT_EQ(GetLastErrorCode(), kErrNoMemory);
+  CloseSource(h);
+}
+
 BmpLayout Rle(int bits, int width, int height, Bytes data) {
   BmpLayout s;
   s.bits = static_cast<uint16_t>(bits);
@@ -398,7 +431,8 @@ TEST(ReadBmp, SamePixelsAsAnIndependentDecoder) {
     const std::string ref = dir.File(name + ".ppm");
     const std::string opts = args.substr(0, args.rfind(' ') + 1);
     const std::string fmt = args.substr(args.rfind(' ') + 1);
-    ASSERT_EQ(RunCommand("convert " + dir.File("src.ppm") + " " + opts + fmt + bmp + " 2>/dev/null"), 0)
+    ASSERT_EQ(
+        RunCommand("convert " + dir.File("src.ppm") + " " + opts + fmt + bmp + " 2>/dev/null"), 0)
         << name;
     ASSERT_EQ(RunCommand("convert " + bmp + " -depth 8 ppm:" + ref), 0) << name;
     Ppm expect;

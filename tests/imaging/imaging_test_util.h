@@ -36,7 +36,8 @@ class TempDir {
 
 inline void WriteFile(const std::string& path, const Bytes& bytes) {
   std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 inline Bytes ReadFile(const std::string& path) {
@@ -109,6 +110,25 @@ inline Decoded DecodeBytes(const Bytes& bytes, bool jpeg, int bits = 24) {
   CloseSource(h);
   return d;
 }
+
+// Keeps the rows a row read hands over; refuses the picture when told to.
+struct RowCollector final : RowSink {
+  explicit RowCollector(int bytesPerPixel, bool refuse = false)
+      : bytesPerPixel(bytesPerPixel), refuse(refuse) {}
+  bool Begin(int w, int h) override {
+    ++begun;
+    width = w;
+    height = h;
+    return !refuse;
+  }
+  void Row(const uint8_t* p) override {
+    rows.insert(rows.end(), p, p + static_cast<size_t>(width) * bytesPerPixel);
+  }
+  int bytesPerPixel;
+  bool refuse;
+  int begun = 0, width = 0, height = 0;
+  Bytes rows;
+};
 
 inline Bytes Rgb(const Decoded& d) {
   return d.pixels ? Bytes(d.pixels.data(), d.pixels.data() + d.pixels.size()) : Bytes{};

@@ -65,8 +65,8 @@ bool RawDecode(const Bytes& file, RawJpeg* out) {
   out->components = cinfo.output_components;
   out->samples.resize(static_cast<size_t>(out->width) * out->height * out->components);
   while (cinfo.output_scanline < cinfo.output_height) {
-    JSAMPROW row = out->samples.data() + static_cast<size_t>(cinfo.output_scanline) *
-                                             out->width * out->components;
+    JSAMPROW row = out->samples.data() +
+                   static_cast<size_t>(cinfo.output_scanline) * out->width * out->components;
     jpeg_read_scanlines(&cinfo, &row, 1);
   }
   jpeg_finish_decompress(&cinfo);
@@ -116,10 +116,10 @@ TEST(ReadJpeg, SamePixelsAsDjpeg) {
   const Bytes px = TestPicture(w, h, 3);
   WritePpm(dir.File("src.ppm"), px, w, h);
   const std::vector<std::pair<std::string, std::string>> variants = {
-      {"base", "-quality 75"},      {"q95", "-quality 95 -sample 1x1"},
-      {"prog", "-progressive"},     {"grey", "-grayscale"},
-      {"restart", "-restart 2"},    {"optimize", "-optimize -quality 50"},
-      {"arith", "-arithmetic"},     {"h2v1", "-sample 2x1"},
+      {"base", "-quality 75"},   {"q95", "-quality 95 -sample 1x1"},
+      {"prog", "-progressive"},  {"grey", "-grayscale"},
+      {"restart", "-restart 2"}, {"optimize", "-optimize -quality 50"},
+      {"arith", "-arithmetic"},  {"h2v1", "-sample 2x1"},
   };
   for (const auto& [name, args] : variants) {
     const std::string jpg = dir.File(name + ".jpg");
@@ -164,8 +164,7 @@ TEST(ReadJpeg, GreyOutputOfAColourPicture) {
   for (size_t i = 0; i < greyPx.size(); ++i) greyPx[i] = static_cast<uint8_t>(i);
   Decoded back = DecodeBytes(Encode(greyPx, 20, 10, 100, false, 8), true, 8);
   ASSERT_TRUE(back.pixels);
-  for (size_t i = 0; i < greyPx.size(); ++i)
-    EXPECT_NEAR(back.pixels.data()[i], greyPx[i], 3);
+  for (size_t i = 0; i < greyPx.size(); ++i) EXPECT_NEAR(back.pixels.data()[i], greyPx[i], 3);
   // and at 24 bits as R = G = B.
   Decoded wide = DecodeBytes(Encode(greyPx, 20, 10, 100, false, 8), true, 24);
   ASSERT_TRUE(wide.pixels);
@@ -188,7 +187,8 @@ TEST(ReadJpeg, FourComponentPictures) {
     Bytes expect;
     for (size_t i = 0; i < raw.samples.size(); i += 4) {
       const unsigned k = raw.samples[i + 3];
-      for (int c = 0; c < 3; ++c) expect.push_back(static_cast<uint8_t>(raw.samples[i + c] * k / 255));
+      for (int c = 0; c < 3; ++c)
+        expect.push_back(static_cast<uint8_t>(raw.samples[i + c] * k / 255));
     }
     EXPECT_EQ(Rgb(d), expect) << (ycck ? "YCCK" : "CMYK");
     // There is no grey output of four components.
@@ -218,7 +218,8 @@ TEST(ReadJpeg, BrokenFiles) {
 
   // A progressive file needs all of its scans before the first row: no picture.
   const Bytes prog = Encode(px, 64, 64, 90, true);
-  Decoded progCut = DecodeBytes(Bytes(prog.begin(), prog.begin() + static_cast<long>(prog.size() / 2)), true);
+  Decoded progCut =
+      DecodeBytes(Bytes(prog.begin(), prog.begin() + static_cast<long>(prog.size() / 2)), true);
   EXPECT_FALSE(progCut.pixels);
   EXPECT_EQ(progCut.error, kErrJpegHeader);
 
@@ -253,10 +254,66 @@ TEST(ReadJpeg, BrokenFiles) {
   CloseSource(h);
 }
 
+TEST(ReadJpegRows, SameRowsAndCodesAsTheWholeRead) {
+  const Bytes px = TestPicture(67, 45, 5);
+  const Bytes base = Encode(px, 67, 45, 90, false);
+  const Bytes prog = Encode(px, 67, 45, 90, true);
+  Bytes grey(67 * 45);
+  for (size_t i = 0; i < grey.size(); ++i) grey[i] = px[3 * i + 1];
+  auto cut = [](const Bytes& b, double part) {
+    return Bytes(b.begin(), b.begin() + static_cast<long>(static_cast<double>(b.size()) * part));
+  };
+  struct Case {
+    const char* what;
+    Bytes file;
+  };
+  const Case cases[] = {
+      {"colour", base},
+      {"progressive", prog},
+      {"grey", Encode(grey, 67, 45, 85, false, 8)},
+      {"CMYK", MakeCmykJpeg(33, 17, false)},
+      {"YCCK", MakeCmykJpeg(33, 17, true)},
+      {"cut at a third", cut(base, 0.33)},
+      {"cut at a half", cut(base, 0.5)},
+      {"cut near the end", cut(base, 0.97)},
+      {"cut progressive", cut(prog, 0.5)},
+      {"headers only", cut(base, 0.1)},
+      {"no JPEG", Bytes(300, 0x55)},
+  };
+  for (const Case& c : cases) {
+    for (int bits : {24, 8}) {
+      SCOPED_TRACE(std::string(c.what) + ", " + std::to_string(bits) + " bits");
+      const Decoded whole = DecodeBytes(c.file, true, bits);
+      RowCollector rows(bits / 8);
+      StreamHandle h = OpenMemorySource(c.file);
+      const bool read = ReadJpegRows(h, bits, rows);
+      EXPECT_EQ(GetLastErrorCode(), whole.error);
+      CloseSource(h);
+      EXPECT_EQ(read, static_cast<bool>(whole.pixels));
+      EXPECT_EQ(rows.rows, Rgb(whole));
+      if (read) {
+        EXPECT_EQ(rows.width, whole.width);
+        EXPECT_EQ(rows.height, whole.height);
+      }
+      EXPECT_LE(rows.begun, 1);
+    }
+  }
+  // A sink that cannot take the picture: no memory, no rows.
+  RowCollector refusing(3, true);
+  StreamHandle h = OpenMemorySource(base);
+  EXPECT_FALSE(ReadJpegRows(h, 24, refusing));
+  EXPECT_EQ(GetLastErrorCode(), kErrNoMemory);
+  EXPECT_TRUE(refusing.rows.empty());
+  EXPECT_FALSE(ReadJpegRows(h, 16, refusing));
+  EXPECT_EQ(GetLastErrorCode(), kErrArgument);
+  CloseSource(h);
+}
+
 TEST(JpegMarkers, KeptForCommentsAndApp1To14Only) {
   SetJpegCommentsToAdd({"first comment", "second"});
   std::vector<JpegMarker> add;
-  for (int n : {0, 1, 2, 14, 15}) add.push_back({JPEG_APP0 + n, {static_cast<uint8_t>(n), 'x', 'y'}});
+  for (int n : {0, 1, 2, 14, 15})
+    add.push_back({JPEG_APP0 + n, {static_cast<uint8_t>(n), 'x', 'y'}});
   SetJpegMarkersToAdd(add);
   const Bytes file = Encode(TestPicture(8, 8), 8, 8, 80, false);
   SetJpegCommentsToAdd({});

@@ -74,6 +74,13 @@ TEST(SizeLimits, TinyFilesDeclaringHugePicturesGetNoBuffer) {
       Decoded d = DecodeBytes(c.file, c.jpeg, bits);
       EXPECT_FALSE(d.pixels) << c.what << ", " << bits << " bits: " << d.width << " x " << d.height;
       EXPECT_TRUE(d.error == kErrNoMemory || d.error == kErrShort) << c.what << ": " << d.error;
+      // Read by rows, the picture is refused before the sink hears of it.
+      RowCollector rows(bits / 8);
+      StreamHandle h = OpenMemorySource(c.file);
+      EXPECT_FALSE(c.jpeg ? ReadJpegRows(h, bits, rows) : ReadBmpRows(h, bits, rows)) << c.what;
+      EXPECT_EQ(GetLastErrorCode(), d.error) << c.what;
+      CloseSource(h);
+      EXPECT_EQ(rows.begun, 0) << c.what;
     }
   }
 }
