@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <new>
 #include <vector>
 
 namespace gfx {
@@ -30,6 +31,27 @@ constexpr Pixel PixelFromColorRef(COLORREF c) {
 constexpr COLORREF ColorRefFromPixel(Pixel p) {
   return RGB(static_cast<uint8_t>(p >> 16), static_cast<uint8_t>(p >> 8), static_cast<uint8_t>(p));
 }
+
+// Pixel storage. Big blocks are asked for in huge pages where the system has them: every
+// fresh 4 KiB page costs a fault, and a picture's bitmap has thousands of them.
+void* AllocatePixels(size_t bytes);
+void FreePixels(void* p, size_t bytes) noexcept;
+template <typename T>
+struct PixelAllocator {
+  using value_type = T;
+  PixelAllocator() = default;
+  template <typename U>
+  PixelAllocator(const PixelAllocator<U>&) {}
+  T* allocate(size_t n) {
+    if (n > SIZE_MAX / sizeof(T)) throw std::bad_alloc();
+    return static_cast<T*>(AllocatePixels(n * sizeof(T)));
+  }
+  void deallocate(T* p, size_t n) noexcept { FreePixels(p, n * sizeof(T)); }
+  template <typename U>
+  bool operator==(const PixelAllocator<U>&) const {
+    return true;
+  }
+};
 
 class Surface {
  public:
@@ -61,7 +83,7 @@ class Surface {
  private:
   int width_ = 0;
   int height_ = 0;
-  std::vector<Pixel> pixels_;
+  std::vector<Pixel, PixelAllocator<Pixel>> pixels_;
 };
 
 }  // namespace gfx
