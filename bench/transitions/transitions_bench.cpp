@@ -228,6 +228,56 @@ void BM_MorphPass(benchmark::State& state) {
   });
 }
 
+// Speed 1000 as the scene thread paces it for a display that shows the screen once a
+// refresh period (60 Hz), in show time as virtual as NoWaitPacer's: levels and passes
+// that no present can show are not drawn.
+class DisplayPacer : public NoWaitPacer {
+ public:
+  bool PresentDue() override { return std::chrono::steady_clock::now() - shown_ >= kPeriod; }
+  std::chrono::nanoseconds PresentPeriod() override { return kPeriod; }
+  void Paced(const transitions::PaceStep& step) override {
+    NoWaitPacer::Paced(step);
+    if (step.shown) shown_ = std::chrono::steady_clock::now();
+  }
+
+ private:
+  static constexpr std::chrono::nanoseconds kPeriod{16'666'667};
+  std::chrono::steady_clock::time_point shown_ = std::chrono::steady_clock::now();
+};
+
+// The fades and the morph with such a display, against drawing every level and pass in
+// the same run ("x_every_level" = time with the display / time drawing everything).
+void BM_SeenLevels(benchmark::State& state) {
+  const int32_t effect = static_cast<int32_t>(state.range(0));
+  Bench& b = Shared();
+  double every = 0, seen = 0;
+  for (auto _ : state) {
+    for (bool display : {false, true}) {
+      NoWaitPacer all;
+      DisplayPacer shown;
+      if (effect == 66) b.screen.Fill(0);
+      const auto t0 = std::chrono::steady_clock::now();
+      b.Run(effect, display ? static_cast<transitions::Pacer&>(shown) : all, nullptr);
+      benchmark::ClobberMemory();
+      (display ? seen : every) +=
+          std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    }
+  }
+  const double n = static_cast<double>(state.iterations());
+  const transitions::EffectInfo* row = transitions::FindEffect(effect);
+  state.SetLabel(row ? std::string(row->name) : "");
+  state.counters["every_level_ms"] = every / n * 1e3;
+  state.counters["display_ms"] = seen / n * 1e3;
+  state.counters["x_every_level"] = seen / every;
+}
+
+BENCHMARK(BM_SeenLevels)
+    ->ArgName("effect")
+    ->Arg(4)
+    ->Arg(65)
+    ->Arg(66)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 BENCHMARK(BM_FadeLevel)->Args({1920, 1080})->Args({3840, 2160})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MorphPass)->Args({1920, 1080})->Args({3840, 2160})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Memcpy)->Unit(benchmark::kMillisecond);

@@ -225,6 +225,11 @@ bool SceneThread::PresentDue() {
          std::chrono::steady_clock::now() - heldSince_ >= period;
 }
 
+std::chrono::nanoseconds SceneThread::PresentPeriod() {
+  // Only a held screen is seen by its presents alone.
+  return holding_ ? screen_.PresentPeriod() : std::chrono::nanoseconds{};
+}
+
 void SceneThread::Repaint(gfx::COLORREF color, uint32_t rasterOp) {
   window_.Repaint(color, rasterOp);
   EraseWithBackground(canvas_, color, rasterOp);

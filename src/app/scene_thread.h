@@ -89,6 +89,7 @@ class SceneThread final : public scene::PlayHost, public media::ClipScreen {
   const sys::Event& StopEvent() const override { return stopEvent_; }
   sys::Clock& Clock() override { return waitClock_; }
   bool PresentDue() override;
+  std::chrono::nanoseconds PresentPeriod() override;
   void PauseCheck() override {}
   gfx::Canvas& Screen() override { return canvas_; }
   void Repaint(gfx::COLORREF color, uint32_t rasterOp) override;

@@ -60,6 +60,11 @@ class EffectFrame {
   void Pace(uint32_t speed, double scale) {
     s_.pacer->Pace(speed, scale, batch_ ? &*batch_ : nullptr);
   }
+  // The same in two halves, for a step that draws only what will be seen.
+  PaceStep DecidePace(uint32_t speed, double scale) { return s_.pacer->Decide(speed, scale); }
+  void Pace(const PaceStep& step) { s_.pacer->Pace(step, batch_ ? &*batch_ : nullptr); }
+  // How often the screen is shown at most while drawn without waits (see Pacer).
+  std::chrono::nanoseconds PresentPeriod() { return s_.pacer->PresentPeriod(); }
   bool StopRequested() const;
   // Once the saver is being left nobody sees the rest of the effect: its copies are
   // dropped, and the loop runs out through waits that end at once.

@@ -91,6 +91,12 @@ bool Fade(EffectFrame& f, int32_t perLevel, int32_t slowest, bool down) {
   // A speed below 0 (from a damaged show) would stretch the fade to hours: it fades as
   // slowly as speed 0.
   const uint32_t L = static_cast<uint32_t>(std::min(perLevel, slowest));
+  // A display that shows the screen once a refresh period sees at most one level of every
+  // period: only one level in `stride` is drawn, each standing up to a period, so that
+  // every present still finds a new one (the last level is always drawn).
+  const std::chrono::nanoseconds period = f.PresentPeriod();
+  const std::chrono::nanoseconds level = std::chrono::milliseconds(L);
+  const uint32_t stride = static_cast<uint32_t>(std::clamp<int64_t>(period / level, 1, 255));
   sys::Clock& clock = f.Clock();
   const uint32_t start = clock.TickCount();
   uint32_t v = 0;
@@ -98,14 +104,16 @@ bool Fade(EffectFrame& f, int32_t perLevel, int32_t slowest, bool down) {
     // Leaving the saver ends the fade where it stands.
     if (f.Abandoned()) return false;
     DrawLevel(f, *bitmap, down ? 255 - v : v);
+    // Level `next` is drawn when the one before it is due.
+    const uint32_t next = v == 255 ? 256 : std::min<uint32_t>(v + stride, 255);
     // Measured from the start, so that the tick count may wrap during the fade.
     const uint32_t elapsed = clock.TickCount() - start;
-    const uint32_t due = v * L;
+    const uint32_t due = (next - 1) * L;
     if (due < elapsed) {
       v = elapsed / L;
     } else {
       clock.Sleep(std::chrono::milliseconds(due - elapsed));
-      ++v;
+      v = next;
     }
   }
   return true;
@@ -163,15 +171,20 @@ void ColourMorph(EffectFrame& f) {
   for (int y = 0; y < h; ++y) drawRow(y);
   screen.MarkDirty(dirty);
   for (;;) {
+    // A pass that nobody will see (a display shows the screen only once a refresh period)
+    // is stepped and not drawn; the last pass is always drawn.
+    const PaceStep step = f.DecidePace(static_cast<uint32_t>(f.Speed()), 1000.0);
     // Row by row: each row is stepped, looked at and copied while it is in the cache.
     bool apart = false;
     for (int y = 0; y < h; ++y) {
       apart |= MorphStep(from->Row(y), to->Row(y), static_cast<size_t>(w), !apart);
-      drawRow(y);
+      if (step.seen) drawRow(y);
     }
-    screen.MarkDirty(dirty);
+    if (!step.seen && !apart)
+      for (int y = 0; y < h; ++y) drawRow(y);
+    if (step.seen || !apart) screen.MarkDirty(dirty);
     if (f.StopRequested()) return;
-    f.Pace(static_cast<uint32_t>(f.Speed()), 1000.0);
+    f.Pace(step);
     if (!apart) return;
   }
 }

@@ -15,7 +15,7 @@ std::optional<std::chrono::nanoseconds> PaceWait(uint32_t speed, double scale) {
   return std::chrono::nanoseconds(static_cast<int64_t>(std::min(units * 10'000.0, kLongest)));
 }
 
-void Pacer::Pace(uint32_t speed, double scale, CopyBatch* held) {
+PaceStep Pacer::Decide(uint32_t speed, double scale) {
   PaceStep step;
   step.speed = speed;
   step.scale = scale;
@@ -25,6 +25,11 @@ void Pacer::Pace(uint32_t speed, double scale, CopyBatch* held) {
     // of steps without waits.
     step.shown = step.wait || PresentDue();
   }
+  step.seen = step.shown || PresentPeriod().count() <= 0;
+  return step;
+}
+
+void Pacer::Pace(const PaceStep& step, CopyBatch* held) {
   if (step.shown && held) held->Flush();
   Paced(step);
 }

@@ -29,6 +29,10 @@ struct PaceStep {
   // The screen is seen at this pace: it waits, or a refresh period of drawing without
   // waits has passed and the screen is shown now.
   bool shown = false;
+  // What is drawn before this pace can be seen: the screen is shown at it, or the screen
+  // is looked at otherwise than by a display's presents (frames taken at instants of show
+  // time see every drawing that some wait ends).
+  bool seen = true;
 };
 
 class Pacer {
@@ -38,10 +42,19 @@ class Pacer {
   virtual sys::Clock& Clock() = 0;
   // One pacing step. The copies `held` back are drawn first when the step lets the
   // screen be seen.
-  void Pace(uint32_t speed, double scale, CopyBatch* held = nullptr);
+  void Pace(uint32_t speed, double scale, CopyBatch* held = nullptr) {
+    Pace(Decide(speed, scale), held);
+  }
+  // The pace Pace(speed, scale) takes now, decided and not yet carried out: a step may
+  // leave undrawn what nobody will see, then carry it out.
+  PaceStep Decide(uint32_t speed, double scale);
+  void Pace(const PaceStep& step, CopyBatch* held = nullptr);
   // True when a pace that waits nothing will still let the screen be shown (a refresh
   // period of drawing without waits has passed).
   virtual bool PresentDue() { return false; }
+  // How often a display shows the screen at most, when only its presents show it; zero
+  // when the screen is seen otherwise (frames at instants of show time, tests).
+  virtual std::chrono::nanoseconds PresentPeriod() { return {}; }
 
  protected:
   // Carries a decided pace out: waits `step.wait` (ended at once by the stop event), or

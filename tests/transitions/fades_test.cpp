@@ -61,9 +61,11 @@ class FadePacer : public Pacer {
   const sys::Event& StopEvent() const override { return stop; }
   sys::Clock& Clock() override { return clock; }
   void Paced(const transitions::PaceStep&) override { ++paces; }
+  std::chrono::nanoseconds PresentPeriod() override { return period; }
   sys::Event stop;
   FadeClock clock;
   int paces = 0;
+  std::chrono::nanoseconds period{};  // a display showing the screen once a period
 };
 
 // A bitmap of bw x bh shown through a rectangle of w x h at (x, y) on a 30 x 20 screen.
@@ -202,6 +204,42 @@ TEST(FadeOut, FullSpeedTakesTwoMillisecondsALevelAndLeavesBlack) {
       const bool inside = x >= 3 && x < 9 && y >= 3 && y < 8;
       EXPECT_EQ(s.screen.At(x, y), inside ? 0u : kOld) << x << "," << y;
     }
+}
+
+// A display that shows the screen once a refresh period sees one level a period at most:
+// only those levels are drawn, at their own times, the last one always; the fade takes as
+// long as ever and ends the same.
+TEST(Fades, ADisplayGetsOneLevelARefreshPeriod) {
+  struct Case {
+    int32_t effect, speed;
+    std::chrono::nanoseconds period;
+    unsigned stride;  // levels apart
+  };
+  using std::chrono::microseconds;
+  for (const Case& c :
+       {Case{4, 1000, microseconds(16'667), 16}, Case{65, 1000, microseconds(16'667), 8},
+        Case{4, 600, microseconds(16'667), 3}, Case{4, 0, microseconds(16'667), 1},
+        Case{4, 1000, microseconds(500), 1}, Case{65, 1000, microseconds(0), 1},
+        Case{4, 1000, std::chrono::hours(1), 255}}) {
+    SCOPED_TRACE(::testing::Message() << "effect " << c.effect << " speed " << c.speed << " period "
+                                      << c.period.count() << " ns");
+    FadeStage s(6, 5, 6, 5);
+    s.pacer.period = c.period;
+    s.Run(c.effect, 3, 3, c.speed);
+    std::vector<unsigned> levels;
+    for (unsigned v = 0; v < 255; v += c.stride) levels.push_back(v);
+    levels.push_back(255);
+    ASSERT_EQ(s.pacer.clock.shots.size(), levels.size());
+    const int64_t perLevel = (c.effect == 4 ? 11 : 12) - c.speed / 100;
+    EXPECT_EQ(s.ElapsedMs(), 255 * perLevel);
+    for (size_t k = 0; k < levels.size(); ++k) {
+      const unsigned v = c.effect == 4 ? levels[k] : 255 - levels[k];
+      ASSERT_EQ(s.pacer.clock.shots[k].At(4, 5), Level(PicturePixel(1, 2), v)) << "shot " << k;
+    }
+    for (int y = 0; y < 5; ++y)
+      for (int x = 0; x < 6; ++x)
+        EXPECT_EQ(s.screen.At(x + 3, y + 3), c.effect == 4 ? PicturePixel(x, y) : 0u);
+  }
 }
 
 TEST(FadeOut, BlackFillCoversTheRectangleNotTheBitmap) {
@@ -349,6 +387,54 @@ TEST(Morph, RunsUntilEveryPixelHasOneByteInPlace) {
       const bool inside = x >= 3 && x < 10 && y >= 4 && y < 7;
       EXPECT_EQ(m.screen.At(x, y), inside ? gfx::MakePixel(10, 10, 10) : 0u) << x << "," << y;
     }
+}
+
+// The screen as each pace finds it, with a display that shows it every third pace of a run
+// without waits.
+class PresentingRecorder : public testing::Recorder {
+ public:
+  PresentingRecorder(const gfx::Surface& screen, std::chrono::nanoseconds period)
+      : screen_(screen), period_(period) {}
+  bool PresentDue() override { return ++asked_ % 3 == 0; }
+  std::chrono::nanoseconds PresentPeriod() override { return period_; }
+  void Paced(const PaceStep& step) override {
+    Recorder::Paced(step);
+    atPace.push_back(screen_.At(5, 5));
+    shown.push_back(step.shown);
+  }
+  std::vector<gfx::Pixel> atPace;
+  std::vector<bool> shown;
+
+ private:
+  const gfx::Surface& screen_;
+  std::chrono::nanoseconds period_;
+  int asked_ = 0;
+};
+
+// Passes that only a display's presents could show are drawn when one is due, and the last
+// one always; without such a display (frames in show time) every pass is drawn.
+TEST(Morph, PassesNobodySeesAreNotDrawn) {
+  for (const auto period : {std::chrono::nanoseconds(0), std::chrono::nanoseconds(16'666'667)}) {
+    gfx::Surface screen(20, 20, 0), picture(7, 3, gfx::MakePixel(10, 20, 30)), work(7, 3);
+    PresentingRecorder rec(screen, period);
+    gfx::Canvas canvas(screen);
+    TransitionEngine engine(66);
+    engine.SetPicture(gfx::Rect{0, 0, 7, 3}, 0, gfx::SRCCOPY, nullptr);
+    engine.SetWork(&work);
+    engine.SetSource(&picture);
+    engine.SetCopySink(&rec);
+    Point dest{3, 4};
+    engine.Run(canvas, rec, dest, 1000, 0, 0);
+    ASSERT_EQ(rec.atPace.size(), 10u);
+    uint8_t drawn = 0;  // pass k leaves (k, k, k)
+    for (uint8_t k = 1; k <= 10; ++k) {
+      const bool seen = period.count() == 0 || rec.shown[k - 1u] || k == 10;
+      if (seen) drawn = k;
+      EXPECT_EQ(rec.atPace[k - 1u], gfx::MakePixel(drawn, drawn, drawn))
+          << "pass " << int{k} << " period " << period.count();
+    }
+    EXPECT_EQ(screen.At(9, 6), gfx::MakePixel(10, 10, 10));
+  }
 }
 
 TEST(Morph, StopEndsAfterThePassWithoutAWait) {
