@@ -5,13 +5,16 @@
 #include <cstdint>
 #include <cstdlib>
 
+#ifndef MADV_POPULATE_WRITE
+#define MADV_POPULATE_WRITE 23  // Linux 5.14
+#endif
+
 namespace sys {
 namespace {
 
-constexpr size_t kHugePage = size_t{2} << 20;
+constexpr size_t kPage = 4096;
 
 size_t Rounded(size_t bytes, size_t page) { return (bytes + page - 1) / page * page; }
-size_t Rounded(size_t bytes) { return Rounded(bytes, bytes < kLargeBlock ? 4096 : kHugePage); }
 
 }  // namespace
 
@@ -20,26 +23,31 @@ void* AllocateLarge(size_t bytes) {
     if (void* p = std::malloc(bytes == 0 ? 1 : bytes)) return p;
     throw std::bad_alloc();
   }
+  if (bytes > static_cast<size_t>(-1) / 2) throw std::bad_alloc();
+  const size_t size = Rounded(bytes, kPage);
   if (bytes < kLargeBlock) {
-    void* p = ::mmap(nullptr, Rounded(bytes), PROT_READ | PROT_WRITE,
+    void* p = ::mmap(nullptr, size, PROT_READ | PROT_WRITE,
                      MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
     if (p == MAP_FAILED) throw std::bad_alloc();
     return p;
   }
-  if (bytes > static_cast<size_t>(-1) / 2) throw std::bad_alloc();
-  // Mapped with a page of slack, then trimmed to a 2 MiB boundary at both ends.
-  const size_t size = Rounded(bytes);
-  void* mapped =
-      ::mmap(nullptr, size + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  // Mapped with a huge page of slack, then trimmed so that it starts on a 2 MiB boundary:
+  // its whole 2 MiB stretches can be huge pages, the rest (no rounding up, no waste) has
+  // ordinary ones.
+  void* mapped = ::mmap(nullptr, size + kLargeBlock, PROT_READ | PROT_WRITE,
+                        MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (mapped == MAP_FAILED) throw std::bad_alloc();
   const auto start = reinterpret_cast<uintptr_t>(mapped);
-  const uintptr_t aligned = (start + kHugePage - 1) / kHugePage * kHugePage;
+  const uintptr_t aligned = (start + kLargeBlock - 1) / kLargeBlock * kLargeBlock;
   if (aligned > start) ::munmap(mapped, aligned - start);
-  const uintptr_t end = start + size + kHugePage;
+  const uintptr_t end = start + size + kLargeBlock;
   if (end > aligned + size) ::munmap(reinterpret_cast<void*>(aligned + size), end - aligned - size);
-  // Only advice: without transparent huge pages the block has ordinary pages.
-  ::madvise(reinterpret_cast<void*>(aligned), size, MADV_HUGEPAGE);
-  return reinterpret_cast<void*>(aligned);
+  auto* p = reinterpret_cast<void*>(aligned);
+  // Only advice: without transparent huge pages, or on an older kernel, the pages come one
+  // fault at a time as before.
+  ::madvise(p, size, MADV_HUGEPAGE);
+  ::madvise(p, size, MADV_POPULATE_WRITE);
+  return p;
 }
 
 void FreeLarge(void* p, size_t bytes) noexcept {
@@ -48,7 +56,7 @@ void FreeLarge(void* p, size_t bytes) noexcept {
     std::free(p);
     return;
   }
-  ::munmap(p, Rounded(bytes));
+  ::munmap(p, Rounded(bytes, kPage));
 }
 
 }  // namespace sys

@@ -12,9 +12,9 @@
 
 namespace sys {
 
-// The sizes from which blocks are mapped with their pages, and in 2 MiB pages.
+// The sizes from which blocks are mapped with their pages, and laid out for 2 MiB pages.
 inline constexpr size_t kMappedBlock = size_t{64} << 10;
-inline constexpr size_t kLargeBlock = size_t{1} << 20;
+inline constexpr size_t kLargeBlock = size_t{2} << 20;
 
 // Never null: throws std::bad_alloc like operator new.
 void* AllocateLarge(size_t bytes);
