@@ -12,9 +12,11 @@
 namespace sys {
 namespace {
 
-constexpr size_t kPage = 4096;
+constexpr size_t kPage = 4096, kHugePage = size_t{2} << 20;
 
 size_t Rounded(size_t bytes, size_t page) { return (bytes + page - 1) / page * page; }
+// What a block of `bytes` maps.
+size_t Mapped(size_t bytes) { return Rounded(bytes, bytes < kLargeBlock ? kPage : kHugePage); }
 
 }  // namespace
 
@@ -24,23 +26,22 @@ void* AllocateLarge(size_t bytes) {
     throw std::bad_alloc();
   }
   if (bytes > static_cast<size_t>(-1) / 2) throw std::bad_alloc();
-  const size_t size = Rounded(bytes, kPage);
+  const size_t size = Mapped(bytes);
   if (bytes < kLargeBlock) {
     void* p = ::mmap(nullptr, size, PROT_READ | PROT_WRITE,
                      MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
     if (p == MAP_FAILED) throw std::bad_alloc();
     return p;
   }
-  // Mapped with a huge page of slack, then trimmed so that it starts on a 2 MiB boundary:
-  // its whole 2 MiB stretches can be huge pages, the rest (no rounding up, no waste) has
-  // ordinary ones.
-  void* mapped = ::mmap(nullptr, size + kLargeBlock, PROT_READ | PROT_WRITE,
-                        MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  // In whole huge pages (at most half of it unused), mapped with a huge page of slack and
+  // trimmed so that it starts on a 2 MiB boundary.
+  void* mapped =
+      ::mmap(nullptr, size + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (mapped == MAP_FAILED) throw std::bad_alloc();
   const auto start = reinterpret_cast<uintptr_t>(mapped);
-  const uintptr_t aligned = (start + kLargeBlock - 1) / kLargeBlock * kLargeBlock;
+  const uintptr_t aligned = (start + kHugePage - 1) / kHugePage * kHugePage;
   if (aligned > start) ::munmap(mapped, aligned - start);
-  const uintptr_t end = start + size + kLargeBlock;
+  const uintptr_t end = start + size + kHugePage;
   if (end > aligned + size) ::munmap(reinterpret_cast<void*>(aligned + size), end - aligned - size);
   auto* p = reinterpret_cast<void*>(aligned);
   // Only advice: without transparent huge pages, or on an older kernel, the pages come one
@@ -56,7 +57,7 @@ void FreeLarge(void* p, size_t bytes) noexcept {
     std::free(p);
     return;
   }
-  ::munmap(p, Rounded(bytes, kPage));
+  ::munmap(p, Mapped(bytes));
 }
 
 }  // namespace sys

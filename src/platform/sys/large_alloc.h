@@ -1,5 +1,5 @@
 #pragma once
-// Storage for large buffers (sound chunks, screen-size pictures). A fresh 4 KiB page costs a
+// Storage for large buffers (sound chunks). A fresh 4 KiB page costs a
 // fault when first written, and under virtualisation each fault costs microseconds: a buffer
 // of a few megabytes pays milliseconds before it holds anything. Large blocks are therefore
 // asked for in whole 2 MiB pages (one fault each) where the kernel grants them, and fall back
@@ -12,9 +12,9 @@
 
 namespace sys {
 
-// The sizes from which blocks are mapped with their pages, and laid out for 2 MiB pages.
+// The sizes from which blocks are mapped with their pages, and in 2 MiB pages.
 inline constexpr size_t kMappedBlock = size_t{64} << 10;
-inline constexpr size_t kLargeBlock = size_t{2} << 20;
+inline constexpr size_t kLargeBlock = size_t{1} << 20;
 
 // Never null: throws std::bad_alloc like operator new.
 void* AllocateLarge(size_t bytes);
