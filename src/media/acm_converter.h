@@ -7,6 +7,7 @@
 
 #include "platform/audio/layer3_codec.h"
 #include "platform/audio/wave_format.h"
+#include "platform/sys/large_alloc.h"
 
 namespace media {
 
@@ -36,7 +37,7 @@ class AcmConverter {
 
  private:
   std::unique_ptr<audio::AcmStream> stream_;
-  std::vector<uint8_t> source_, destination_;
+  sys::LargeVector<uint8_t> source_, destination_;
 };
 
 }  // namespace media

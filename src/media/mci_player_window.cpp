@@ -71,6 +71,8 @@ bool MciPlayerWindow::Play(bool repeat) {
     if (*due > now && clock_.WaitFor(closed_, *due - now)) break;
     clip_->Advance(clock_.Elapsed(), screen_, x_, y_);
   }
+  // A closed window takes its device's play with it: no more pictures, no more sound.
+  if (closed_.IsSet()) clip_->Stop();
   return true;
 }
 

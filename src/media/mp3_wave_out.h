@@ -14,6 +14,7 @@
 #include "platform/audio/wave_format.h"
 #include "platform/audio/wave_out.h"
 #include "platform/sys/event.h"
+#include "platform/sys/large_alloc.h"
 
 namespace audio {
 class AudioDevice;
@@ -73,7 +74,7 @@ class MP3WaveOut {
   audio::MPEGLAYER3WAVEFORMAT source_;
   std::unique_ptr<audio::WaveOut> device_out_;
   audio::WAVEHDR headers_[2];
-  std::vector<uint8_t> buffers_[2];
+  sys::LargeVector<uint8_t> buffers_[2];
   std::vector<uint32_t> modes_;
 };
 

@@ -152,6 +152,22 @@ TEST(ClipSound, OneShotPlayerSoundsOnceUnlessMuted) {
   }
 }
 
+// The saver's close ends a repeating play and its sound together, before the player is
+// finished.
+TEST(ClipSound, ClosingTheOneShotPlayerSilencesIt) {
+  testsupport::ScratchDir dir;
+  const std::string clip = ToneClip(dir);
+  Rig rig;
+  SoundScreen screen(&rig.device);
+  media::MciPlayerWindow player(screen, rig.clock);
+  player.PostClose();
+  EXPECT_TRUE(player.Run(0, 0, 0, clip));
+  EXPECT_FALSE(rig.device.Voices().Active());
+  rig.Advance(0.5);
+  ExpectSpans(rig.Track(), {{0, 0.5, false}});
+  player.Finish();
+}
+
 // A clip without a device, or without sound, plays its pictures alone.
 TEST(ClipSound, PicturesPlayWithoutSound) {
   testsupport::ScratchDir dir;

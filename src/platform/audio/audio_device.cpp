@@ -120,15 +120,21 @@ class NullAudioDevice final : public AudioDevice {
       }
       const int64_t due = std::min(now - position_, boundary);
       if (due > 0) {
-        block.assign(static_cast<size_t>(due) * kTrackChannels, 0);
-        mixer_.Pull(due, block.data());
-        if (track_) track_->Push(position_, block);
+        if (track_) {
+          block.resize(static_cast<size_t>(due) * kTrackChannels);  // every frame is pulled
+          mixer_.Pull(due, block.data());
+          track_->Push(position_, block);
+        } else {
+          mixer_.Pull(due, nullptr);  // nobody hears it: no mix
+        }
         position_ += due;
         lock.lock();
         continue;
       }
-      // Sleep until the first buffer ends (at most half a second, so the track advances).
-      const int64_t wake = position_ + std::min<int64_t>(boundary, kTrackRate / 2);
+      // Sleep until the first buffer ends; while a track is written, at most half a second,
+      // so that it advances.
+      const int64_t wake =
+          position_ + (track_ ? std::min<int64_t>(boundary, kTrackRate / 2) : boundary);
       const auto wait = TrackTimeOf(wake) - clock_.Elapsed();
       lock.lock();
       if (wait.count() > 0) cv_.wait_for(lock, wait, [&] { return quit_ || changed_; });
@@ -194,7 +200,7 @@ void VirtualAudioDevice::OnAdvance(std::chrono::nanoseconds, std::chrono::nanose
       break;
     }
     const int64_t n = std::min(target - position_, boundary);
-    block.assign(static_cast<size_t>(n) * kTrackChannels, 0);
+    block.resize(static_cast<size_t>(n) * kTrackChannels);  // every frame is pulled
     mixer_.Pull(n, block.data());
     if (track_) track_->Push(position_, block);
     position_ += n;

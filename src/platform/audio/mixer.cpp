@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <type_traits>
 
 #include "platform/audio/sound_track.h"
 
@@ -23,70 +24,113 @@ void Drain(SDL_AudioStream* stream, std::vector<int16_t>& out) {
 }
 
 // One sample of the formats the players make, as a 16-bit value.
-int32_t SampleAt(uint16_t sdlFormat, const uint8_t* p) {
-  switch (sdlFormat) {
-    case AUDIO_U8:
-      return (int32_t{p[0]} - 128) * 256;
-    case AUDIO_S8:
-      return int32_t{static_cast<int8_t>(p[0])} * 256;
-    case AUDIO_S16LSB:
-      return static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8)));
-    default:  // AUDIO_S16MSB
-      return static_cast<int16_t>(static_cast<uint16_t>((p[0] << 8) | p[1]));
+template <uint16_t kFormat>
+int32_t SampleAt(const uint8_t* p) {
+  if constexpr (kFormat == AUDIO_U8) {
+    return (int32_t{p[0]} - 128) * 256;
+  } else if constexpr (kFormat == AUDIO_S8) {
+    return int32_t{static_cast<int8_t>(p[0])} * 256;
+  } else if constexpr (kFormat == AUDIO_S16LSB) {
+    return static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8)));
+  } else {
+    return static_cast<int16_t>(static_cast<uint16_t>((p[0] << 8) | p[1]));
   }
 }
 
-// The common case without a general resampler: 8- or 16-bit mono or stereo at the track
-// rate, half or a quarter of it (44100, 22050, 11025 Hz). Each source frame becomes `factor`
-// frames on the straight line to the next one; the last is held. Returns false when the
-// format is not such a case.
-bool ConvertDividingRate(uint16_t sdlFormat, int channels, int rate, std::span<const uint8_t> pcm,
-                         std::vector<int16_t>& out) {
-  if (sdlFormat != AUDIO_U8 && sdlFormat != AUDIO_S8 && sdlFormat != AUDIO_S16LSB &&
-      sdlFormat != AUDIO_S16MSB)
-    return false;
-  if ((channels != 1 && channels != 2) || rate <= 0 || kTrackRate % rate != 0) return false;
-  const int factor = kTrackRate / rate;
-  if (factor != 1 && factor != 2 && factor != 4) return false;
-  const size_t bytes = SDL_AUDIO_BITSIZE(sdlFormat) / 8;
-  const size_t frameBytes = bytes * static_cast<size_t>(channels);
-  const size_t frames = pcm.size() / frameBytes;
-  const size_t samples = frames * static_cast<size_t>(factor) * kTrackChannels;
-  // Chunks of a stream differ a little in length: room for that keeps a reused buffer's
-  // storage instead of taking fresh pages for a slightly longer one.
-  if (out.capacity() < samples) out.reserve(samples + samples / 8);
-  out.resize(samples);
-  int16_t* o = out.data();
+// Track frames [from, from + n) of PCM widened to the track rate: each source frame becomes
+// `kFactor` frames on the straight line to the next one, the last held. put(k, left, right)
+// receives frame from + k.
+template <uint16_t kFormat, int kChannels, int kFactor, class Put>
+void Widen(const uint8_t* pcm, size_t frames, size_t from, size_t n, Put&& put) {
+  constexpr size_t kBytes = SDL_AUDIO_BITSIZE(kFormat) / 8;
+  constexpr size_t kFrameBytes = kBytes * kChannels;
   auto frameAt = [&](size_t i, int32_t& l, int32_t& r) {
-    const uint8_t* p = pcm.data() + i * frameBytes;
-    l = SampleAt(sdlFormat, p);
-    r = channels == 2 ? SampleAt(sdlFormat, p + bytes) : l;
+    const uint8_t* p = pcm + i * kFrameBytes;
+    l = SampleAt<kFormat>(p);
+    r = kChannels == 2 ? SampleAt<kFormat>(p + kBytes) : l;
   };
-  // A factor the compiler knows turns the division per sample into shifts.
-  auto widen = [&]<int kFactor>() {
-    int32_t l0 = 0, r0 = 0, l1 = 0, r1 = 0;
-    if (frames > 0) frameAt(0, l1, r1);
-    for (size_t i = 0; i < frames; ++i) {
+  size_t i = from / kFactor;
+  int j = static_cast<int>(from % kFactor);
+  int32_t l0 = 0, r0 = 0, l1 = 0, r1 = 0;
+  if (i < frames) frameAt(i, l0, r0);
+  l1 = l0, r1 = r0;
+  if (i + 1 < frames) frameAt(i + 1, l1, r1);
+  for (size_t k = 0; k < n; ++k) {
+    // A factor the compiler knows turns the division into shifts.
+    put(k, l0 + (l1 - l0) * j / kFactor, r0 + (r1 - r0) * j / kFactor);
+    if (++j == kFactor) {
+      j = 0;
+      ++i;
       l0 = l1, r0 = r1;
       if (i + 1 < frames) frameAt(i + 1, l1, r1);
-      for (int j = 0; j < kFactor; ++j) {
-        *o++ = static_cast<int16_t>(l0 + (l1 - l0) * j / kFactor);
-        *o++ = static_cast<int16_t>(r0 + (r1 - r0) * j / kFactor);
-      }
+    }
+  }
+}
+
+// Runs fn.template operator()<format, channels, factor>() for the formats the players make
+// (8- or 16-bit, mono or stereo, at the track rate, half or a quarter of it); false for any
+// other format, which needs a general resampler.
+template <class Fn>
+bool WithWidening(uint16_t sdlFormat, int channels, int rate, Fn&& fn) {
+  if (rate <= 0 || kTrackRate % rate != 0) return false;
+  const int factor = kTrackRate / rate;
+  auto byFactor = [&]<uint16_t kFormat, int kChannels>() {
+    switch (factor) {
+      case 1:
+        fn.template operator()<kFormat, kChannels, 1>();
+        return true;
+      case 2:
+        fn.template operator()<kFormat, kChannels, 2>();
+        return true;
+      case 4:
+        fn.template operator()<kFormat, kChannels, 4>();
+        return true;
+      default:
+        return false;
     }
   };
-  switch (factor) {
-    case 1:
-      widen.operator()<1>();
-      break;
-    case 2:
-      widen.operator()<2>();
-      break;
+  auto byChannels = [&]<uint16_t kFormat>() {
+    if (channels == 1) return byFactor.template operator()<kFormat, 1>();
+    if (channels == 2) return byFactor.template operator()<kFormat, 2>();
+    return false;
+  };
+  switch (sdlFormat) {
+    case AUDIO_U8:
+      return byChannels.template operator()<AUDIO_U8>();
+    case AUDIO_S8:
+      return byChannels.template operator()<AUDIO_S8>();
+    case AUDIO_S16LSB:
+      return byChannels.template operator()<AUDIO_S16LSB>();
+    case AUDIO_S16MSB:
+      return byChannels.template operator()<AUDIO_S16MSB>();
     default:
-      widen.operator()<4>();
-      break;
+      return false;
   }
-  return true;
+}
+
+// The common case without a general resampler. Returns false when the format is not such a
+// case.
+bool ConvertDividingRate(uint16_t sdlFormat, int channels, int rate, std::span<const uint8_t> pcm,
+                         std::vector<int16_t>& out) {
+  return WithWidening(
+      sdlFormat, channels, rate, [&]<uint16_t kFormat, int kChannels, int kFactor>() {
+        const size_t frames = pcm.size() / (SDL_AUDIO_BITSIZE(kFormat) / 8 * kChannels);
+        const size_t samples = frames * kFactor * kTrackChannels;
+        // Chunks of a stream differ a little in length: room for that keeps a reused buffer's
+        // storage instead of taking fresh pages for a slightly longer one.
+        if (out.capacity() < samples) out.reserve(samples + samples / 8);
+        out.resize(samples);
+        int16_t* o = out.data();
+        Widen<kFormat, kChannels, kFactor>(pcm.data(), frames, 0, frames * kFactor,
+                                           [o](size_t k, int32_t l, int32_t r) {
+                                             o[2 * k] = static_cast<int16_t>(l);
+                                             o[2 * k + 1] = static_cast<int16_t>(r);
+                                           });
+      });
+}
+
+uint16_t SdlFormatOf(const WAVEFORMATEX& format) {
+  return format.wBitsPerSample == 8 ? AUDIO_U8 : AUDIO_S16LSB;
 }
 
 }  // namespace
@@ -152,8 +196,8 @@ void ConvertToTrack(const WAVEFORMATEX& format, std::span<const uint8_t> pcm,
   if (!IsPlayablePcm(format)) return;
   const size_t whole = pcm.size() / format.nBlockAlign * format.nBlockAlign;
   if (whole == 0) return;
-  ConvertSdlPcm(format.wBitsPerSample == 8 ? AUDIO_U8 : AUDIO_S16LSB, format.nChannels,
-                static_cast<int>(format.nSamplesPerSec), pcm.first(whole), out);
+  ConvertSdlPcm(SdlFormatOf(format), format.nChannels, static_cast<int>(format.nSamplesPerSec),
+                pcm.first(whole), out);
 }
 
 Mixer::VoiceRef Mixer::Open(DoneFn done, bool streaming) {
@@ -166,18 +210,38 @@ Mixer::VoiceRef Mixer::Open(DoneFn done, bool streaming) {
 }
 
 void Mixer::Queue(const VoiceRef& voice, std::vector<int16_t> frames, void* tag, bool loop) {
+  Buffer b;
+  b.length = frames.size() / kTrackChannels;
+  b.frames = std::move(frames);
+  b.tag = tag;
+  // A looping buffer without frames would never end a pull.
+  b.loop = loop && b.length > 0;
+  Enqueue(voice, std::move(b));
+}
+
+bool Mixer::QueueInPlace(const VoiceRef& voice, const WAVEFORMATEX& format,
+                         std::span<const uint8_t> pcm, void* tag) {
+  if (!IsPlayablePcm(format)) return false;
+  Buffer b;
+  b.inPlace = {pcm.data(), pcm.size() / format.nBlockAlign, SdlFormatOf(format), format.nChannels,
+               static_cast<int>(format.nSamplesPerSec)};
+  const bool widened =
+      WithWidening(b.inPlace.sdlFormat, b.inPlace.channels, b.inPlace.rate,
+                   [&]<uint16_t, int, int kFactor>() { b.length = b.inPlace.frames * kFactor; });
+  if (!widened) return false;
+  b.tag = tag;
+  Enqueue(voice, std::move(b));
+  return true;
+}
+
+void Mixer::Enqueue(const VoiceRef& voice, Buffer b) {
   std::vector<Returned> done;
   {
     std::lock_guard lock(mutex_);
     if (voice->closed) return;
     voice->dry = false;
-    Buffer b;
-    b.frames = std::move(frames);
-    b.tag = tag;
-    // A looping buffer without frames would never end a pull.
-    b.loop = loop && b.Frames() > 0;
-    if (b.Frames() == 0) {
-      done.push_back({voice, tag});
+    if (b.length == 0) {
+      done.push_back({voice, b.tag});
       ++voice->callbacks;
     } else {
       voice->queue.push_back(std::move(b));
@@ -186,6 +250,36 @@ void Mixer::Queue(const VoiceRef& voice, std::vector<int16_t> frames, void* tag,
   cv_.notify_all();
   Deliver(done);
   Changed();
+}
+
+template <class Sample>
+void Mixer::MixInto(const Buffer& b, size_t n, Sample* out) {
+  // int32_t: added to a mix of several voices; int16_t: the only voice, stored.
+  constexpr bool kAdd = std::is_same_v<Sample, int32_t>;
+  if (!b.inPlace.pcm) {
+    const int16_t* src = b.frames.data() + b.pos * kTrackChannels;
+    if constexpr (kAdd) {
+      for (size_t i = 0; i < n * kTrackChannels; ++i) out[i] += src[i];
+    } else {
+      std::copy(src, src + n * kTrackChannels, out);
+    }
+    return;
+  }
+  const InPlace& p = b.inPlace;
+  WithWidening(p.sdlFormat, p.channels, p.rate,
+               [&]<uint16_t kFormat, int kChannels, int kFactor>() {
+                 Widen<kFormat, kChannels, kFactor>(p.pcm, p.frames, b.pos, n,
+                                                    [out](size_t k, int32_t l, int32_t r) {
+                                                      if constexpr (kAdd) {
+                                                        out[2 * k] += l;
+                                                        out[2 * k + 1] += r;
+                                                      } else {
+                                                        // Between two samples: within range.
+                                                        out[2 * k] = static_cast<int16_t>(l);
+                                                        out[2 * k + 1] = static_cast<int16_t>(r);
+                                                      }
+                                                    });
+               });
 }
 
 void Mixer::Reset(const VoiceRef& voice) {
@@ -262,20 +356,20 @@ int64_t Mixer::FramesToNextBoundary() {
 }
 
 void Mixer::Pull(int64_t frames, int16_t* out) {
-  // Kept between pulls: a fresh block of this size would be new pages every time.
-  std::vector<int32_t>& acc = pullBuffer_;
-  acc.assign(static_cast<size_t>(frames) * kTrackChannels, 0);
+  const size_t wanted = static_cast<size_t>(frames);
   std::vector<Returned> done;
   {
     std::lock_guard lock(mutex_);
-    for (auto& v : voices_) {
+    const auto playing = std::count_if(voices_.begin(), voices_.end(),
+                                       [](const VoiceRef& v) { return !v->queue.empty(); });
+    // Plays the voice's buffers into out from frame 0; returns the frames written.
+    auto play = [&](const VoiceRef& ref, auto* into) {
+      Voice& v = *ref;
       size_t at = 0;
-      while (at < static_cast<size_t>(frames) && !v->queue.empty()) {
-        Buffer& b = v->queue.front();
-        size_t take = std::min(static_cast<size_t>(frames) - at, b.Frames() - b.pos);
-        const int16_t* src = b.frames.data() + b.pos * kTrackChannels;
-        int32_t* dst = acc.data() + at * kTrackChannels;
-        for (size_t i = 0; i < take * kTrackChannels; ++i) dst[i] += src[i];
+      while (at < wanted && !v.queue.empty()) {
+        Buffer& b = v.queue.front();
+        size_t take = std::min(wanted - at, b.Frames() - b.pos);
+        if (into) MixInto(b, take, into + at * kTrackChannels);
         b.pos += take;
         at += take;
         if (b.pos == b.Frames()) {
@@ -283,17 +377,33 @@ void Mixer::Pull(int64_t frames, int16_t* out) {
             b.pos = 0;
             continue;
           }
-          done.push_back({v, b.tag});
-          ++v->callbacks;
+          done.push_back({ref, b.tag});
+          ++v.callbacks;
           KeepSpare(std::move(b.frames));
-          v->queue.pop_front();
-          if (v->queue.empty() && v->streaming) v->dry = true;
+          v.queue.pop_front();
+          if (v.queue.empty() && v.streaming) v.dry = true;
         }
       }
+      return at;
+    };
+    if (!out) {
+      for (auto& v : voices_) play(v, out);
+    } else if (playing <= 1) {
+      // One voice, as a stream mostly plays alone: its frames go straight out.
+      size_t at = 0;
+      for (auto& v : voices_) {
+        if (!v->queue.empty()) at = play(v, out);
+      }
+      std::fill(out + at * kTrackChannels, out + wanted * kTrackChannels, int16_t{0});
+    } else {
+      // Kept between pulls: a fresh block of this size would be new pages every time.
+      std::vector<int32_t>& acc = pullBuffer_;
+      acc.assign(wanted * kTrackChannels, 0);
+      for (auto& v : voices_) play(v, acc.data());
+      for (size_t i = 0; i < acc.size(); ++i) {
+        out[i] = static_cast<int16_t>(std::clamp(acc[i], -32768, 32767));
+      }
     }
-  }
-  for (size_t i = 0; i < acc.size(); ++i) {
-    out[i] = static_cast<int16_t>(std::clamp(acc[i], -32768, 32767));
   }
   Deliver(done);
 }

@@ -1,8 +1,9 @@
 #pragma once
 // The voices that play at once (the MP3 output, a wave sound) and their mix. Every voice
-// holds a queue of buffers already converted to the track format (16-bit stereo, 44100 Hz);
-// the audio device pulls mixed frames as it plays them and each buffer whose last frame
-// was pulled goes back to its owner through the voice's done function.
+// holds a queue of buffers, either converted to the track format (16-bit stereo, 44100 Hz)
+// or left in the owner's format and widened as they play; the audio device pulls mixed
+// frames as it plays them and each buffer whose last frame was pulled goes back to its
+// owner through the voice's done function.
 
 #include <chrono>
 #include <condition_variable>
@@ -41,6 +42,11 @@ class Mixer {
   VoiceRef Open(DoneFn done, bool streaming);
   // Queues converted frames; loop plays them again and again until a reset.
   void Queue(const VoiceRef& voice, std::vector<int16_t> frames, void* tag, bool loop);
+  // Queues PCM that stays the owner's, unchanged, until its done call (a waveOut buffer):
+  // converted as it plays, with no copy. False, and nothing queued, when the format is not
+  // one that is widened to the track rate (the owner converts it and queues the frames).
+  bool QueueInPlace(const VoiceRef& voice, const WAVEFORMATEX& format, std::span<const uint8_t> pcm,
+                    void* tag);
   // Returns every queued buffer (done functions run on this thread before it returns).
   void Reset(const VoiceRef& voice);
   // Reset, then no more done calls: waits for any that another thread is running.
@@ -55,7 +61,8 @@ class Mixer {
   bool Active();
   // Frames until the first buffer of any voice ends; -1 when nothing plays.
   int64_t FramesToNextBoundary();
-  // Mixes `frames` frames into out (interleaved stereo) and returns finished buffers.
+  // Mixes `frames` frames into out (interleaved stereo) and returns finished buffers; with
+  // out null, only plays them (a device that nobody hears).
   void Pull(int64_t frames, int16_t* out);
   // True while a streaming voice ran dry and its owner has not queued, reset or closed it.
   bool Dry();
@@ -65,13 +72,26 @@ class Mixer {
   void SetOnChange(std::function<void()> onChange);
 
  private:
+  // The owner's PCM of a buffer queued in place.
+  struct InPlace {
+    const uint8_t* pcm = nullptr;
+    size_t frames = 0;  // of the owner's format
+    uint16_t sdlFormat = 0;
+    int channels = 0, rate = 0;
+  };
   struct Buffer {
-    std::vector<int16_t> frames;
-    size_t pos = 0;  // frames played
+    std::vector<int16_t> frames;  // track frames, unless in place
+    InPlace inPlace;
+    size_t length = 0;  // track frames
+    size_t pos = 0;     // track frames played
     void* tag = nullptr;
     bool loop = false;
-    size_t Frames() const { return frames.size() / 2; }
+    size_t Frames() const { return length; }
   };
+  void Enqueue(const VoiceRef& voice, Buffer b);
+  // Adds track frames [b.pos, b.pos + n) of `b` to a mix (int32_t), or stores them (int16_t).
+  template <class Sample>
+  static void MixInto(const Buffer& b, size_t n, Sample* out);
   struct Returned {
     VoiceRef voice;
     void* tag;

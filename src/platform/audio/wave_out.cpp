@@ -53,6 +53,8 @@ MMRESULT WaveOut::Write(WAVEHDR& header) {
   if (header.dwFlags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
   header.dwFlags = (header.dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
   std::span<const uint8_t> bytes(header.lpData, header.dwBufferLength);
+  // The buffer is the caller's and unchanged until it comes back: played where it lies.
+  if (device_->Voices().QueueInPlace(voice_, format_, bytes, &header)) return MMSYSERR_NOERROR;
   std::vector<int16_t> frames = device_->Voices().TakeSpare();
   ConvertToTrack(format_, bytes, frames);
   device_->Voices().Queue(voice_, std::move(frames), &header, /*loop=*/false);

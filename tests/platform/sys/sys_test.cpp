@@ -7,6 +7,7 @@
 #include "platform/sys/clock.h"
 #include "platform/sys/crt_rand.h"
 #include "platform/sys/event.h"
+#include "platform/sys/large_alloc.h"
 #include "platform/sys/printable.h"
 
 namespace {
@@ -152,4 +153,28 @@ TEST(EscapeControls, TerminalsSeeControlCharactersOnlyAsText) {
                                 "2J"),
             "\\xC2\\x9B2J");
   EXPECT_EQ(sys::EscapeControls("\xC2"), "\xC2");
+}
+
+// Blocks of every kind of size are whole (every byte can be written and read back), large
+// ones start on a 2 MiB boundary, and a size no machine has is refused, not wrapped.
+TEST(LargeAlloc, BlocksOfEverySizeAreWholeAndLargeOnesAligned) {
+  for (size_t bytes : {size_t{0}, size_t{1}, sys::kMappedBlock - 1, sys::kMappedBlock,
+                       sys::kMappedBlock + 1, sys::kLargeBlock - 1, sys::kLargeBlock,
+                       (size_t{3} << 20) + 1}) {
+    SCOPED_TRACE(bytes);
+    auto* p = static_cast<unsigned char*>(sys::AllocateLarge(bytes));
+    ASSERT_NE(p, nullptr);
+    if (bytes >= sys::kLargeBlock) EXPECT_EQ(reinterpret_cast<uintptr_t>(p) % (2 << 20), 0u);
+    for (size_t i = 0; i < bytes; ++i) p[i] = static_cast<unsigned char>(i * 7);
+    size_t wrong = 0;
+    for (size_t i = 0; i < bytes; ++i) wrong += p[i] != static_cast<unsigned char>(i * 7);
+    EXPECT_EQ(wrong, 0u);
+    sys::FreeLarge(p, bytes);
+  }
+  EXPECT_THROW(sys::AllocateLarge(size_t{1} << 62), std::bad_alloc);
+  EXPECT_THROW(sys::LargeVector<uint64_t>(size_t{1} << 62), std::length_error);
+  sys::LargeVector<int> v(300000, 5);
+  v.resize(600000, 6);
+  EXPECT_EQ(v[299999], 5);
+  EXPECT_EQ(v[599999], 6);
 }

@@ -1,0 +1,44 @@
+#pragma once
+// Storage for large buffers (sound chunks). A fresh 4 KiB page costs a
+// fault when first written, and under virtualisation each fault costs microseconds: a buffer
+// of a few megabytes pays milliseconds before it holds anything. Large blocks are therefore
+// asked for in whole 2 MiB pages (one fault each) where the kernel grants them, and fall back
+// to ordinary pages where it does not; middle-sized ones get all their pages in one call
+// rather than one fault each. Small blocks come from the heap as usual.
+
+#include <cstddef>
+#include <new>
+#include <vector>
+
+namespace sys {
+
+// The sizes from which blocks are mapped with their pages, and in 2 MiB pages.
+inline constexpr size_t kMappedBlock = size_t{64} << 10;
+inline constexpr size_t kLargeBlock = size_t{1} << 20;
+
+// Never null: throws std::bad_alloc like operator new.
+void* AllocateLarge(size_t bytes);
+// `bytes` as passed to AllocateLarge.
+void FreeLarge(void* p, size_t bytes) noexcept;
+
+template <class T>
+struct LargeAllocator {
+  using value_type = T;
+  LargeAllocator() = default;
+  template <class U>
+  LargeAllocator(const LargeAllocator<U>&) noexcept {}
+  T* allocate(size_t n) {
+    if (n > static_cast<size_t>(-1) / sizeof(T)) throw std::bad_array_new_length();
+    return static_cast<T*>(AllocateLarge(n * sizeof(T)));
+  }
+  void deallocate(T* p, size_t n) noexcept { FreeLarge(p, n * sizeof(T)); }
+  template <class U>
+  bool operator==(const LargeAllocator<U>&) const noexcept {
+    return true;
+  }
+};
+
+template <class T>
+using LargeVector = std::vector<T, LargeAllocator<T>>;
+
+}  // namespace sys
