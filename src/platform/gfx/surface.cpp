@@ -1,32 +1,27 @@
 #include "platform/gfx/surface.h"
 
-#include <stdlib.h>
-#include <sys/mman.h>
-
 #include <algorithm>
 #include <new>
 #include <stdexcept>
 
+#include "platform/sys/large_alloc.h"
+
 namespace gfx {
 namespace {
-constexpr size_t kHugePage = size_t{2} << 20;
-constexpr size_t kHugeFrom = size_t{4} << 20;
+// From a screen's size up; smaller bitmaps come and go with every step of a move, and the
+// heap hands the same memory back to them without any fault.
+constexpr size_t kLargeFrom = size_t{4} << 20;
 }  // namespace
 
 void* AllocatePixels(size_t bytes) {
-  if (bytes < kHugeFrom) return ::operator new(bytes);
-  void* p = nullptr;
-  if (posix_memalign(&p, kHugePage, bytes) != 0) throw std::bad_alloc();
-  // Only whole huge pages: the tail stays in small pages, so the block costs no more memory.
-  madvise(p, bytes / kHugePage * kHugePage, MADV_HUGEPAGE);
-  return p;
+  return bytes < kLargeFrom ? ::operator new(bytes) : sys::AllocateLarge(bytes);
 }
 
 void FreePixels(void* p, size_t bytes) noexcept {
-  if (bytes < kHugeFrom)
+  if (bytes < kLargeFrom)
     ::operator delete(p);
   else
-    free(p);
+    sys::FreeLarge(p, bytes);
 }
 
 Surface::Surface(int width, int height, Pixel fill) {

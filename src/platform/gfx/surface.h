@@ -32,8 +32,8 @@ constexpr COLORREF ColorRefFromPixel(Pixel p) {
   return RGB(static_cast<uint8_t>(p >> 16), static_cast<uint8_t>(p >> 8), static_cast<uint8_t>(p));
 }
 
-// Pixel storage. Big blocks are asked for in huge pages where the system has them: every
-// fresh 4 KiB page costs a fault, and a picture's bitmap has thousands of them.
+// Pixel storage. Big blocks are large blocks (platform/sys/large_alloc.h): every fresh
+// 4 KiB page costs a fault, and a picture's bitmap has thousands of them.
 void* AllocatePixels(size_t bytes);
 void FreePixels(void* p, size_t bytes) noexcept;
 template <typename T>
