@@ -383,11 +383,14 @@ int SaverApp::RunShow(const Options& options, std::optional<uint64_t> hostWindow
   const int64_t pictureMb = options.pictureMemoryMb.value_or(std::min<uint32_t>(storedMb, 4096));
   sceneList_.SetPictureMemory(pictureMb > 0 ? std::max<int64_t>(pictureMb, 16) << 20
                                             : scene::DefaultPictureMemory());
-  // A host's window has a size of its own, not known here: pictures keep their own size.
-  if (!hostWindow || options.width) {
-    const ui::ScreenSize expected = ui::GetScreenSize();
-    sceneList_.screenWidth = expected.width;
-    sceneList_.screenHeight = expected.height;
+  // A host's window has a size of its own, asked of the window system now; when it cannot
+  // be had, pictures keep their own size.
+  std::optional<ui::ScreenSize> expected;
+  if (hostWindow && !options.headless) expected = ui::QueryHostWindowSize(*hostWindow);
+  if (!expected && (!hostWindow || options.width)) expected = ui::GetScreenSize();
+  if (expected) {
+    sceneList_.screenWidth = expected->width;
+    sceneList_.screenHeight = expected->height;
   }
   LoadFailure failure;
   if (!LoadProjectArchive(options.archive, sceneList_, /*prepare=*/true, &failure)) {

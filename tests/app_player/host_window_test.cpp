@@ -237,6 +237,64 @@ TEST_F(HostRun, AKeyEndsAPushOnA4kScreen) {
   EXPECT_LT(ended, 10s);
 }
 
+// The host window's size is known before the load, so pictures fitted to the screen keep
+// only their fitted form: big pictures fitted to a small host window cost what the same
+// pictures given that size explicitly cost, not their own size, and look the same.
+TEST_F(HostRun, PicturesFittedToAHostWindowKeepOnlyTheirFittedForm) {
+  testsupport::XServer server;
+  if (server.Display().empty()) GTEST_SKIP() << "Xvfb not available";
+  constexpr int kW = 2400, kH = 1800;  // 4:3 like the window: fitted exactly
+  testsupport::WriteTinyBmp((dir_ / "big.bmp").string(), kW, kH, [](int x, int y) {
+    return uint32_t(x * 255 / (kW - 1)) << 16 | uint32_t(y * 255 / (kH - 1)) << 8 | 0x40u;
+  });
+  auto pack = [&](const std::string& name, const std::string& size) {
+    std::string items;
+    for (int i = 0; i < 3; ++i)
+      items += R"({"class": "PictureItem", "name": "p)" + std::to_string(i) +
+               R"(", "file": "big.bmp", )" + size + "},\n";
+    std::ofstream(dir_ / (name + ".json")) << R"({"version": 4.31, "items": [)" << items << R"(
+      {"class": "LoopStartItem"},
+      {"class": "ShowPictureItem", "picture": "p0"}, {"class": "PauseItem", "pauseMs": 200},
+      {"class": "ShowPictureItem", "picture": "p1"}, {"class": "PauseItem", "pauseMs": 200},
+      {"class": "ShowPictureItem", "picture": "p2"}, {"class": "PauseItem", "pauseMs": 200},
+      {"class": "LoopEndItem", "endless": 1}]})";
+    const std::string out = (dir_ / (name + ".scr")).string();
+    EXPECT_EQ(RunToEnd({SP_SCENEPACK, (dir_ / (name + ".json")).string(), "-o", out}, {}), 0)
+        << Err();
+    return out;
+  };
+  const std::string fitted = pack("fitted", R"("fitScreen": 1, "keepAspect": 1)");
+  const std::string sized = pack("sized", R"("width": 200, "height": 150)");
+  auto peakKb = [](pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);)
+      if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
+    return 0L;
+  };
+  long peak[2] = {};
+  uint32_t seen[2] = {};
+  for (int k = 0; k < 2; ++k) {
+    testx11::HostWindow host(server.Display(), 200, 150);
+    ASSERT_TRUE(host.Ok());
+    const pid_t pid = Start({k == 0 ? fitted : sized, "-window-id", Hex(host.Id())},
+                            {"DISPLAY=" + server.Display(), "LSAN_OPTIONS=detect_leaks=0"});
+    const auto end = SteadyClock::now() + 30s;
+    while (host.PixelAt(100, 75) == 0 && SteadyClock::now() < end)
+      std::this_thread::sleep_for(20ms);
+    seen[k] = host.PixelAt(100, 75);
+    // A few showings on.
+    std::this_thread::sleep_for(1s);
+    peak[k] = peakKb(pid);
+    std::chrono::milliseconds took{};
+    EXPECT_EQ(Terminate(pid, &took), 0) << Err();
+  }
+  EXPECT_NE(seen[0], 0u) << Err();
+  EXPECT_EQ(seen[0], seen[1]);
+  // Kept at their own size the three would hold 52 MB more.
+  constexpr long kOwnKb = 3L * kW * kH * 4 / 1024;
+  EXPECT_LT(peak[0], peak[1] + kOwnKb / 2) << peak[0] << " kB against " << peak[1] << " kB";
+}
+
 TEST_F(HostRun, BadHostWindowIdsAreRefused) {
   testsupport::XServer server;
   if (server.Display().empty()) GTEST_SKIP() << "Xvfb not available";

@@ -197,6 +197,10 @@ void SetScreenSize(ScreenSize size);
 // there is no video device.
 std::optional<ScreenSize> QueryDesktopSize();
 
+// Size of the screen a Host display on the X11 window `window` (0: the root window) would
+// have now, asked before opening it; nullopt when there is no such window or display.
+std::optional<ScreenSize> QueryHostWindowSize(uint64_t window);
+
 // Whether the X server named by DISPLAY answers; when not, *why names the display. The
 // player never falls back to an invisible screen: that takes --headless.
 bool WindowSystemReachable(std::string* why);

@@ -30,6 +30,12 @@ int NoteXError(::Display*, XErrorEvent*) {
   return 0;
 }
 
+// The screen's size on a host window: the window's, within what a surface may be.
+ScreenSize HostScreenSize(const XWindowAttributes& a) {
+  return {std::clamp(a.width, 1, gfx::Surface::kMaxDimension),
+          std::clamp(a.height, 1, gfx::Surface::kMaxDimension)};
+}
+
 class X11HostBackend final : public DisplayBackend {
  public:
   ~X11HostBackend() override {
@@ -66,8 +72,8 @@ class X11HostBackend final : public DisplayBackend {
     }
     visual_ = a.visual;
     depth_ = a.depth;
-    width_ = std::clamp(a.width, 1, gfx::Surface::kMaxDimension);
-    height_ = std::clamp(a.height, 1, gfx::Surface::kMaxDimension);
+    width_ = HostScreenSize(a).width;
+    height_ = HostScreenSize(a).height;
     XSelectInput(x_, window_, StructureNotifyMask | ExposureMask);
     gc_ = XCreateGC(x_, window_, 0, nullptr);
     if (pipe2(wake_, O_NONBLOCK | O_CLOEXEC) != 0) return fail("cannot make a wake-up pipe");
@@ -204,6 +210,22 @@ bool WindowSystemReachable(std::string* why) {
   }
   XCloseDisplay(x);
   return true;
+}
+
+std::optional<ScreenSize> QueryHostWindowSize(uint64_t window) {
+  ::Display* x = XOpenDisplay(nullptr);
+  if (!x) return std::nullopt;
+  // As the display that opens on the window later: a window that is not there is noted,
+  // not fatal.
+  XSetErrorHandler(NoteXError);
+  hostWindowError = false;
+  XWindowAttributes a;
+  const ::Window w = window != 0 ? static_cast<::Window>(window) : DefaultRootWindow(x);
+  const bool ok = XGetWindowAttributes(x, w, &a) != 0;
+  XSync(x, False);
+  XCloseDisplay(x);
+  if (!ok || hostWindowError) return std::nullopt;
+  return HostScreenSize(a);
 }
 
 std::unique_ptr<DisplayBackend> OpenX11HostBackend(const DisplayOptions& options, int* width,

@@ -8,7 +8,9 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "platform/ui/display.h"
 #include "platform/ui/screen_grab.h"
@@ -110,6 +112,35 @@ TEST_F(XServer, BadHostWindowIsAnError) {
   o.parentWindow = 0x7FFFFFF;
   std::string error;
   EXPECT_FALSE(ui::Display::Create(o, &error));
+}
+
+// Asked before the display opens, the host window's size is the screen the display then
+// has on it, and follows the window; no window, or no display, has none.
+TEST_F(XServer, AHostWindowsSizeIsKnownBeforeTheDisplayOpens) {
+  testx11::HostWindow host(display_, 200, 150);
+  ASSERT_TRUE(host.Ok());
+  for (const auto& [w, h] : {std::pair{200, 150}, std::pair{333, 77}}) {
+    if (w != 200) host.Resize(w, h);
+    const std::optional<ScreenSize> asked = QueryHostWindowSize(host.Id());
+    ASSERT_TRUE(asked);
+    EXPECT_EQ(asked->width, w);
+    EXPECT_EQ(asked->height, h);
+    DisplayOptions o;
+    o.mode = DisplayMode::Host;
+    o.parentWindow = host.Id();
+    std::string error;
+    auto d = Display::Create(o, &error);
+    ASSERT_TRUE(d) << error;
+    EXPECT_EQ(d->Width(), asked->width);
+    EXPECT_EQ(d->Height(), asked->height);
+  }
+  const std::optional<ScreenSize> root = QueryHostWindowSize(0);
+  ASSERT_TRUE(root);
+  EXPECT_EQ(root->width, 800);
+  EXPECT_EQ(root->height, 600);
+  EXPECT_FALSE(QueryHostWindowSize(0x7FFFFFF));
+  setenv("DISPLAY", ":999", 1);
+  EXPECT_FALSE(QueryHostWindowSize(host.Id()));
 }
 
 TEST_F(XServer, TheScreenGrabShowsWhatWindowsDrewOnTheScreen) {
