@@ -78,8 +78,11 @@ bool RowScaler::Next(uint8_t* out) {
   const double* h1 = slots_[slotRow_[1] == rows.r1 ? 1 : 0].data();
   assert(slotRow_[h0 == slots_[0].data() ? 0 : 1] == rows.r0);
   assert(slotRow_[h1 == slots_[0].data() ? 0 : 1] == rows.r1);
-  for (size_t k = 0; k < dstStride_; ++k)
-    out[k] = static_cast<uint8_t>(static_cast<int>(h1[k] * rows.w1 + h0[k] * rows.w0));
+  // Locals: stores through out (bytes) could alias the members, and no vector code then.
+  const size_t n = dstStride_;
+  const double w0 = rows.w0, w1 = rows.w1;
+  for (size_t k = 0; k < n; ++k)
+    out[k] = static_cast<uint8_t>(static_cast<int>(h1[k] * w1 + h0[k] * w0));
   ++next_;
   return true;
 }
