@@ -69,40 +69,37 @@ class CellPicker {
 
 int CeilDiv(int v, int c) { return v <= 0 ? 0 : (v + c - 1) / c; }
 
-}  // namespace
-
-void DissolveSmallBlocks(EffectFrame& f) {
+// Copies the picture to the screen in square blocks of `block` pixels, in a random order of
+// the cells, which run column of blocks by column of blocks, top to bottom. After each block
+// `next(f)` paces the effect; false stops it.
+template <class Next>
+void DissolveInBlocks(EffectFrame& f, int block, Next next) {
   RandomRange random(0, f.Clock());  // seeded from the calendar seconds
-  constexpr int kBlock = 4;
   const int w = f.Width(), h = f.Height();
-  // Cells run column of blocks by column of blocks, top to bottom.
-  const int rows = CeilDiv(h, kBlock), cols = CeilDiv(w, kBlock);
+  const int rows = CeilDiv(h, block), cols = CeilDiv(w, block);
   auto picker = CellPicker::Make(int64_t{rows} * cols, random);
   if (!picker) return;
   while (picker->Remaining() > 0) {
     const int32_t i = picker->Take();
-    const int x = kBlock * (i / rows), y = kBlock * (i % rows);
+    const int x = block * (i / rows), y = block * (i % rows);
     // Straight to the screen: scattered blocks gain nothing from being held back.
-    f.Copy(f.Work(), x, y, std::min(kBlock, w - x), std::min(kBlock, h - y), x, y);
-    // No waits here, so the stop is looked at after every block.
-    if (f.StopRequested()) return;
+    f.Copy(f.Work(), x, y, std::min(block, w - x), std::min(block, h - y), x, y);
+    if (!next(f)) return;
   }
 }
 
+}  // namespace
+
+void DissolveSmallBlocks(EffectFrame& f) {
+  // No waits here, so the stop is looked at after every block.
+  DissolveInBlocks(f, 4, [](EffectFrame& e) { return !e.StopRequested(); });
+}
+
 void DissolveBlocks(EffectFrame& f) {
-  RandomRange random(0, f.Clock());  // seeded from the calendar seconds
-  constexpr int kBlock = 8;
-  const int w = f.Width(), h = f.Height();
-  const int rows = CeilDiv(h, kBlock), cols = CeilDiv(w, kBlock);
-  auto picker = CellPicker::Make(int64_t{rows} * cols, random);
-  if (!picker) return;
-  while (picker->Remaining() > 0) {
-    const int32_t i = picker->Take();
-    const int x = kBlock * (i / rows), y = kBlock * (i % rows);
-    // Straight to the screen: scattered blocks gain nothing from being held back.
-    f.Copy(f.Work(), x, y, std::min(kBlock, w - x), std::min(kBlock, h - y), x, y);
-    f.Pace();
-  }
+  DissolveInBlocks(f, 8, [](EffectFrame& e) {
+    e.Pace();
+    return true;
+  });
 }
 
 void RandomRows(EffectFrame& f) {

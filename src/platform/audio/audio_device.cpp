@@ -1,9 +1,12 @@
 #include "platform/audio/audio_device.h"
 
 #include <SDL.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <condition_variable>
+#include <cstdlib>
+#include <filesystem>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -30,6 +33,10 @@ class SdlAudioDevice final : public AudioDevice {
   }
 
   bool Open(std::string* error) {
+    if (!SoundOutputPresent(SoundOutputPlaces::OfThisMachine())) {
+      if (error) *error = "no sound output";
+      return false;
+    }
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
       if (error) *error = SDL_GetError();
       return false;
@@ -152,6 +159,36 @@ class NullAudioDevice final : public AudioDevice {
 };
 
 }  // namespace
+
+SoundOutputPlaces SoundOutputPlaces::OfThisMachine() {
+  SoundOutputPlaces p;
+  p.driverChoice = std::getenv("SDL_AUDIODRIVER");
+  p.pulseServer = std::getenv("PULSE_SERVER");
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  p.runtimeDir = runtime && *runtime ? runtime : "/run/user/" + std::to_string(::getuid());
+  return p;
+}
+
+bool SoundOutputPresent(const SoundOutputPlaces& places) {
+  namespace fs = std::filesystem;
+  auto set = [](const char* v) { return v && *v; };
+  if (set(places.driverChoice) || set(places.pulseServer)) return true;
+  std::error_code ec;
+  // A sound server's socket (PulseAudio, or PipeWire, which also serves PulseAudio clients).
+  for (const std::string* dir : {&places.runtimeDir, &places.systemRuntimeDir}) {
+    if (dir->empty()) continue;
+    for (const char* socket : {"pulse/native", "pipewire-0"}) {
+      if (fs::exists(fs::path(*dir) / socket, ec)) return true;
+    }
+  }
+  // A card's playback device: pcmC<card>D<device>p.
+  for (fs::directory_iterator it(places.soundDevices, ec), end; !ec && it != end;
+       it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.rfind("pcmC", 0) == 0 && name.back() == 'p') return true;
+  }
+  return false;
+}
 
 std::unique_ptr<AudioDevice> OpenSdlAudioDevice(sys::Clock& showClock, SoundTrack* track,
                                                 std::string* error) {

@@ -43,7 +43,19 @@ class AudioDevice {
   Mixer mixer_;
 };
 
-// SDL audio; nullptr (with the reason) when SDL cannot open an output.
+// Where a sound output could be found. Asking the sound libraries on a machine without one
+// makes them print their failures on the terminal.
+struct SoundOutputPlaces {
+  const char* driverChoice = nullptr;  // SDL_AUDIODRIVER: the user chose
+  const char* pulseServer = nullptr;   // PULSE_SERVER
+  std::string runtimeDir;              // XDG_RUNTIME_DIR: a sound server's sockets
+  std::string systemRuntimeDir = "/run";
+  std::string soundDevices = "/dev/snd";  // a card's playback devices (pcmC0D0p)
+  static SoundOutputPlaces OfThisMachine();
+};
+bool SoundOutputPresent(const SoundOutputPlaces& places);
+
+// SDL audio; nullptr (with the reason) when there is no sound output or SDL cannot open it.
 std::unique_ptr<AudioDevice> OpenSdlAudioDevice(sys::Clock& showClock, SoundTrack* track,
                                                 std::string* error);
 // Consumes buffers at their nominal rate in real time and plays nothing.

@@ -222,6 +222,28 @@ Span CircleRow(double cx, double cy, double r, double Y) {
   return Span{cx - h, cx + h};
 }
 
+// Calls row(d, s, w) for each of the h rows of a w-pixel copy from (sx, sy) of src to
+// (x, y) of dst, both already clipped. Within one surface the rows are walked away from the
+// overlap and read through a row buffer.
+template <class RowFn>
+void ForEachCopiedRow(Surface& dst, const Surface& src, int x, int y, int w, int h, int sx, int sy,
+                      RowFn row) {
+  const bool same = &src == &dst;
+  std::vector<Pixel> buffer;
+  if (same) buffer.resize(static_cast<size_t>(w));
+  const bool upward = same && sy < y;
+  for (int i = 0; i < h; ++i) {
+    int r = upward ? h - 1 - i : i;
+    Pixel* d = dst.Row(y + r) + x;
+    const Pixel* s = src.Row(sy + r) + sx;
+    if (same) {
+      std::memmove(buffer.data(), s, static_cast<size_t>(w) * sizeof(Pixel));
+      s = buffer.data();
+    }
+    row(d, s);
+  }
+}
+
 }  // namespace
 
 Rect Intersect(const Rect& a, const Rect& b) {
@@ -280,21 +302,8 @@ void Canvas::BitBlt(int x, int y, int w, int h, const Surface& src, int sx, int 
   if (!ClipCopy(x, y, w, h, sx, sy, Bounds(src), Bounds(target_))) return;
   Pixel b = PixelFromColorRef(brush);
   RowOp op(rop, b);
-  const bool same = &src == &target_;
-  // Within one surface, walk rows away from the overlap and read through a row buffer.
-  std::vector<Pixel> row;
-  if (same) row.resize(static_cast<size_t>(w));
-  const bool upward = same && sy < y;
-  for (int i = 0; i < h; ++i) {
-    int r = upward ? h - 1 - i : i;
-    Pixel* d = target_.Row(y + r) + x;
-    const Pixel* s = src.Row(sy + r) + sx;
-    if (same) {
-      std::memmove(row.data(), s, static_cast<size_t>(w) * sizeof(Pixel));
-      s = row.data();
-    }
-    RopRow(d, s, w, rop, op);
-  }
+  ForEachCopiedRow(target_, src, x, y, w, h, sx, sy,
+                   [&](Pixel* d, const Pixel* s) { RopRow(d, s, w, rop, op); });
   MarkDirty(Rect{x, y, x + w, y + h});
 }
 
@@ -548,22 +557,11 @@ void Canvas::DrawTransparent(int x, int y, int w, int h, const Surface& src, int
                              COLORREF key) {
   if (!ClipCopy(x, y, w, h, sx, sy, Bounds(src), Bounds(target_))) return;
   const Pixel k = PixelFromColorRef(key);
-  const bool same = &src == &target_;
-  std::vector<Pixel> row;
-  if (same) row.resize(static_cast<size_t>(w));
-  const bool upward = same && sy < y;
-  for (int i = 0; i < h; ++i) {
-    int r = upward ? h - 1 - i : i;
-    Pixel* d = target_.Row(y + r) + x;
-    const Pixel* s = src.Row(sy + r) + sx;
-    if (same) {
-      std::memmove(row.data(), s, static_cast<size_t>(w) * sizeof(Pixel));
-      s = row.data();
-    }
+  ForEachCopiedRow(target_, src, x, y, w, h, sx, sy, [&](Pixel* d, const Pixel* s) {
     for (int j = 0; j < w; ++j) {
       if ((s[j] & kRgbMask) != k) d[j] = s[j] & kRgbMask;
     }
-  }
+  });
   MarkDirty(Rect{x, y, x + w, y + h});
 }
 

@@ -15,8 +15,12 @@ namespace {
 constexpr size_t kPage = 4096, kHugePage = size_t{2} << 20;
 
 size_t Rounded(size_t bytes, size_t page) { return (bytes + page - 1) / page * page; }
-// What a block of `bytes` maps.
-size_t Mapped(size_t bytes) { return Rounded(bytes, bytes < kLargeBlock ? kPage : kHugePage); }
+// What a block of `bytes` maps: a block of 1 to 2 MiB takes one whole huge page; a larger
+// one takes huge pages for its whole 2 MiB stretches and small ones for the rest, so that it
+// costs no more memory than it holds.
+size_t Mapped(size_t bytes) {
+  return bytes >= kLargeBlock && bytes < kHugePage ? kHugePage : Rounded(bytes, kPage);
+}
 
 }  // namespace
 
@@ -33,8 +37,7 @@ void* AllocateLarge(size_t bytes) {
     if (p == MAP_FAILED) throw std::bad_alloc();
     return p;
   }
-  // In whole huge pages (at most half of it unused), mapped with a huge page of slack and
-  // trimmed so that it starts on a 2 MiB boundary.
+  // Mapped with a huge page of slack and trimmed so that it starts on a 2 MiB boundary.
   void* mapped =
       ::mmap(nullptr, size + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (mapped == MAP_FAILED) throw std::bad_alloc();
@@ -46,7 +49,7 @@ void* AllocateLarge(size_t bytes) {
   auto* p = reinterpret_cast<void*>(aligned);
   // Only advice: without transparent huge pages, or on an older kernel, the pages come one
   // fault at a time as before.
-  ::madvise(p, size, MADV_HUGEPAGE);
+  ::madvise(p, size / kHugePage * kHugePage, MADV_HUGEPAGE);
   ::madvise(p, size, MADV_POPULATE_WRITE);
   return p;
 }

@@ -1,10 +1,12 @@
 #pragma once
-// Storage for large buffers (sound chunks). A fresh 4 KiB page costs a
-// fault when first written, and under virtualisation each fault costs microseconds: a buffer
-// of a few megabytes pays milliseconds before it holds anything. Large blocks are therefore
-// asked for in whole 2 MiB pages (one fault each) where the kernel grants them, and fall back
-// to ordinary pages where it does not; middle-sized ones get all their pages in one call
-// rather than one fault each. Small blocks come from the heap as usual.
+// Storage for large buffers (sound chunks, big bitmaps). A fresh 4 KiB page costs a fault
+// when first written, and under virtualisation each fault costs microseconds: a buffer of a
+// few megabytes pays milliseconds before it holds anything. Blocks from 64 KiB get all their
+// pages in one call rather than one fault each, and from 1 MiB they take 2 MiB huge pages
+// where the kernel grants them: one whole page for a block of up to 2 MiB (up to half of it
+// unused: meant for a few buffers such as sound chunks, not for many), and for a larger
+// block its whole 2 MiB stretches, with small pages for the rest. They are meant to be
+// written at once (a vector's fill); small blocks come from the heap as usual.
 
 #include <cstddef>
 #include <new>

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <random>
 #include <thread>
 
@@ -522,3 +524,41 @@ TEST(SoundTrackFile, ShowTimeAndFramesAgree) {
 }
 
 }  // namespace
+
+// A sound output is looked for only where one can be: the user's choice of driver, a sound
+// server's socket, or a card's playback device (a capture-only card has none).
+TEST(SoundOutput, IsFoundOnlyWhereOneCanBe) {
+  std::string scratch = (std::filesystem::temp_directory_path() / "sp-sound-XXXXXX").string();
+  ASSERT_NE(mkdtemp(scratch.data()), nullptr);
+  struct Case {
+    const char* name;
+    std::vector<std::string> files;  // below the scratch folder
+    bool driverChosen, pulseServer, present;
+  } cases[] = {
+      {"nothing", {}, false, false, false},
+      {"capture and control only", {"snd/pcmC0D0c", "snd/controlC0", "snd/timer"}, false, false,
+       false},
+      {"a playback device", {"snd/controlC0", "snd/pcmC1D3p"}, false, false, true},
+      {"a session's sound server", {"user/pulse/native"}, false, false, true},
+      {"a session's pipewire", {"user/pipewire-0"}, false, false, true},
+      {"a system-wide server", {"run/pulse/native"}, false, false, true},
+      {"a driver chosen", {}, true, false, true},
+      {"a server named", {}, false, true, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string root = scratch + "/case-" + std::to_string(&c - cases);
+    for (const std::string& f : c.files) {
+      std::filesystem::create_directories(std::filesystem::path(root + "/" + f).parent_path());
+      std::ofstream(root + "/" + f) << "";
+    }
+    SoundOutputPlaces places;
+    places.driverChoice = c.driverChosen ? "alsa" : nullptr;
+    places.pulseServer = c.pulseServer ? "tcp:localhost" : "";
+    places.runtimeDir = root + "/user";
+    places.systemRuntimeDir = root + "/run";
+    places.soundDevices = root + "/snd";
+    EXPECT_EQ(SoundOutputPresent(places), c.present);
+  }
+  std::filesystem::remove_all(scratch);
+}
