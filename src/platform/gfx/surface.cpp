@@ -4,25 +4,7 @@
 #include <new>
 #include <stdexcept>
 
-#include "platform/sys/large_alloc.h"
-
 namespace gfx {
-namespace {
-// From a screen's size up; smaller bitmaps come and go with every step of a move, and the
-// heap hands the same memory back to them without any fault.
-constexpr size_t kLargeFrom = size_t{4} << 20;
-}  // namespace
-
-void* AllocatePixels(size_t bytes) {
-  return bytes < kLargeFrom ? ::operator new(bytes) : sys::AllocateLarge(bytes);
-}
-
-void FreePixels(void* p, size_t bytes) noexcept {
-  if (bytes < kLargeFrom)
-    ::operator delete(p);
-  else
-    sys::FreeLarge(p, bytes);
-}
 
 Surface::Surface(int width, int height, Pixel fill) {
   width = std::max(width, 0);

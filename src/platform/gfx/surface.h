@@ -8,6 +8,8 @@
 #include <new>
 #include <vector>
 
+#include "platform/sys/large_alloc.h"
+
 namespace gfx {
 
 using Pixel = uint32_t;
@@ -31,27 +33,6 @@ constexpr Pixel PixelFromColorRef(COLORREF c) {
 constexpr COLORREF ColorRefFromPixel(Pixel p) {
   return RGB(static_cast<uint8_t>(p >> 16), static_cast<uint8_t>(p >> 8), static_cast<uint8_t>(p));
 }
-
-// Pixel storage. Big blocks are large blocks (platform/sys/large_alloc.h): every fresh
-// 4 KiB page costs a fault, and a picture's bitmap has thousands of them.
-void* AllocatePixels(size_t bytes);
-void FreePixels(void* p, size_t bytes) noexcept;
-template <typename T>
-struct PixelAllocator {
-  using value_type = T;
-  PixelAllocator() = default;
-  template <typename U>
-  PixelAllocator(const PixelAllocator<U>&) {}
-  T* allocate(size_t n) {
-    if (n > SIZE_MAX / sizeof(T)) throw std::bad_alloc();
-    return static_cast<T*>(AllocatePixels(n * sizeof(T)));
-  }
-  void deallocate(T* p, size_t n) noexcept { FreePixels(p, n * sizeof(T)); }
-  template <typename U>
-  bool operator==(const PixelAllocator<U>&) const {
-    return true;
-  }
-};
 
 class Surface {
  public:
@@ -83,7 +64,10 @@ class Surface {
  private:
   int width_ = 0;
   int height_ = 0;
-  std::vector<Pixel, PixelAllocator<Pixel>> pixels_;
+  // Large blocks (platform/sys/large_alloc.h) from a screen's size up: every fresh 4 KiB
+  // page costs a fault, and a picture's bitmap has thousands of them. Smaller bitmaps come
+  // and go with every step of a move, and the heap hands them the same memory again.
+  sys::LargeVector<Pixel, size_t{4} << 20> pixels_;
 };
 
 }  // namespace gfx

@@ -23,24 +23,38 @@ void* AllocateLarge(size_t bytes);
 // `bytes` as passed to AllocateLarge.
 void FreeLarge(void* p, size_t bytes) noexcept;
 
-template <class T>
+// Blocks of at least kFrom bytes are large blocks; smaller ones come from the heap, which
+// hands a block that is freed and asked for again back without any fault.
+template <class T, size_t kFrom = kMappedBlock>
 struct LargeAllocator {
   using value_type = T;
+  template <class U>
+  struct rebind {
+    using other = LargeAllocator<U, kFrom>;
+  };
   LargeAllocator() = default;
   template <class U>
-  LargeAllocator(const LargeAllocator<U>&) noexcept {}
+  LargeAllocator(const LargeAllocator<U, kFrom>&) noexcept {}
   T* allocate(size_t n) {
     if (n > static_cast<size_t>(-1) / sizeof(T)) throw std::bad_array_new_length();
-    return static_cast<T*>(AllocateLarge(n * sizeof(T)));
+    const size_t bytes = n * sizeof(T);
+    return static_cast<T*>(bytes < kFrom ? ::operator new(bytes) : AllocateLarge(bytes));
   }
-  void deallocate(T* p, size_t n) noexcept { FreeLarge(p, n * sizeof(T)); }
+  void deallocate(T* p, size_t n) noexcept {
+    const size_t bytes = n * sizeof(T);
+    if (bytes < kFrom) {
+      ::operator delete(p);
+    } else {
+      FreeLarge(p, bytes);
+    }
+  }
   template <class U>
-  bool operator==(const LargeAllocator<U>&) const noexcept {
+  bool operator==(const LargeAllocator<U, kFrom>&) const noexcept {
     return true;
   }
 };
 
-template <class T>
-using LargeVector = std::vector<T, LargeAllocator<T>>;
+template <class T, size_t kFrom = kMappedBlock>
+using LargeVector = std::vector<T, LargeAllocator<T, kFrom>>;
 
 }  // namespace sys
