@@ -105,10 +105,8 @@ DataBlock ProjectArchive::ReadScrambledBlock(uint64_t n) {
     Fail(ArchiveError::Cause::EndOfFile,
          "block of " + std::to_string(n) + " bytes longer than the archive");
   }
-  DataBlock block;
-  block.size = static_cast<size_t>(n);
+  DataBlock block = DataBlock::Allocate(static_cast<size_t>(n));
   if (n == 0) return block;
-  block.bytes = std::make_unique_for_overwrite<uint8_t[]>(block.size);
   // The shift depends on the whole length; undo it on each chunk right after reading it.
   const auto d = static_cast<uint8_t>(block.size % 11 + 3);
   constexpr size_t kChunk = 512 * 1024;
@@ -127,13 +125,9 @@ DataBlock ProjectArchive::ReadBlock(uint64_t n) {
     Fail(ArchiveError::Cause::EndOfFile,
          "block of " + std::to_string(n) + " bytes longer than the archive");
   }
-  DataBlock block;
-  block.size = static_cast<size_t>(n);
-  if (n) {
-    // Not value-initialised: the read overwrites every byte.
-    block.bytes = std::make_unique_for_overwrite<uint8_t[]>(block.size);
-    Read(block.bytes.get(), block.size);
-  }
+  // Not value-initialised: the read overwrites every byte.
+  DataBlock block = DataBlock::Allocate(static_cast<size_t>(n));
+  if (n) Read(block.bytes.get(), block.size);
   return block;
 }
 

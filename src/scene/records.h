@@ -16,6 +16,8 @@
 #include <type_traits>
 #include <utility>
 
+#include "platform/sys/large_alloc.h"
+
 namespace scene {
 
 enum ItemKind : int32_t {
@@ -48,31 +50,49 @@ constexpr bool IsPictureLinkKind(int32_t k) {
 }
 constexpr bool IsMediaLinkKind(int32_t k) { return k == kPlayMediaItem || k == kStopMediaItem; }
 
-// A block of bytes owned by an item (picture or media data). Copies are deep.
+// A block of bytes owned by an item (picture or media data). Copies are deep. Blocks of
+// whole megabytes (clips, music) are mapped with their pages: read once at load, they would
+// otherwise pay a page fault per 4 KiB.
+inline constexpr size_t kMappedDataBlock = size_t{2} << 20;
+
+struct DataBlockFreer {
+  size_t size = 0;
+  void operator()(uint8_t* p) const noexcept {
+    if (size >= kMappedDataBlock) {
+      sys::FreeLarge(p, size);
+    } else {
+      delete[] p;
+    }
+  }
+};
+
 struct DataBlock {
-  std::unique_ptr<uint8_t[]> bytes;
+  using Freer = DataBlockFreer;
+  std::unique_ptr<uint8_t[], Freer> bytes;
   size_t size = 0;
 
   DataBlock() = default;
   DataBlock(DataBlock&&) noexcept = default;
   DataBlock& operator=(DataBlock&&) noexcept = default;
-  DataBlock(const DataBlock& other) : size(other.size) {
-    if (size) {
-      bytes = std::make_unique_for_overwrite<uint8_t[]>(size);
-      std::memcpy(bytes.get(), other.bytes.get(), size);
-    }
-  }
+  DataBlock(const DataBlock& other) : DataBlock(Of(other.data(), other.size)) {}
   DataBlock& operator=(const DataBlock& other) {
     if (this != &other) *this = DataBlock(other);
     return *this;
   }
-  static DataBlock Of(const uint8_t* p, size_t n) {
+  // n bytes the caller overwrites (none when n is 0).
+  static DataBlock Allocate(size_t n) {
     DataBlock b;
     b.size = n;
-    if (n) {
-      b.bytes = std::make_unique_for_overwrite<uint8_t[]>(n);
-      std::memcpy(b.bytes.get(), p, n);
+    if (n >= kMappedDataBlock) {
+      b.bytes = {static_cast<uint8_t*>(sys::AllocateLarge(n)), Freer{n}};
+    } else if (n) {
+      b.bytes = {new uint8_t[n], Freer{n}};
     }
+    return b;
+  }
+  static DataBlock Of(const uint8_t* p, size_t n) {
+    DataBlock b = Allocate(n);
+    if (n) std::memcpy(b.bytes.get(), p, n);
     return b;
   }
   const uint8_t* data() const { return bytes.get(); }

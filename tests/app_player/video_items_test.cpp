@@ -64,9 +64,7 @@ struct VideoItems : ::testing::Test {
   scene::MediaItem& Media(const std::vector<uint8_t>& bytes) {
     auto& m = Add<scene::MediaItem>();
     m.mediaType = 1;
-    m.data.bytes = std::make_unique<uint8_t[]>(bytes.size());
-    m.data.size = bytes.size();
-    if (!bytes.empty()) std::memcpy(m.data.bytes.get(), bytes.data(), bytes.size());
+    m.data = scene::DataBlock::Of(bytes.data(), bytes.size());
     m.dataSize = static_cast<int32_t>(bytes.size());
     return m;
   }

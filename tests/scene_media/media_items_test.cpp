@@ -54,9 +54,7 @@ size_t F(double s) { return static_cast<size_t>(s * audio::kTrackRate); }
 std::unique_ptr<MediaItem> Media(int32_t type, const std::vector<uint8_t>& bytes) {
   auto m = std::make_unique<MediaItem>();
   m->mediaType = type;
-  m->data.bytes = std::make_unique<uint8_t[]>(bytes.size());
-  m->data.size = bytes.size();
-  std::memcpy(m->data.bytes.get(), bytes.data(), bytes.size());
+  m->data = DataBlock::Of(bytes.data(), bytes.size());
   m->dataSize = static_cast<int32_t>(bytes.size());
   return m;
 }

@@ -106,9 +106,7 @@ class Picture : public ::testing::Test {
     return bytes;
   }
   static void SetData(PictureItem& p, const std::vector<uint8_t>& bytes) {
-    p.data.bytes = std::make_unique<uint8_t[]>(bytes.size());
-    std::copy(bytes.begin(), bytes.end(), p.data.bytes.get());
-    p.data.size = bytes.size();
+    p.data = DataBlock::Of(bytes.data(), bytes.size());
     p.dataSize = static_cast<int32_t>(bytes.size());
   }
   // A show item at (x, y) (modes 5) with the effect and the window background as brush.
