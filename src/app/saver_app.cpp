@@ -270,7 +270,10 @@ std::string RegistryKeyName() { return res::LoadString(res::IDS_REGISTRY_KEY); }
 SaverApp::SaverApp(std::string executablePath, SignalWatcher* signals)
     : executablePath_(std::move(executablePath)), signals_(signals) {}
 
-SaverApp::~SaverApp() { ExitActions(); }
+SaverApp::~SaverApp() {
+  AwaitDesktopPictures();
+  ExitActions();
+}
 
 int SaverApp::Run(const Options& given) {
   // A render plays unseen, whatever else is asked: a window would take the drawn areas that
@@ -298,6 +301,9 @@ int SaverApp::Run(const Options& given) {
   const ModeChoice choice = ChooseMode(options.rest);
   const bool hosted = options.windowId || options.root;
   MakeDesktopPictures(options, hosted ? RunMode::Show : choice.mode, hosted);
+  // Only the show has work of its own to do meanwhile (loading the project).
+  const bool show = hosted || choice.mode == RunMode::Show;
+  if (!show) AwaitDesktopPictures();
 
   appName_ = shell::DisplayName(executablePath_);
   profile_ = std::make_unique<store::Profile>(*store_, RegistryKeyName(), appName_);
@@ -349,13 +355,34 @@ void SaverApp::MakeDesktopPictures(const Options& options, RunMode mode, bool ho
 
   desktop::DesktopSources sources;
   sources.store = store_.get();
-  if (!options.headless && !hosted) sources.grabScreen = [] { return ui::GrabScreen(); };
+  if (!options.headless && !hosted) {
+    // The snapshot is taken now, before any window of ours exists; it is written out with
+    // the wallpaper while the show loads.
+    auto shot = std::make_shared<std::optional<gfx::Surface>>(ui::GrabScreen());
+    sources.grabScreen = [shot] { return std::move(*shot); };
+  }
   // The exit actions know both names before the files exist, a signal's exit too.
   desktopPath = sys::TempFilePath("desktop.bmp");
   if (!desktopPath.empty()) sys::AdoptTempFile(desktopPath);
   wallpaperPath = sys::TempFilePath("wallpaper.bmp");
   if (!wallpaperPath.empty()) sys::AdoptTempFile(wallpaperPath);
-  desktop::MakeDesktopFiles(desktopPath, wallpaperPath, wallpaperStyle, sources);
+  // Both are plain files on disk the show reads only when one of its pictures asks for them.
+  auto make = [this, sources] {
+    try {
+      desktop::MakeDesktopFiles(desktopPath, wallpaperPath, wallpaperStyle, sources);
+    } catch (const std::exception&) {
+      // No pictures: a show that uses one shows nothing there, as with an unreadable file.
+    }
+  };
+  try {
+    desktopPictures_ = std::thread(make);
+  } catch (const std::system_error&) {
+    make();  // no thread to be had: now
+  }
+}
+
+void SaverApp::AwaitDesktopPictures() {
+  if (desktopPictures_.joinable()) desktopPictures_.join();
 }
 
 int SaverApp::RunShow(const Options& options, std::optional<uint64_t> hostWindow) {
@@ -493,6 +520,7 @@ int SaverApp::RunShow(const Options& options, std::optional<uint64_t> hostWindow
   };
   SceneThread thread(sceneList_, window, screen, *clock, profileInt);
   host.SetSceneThread(&thread);
+  AwaitDesktopPictures();
   thread.SetPicturePaths(desktopPath, wallpaperPath);
   thread.SetAudio(audioDevice.get(), quality);
   thread.SetOnFinished([&] { display->PostMessage({WM_APP_SCENE_FINISHED, 0, 0, 0}); });

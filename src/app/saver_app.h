@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include "app/command_line.h"
 #include "scene/scene_list.h"
@@ -54,9 +55,12 @@ class SaverApp {
   int32_t wallpaperStyle = 0;
 
  private:
-  // Writes the desktop snapshot and the wallpaper picture (startup, every mode). A host's
-  // window is not ours: no snapshot of the screen is taken for it.
+  // Takes the desktop snapshot and starts writing it and the wallpaper picture (startup,
+  // every mode). A host's window is not ours: no snapshot of the screen is taken for it.
   void MakeDesktopPictures(const Options& options, RunMode mode, bool hosted);
+  // Waits until both pictures are written: before the show starts and before the exit
+  // actions remove them.
+  void AwaitDesktopPictures();
   // hostWindow: play on a window a screen-saver host gave us (0: the root window).
   int RunShow(const Options& options, std::optional<uint64_t> hostWindow);
   int RunPreview(const Options& options, uint64_t parent);
@@ -83,6 +87,8 @@ class SaverApp {
   std::unique_ptr<PngFrameFolder> dialogFrames_;
   int64_t dialogFrameCount_ = 0;
   std::optional<std::chrono::steady_clock::time_point> deadline_;
+  // Writes the desktop pictures while the show loads.
+  std::thread desktopPictures_;
 };
 
 // The registry key of every profile path: "Quillmoor\Screen Saver".

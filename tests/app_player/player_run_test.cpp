@@ -235,6 +235,8 @@ TEST_F(PlayerRun, BrokenOrMissingShowsAreRefusedWithOneLine) {
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("sceneplayer: "), std::string::npos);
   EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+  // The desktop pictures written while the show was read are gone too.
+  EXPECT_TRUE(TempNames().empty());
   // The bare player has no show appended.
   EXPECT_EQ(Run({SP_PLAYER, "--headless", "/s"}).status, 1);
   // Switches that select nothing end at once, successfully.
