@@ -80,8 +80,8 @@ TEST(EncodePng, EveryLevelKeepsThePixelsAndHigherLevelsAreSmaller) {
 // one pixel up, full-range random pixels, read back by libpng (which checks the CRCs).
 TEST(EncodePng, FastLevelKeepsFullRangePixels) {
   uint32_t seed = 7;
-  for (const auto [w, h] :
-       {std::pair{1, 1}, std::pair{2, 3}, std::pair{17, 5}, std::pair{640, 4}}) {
+  for (const auto& [w, h] :
+       {std::pair{1, 1}, std::pair{2, 3}, std::pair{7, 2}, std::pair{17, 5}, std::pair{640, 4}}) {
     SCOPED_TRACE(testing::Message() << w << "x" << h);
     Surface s(w, h);
     for (int y = 0; y < h; ++y) {
