@@ -153,7 +153,7 @@ void SceneThread::DrawClip(int x, int y, const media::ClipPicture& picture) {
   // The scene thread, inside a wait or a one-shot play: the screen is taken for the copy.
   const bool held = holding_;
   AcquireScreen();
-  canvas_.CopyPixels(x, y, picture.width, picture.height, picture.pixels, picture.stride);
+  media::DrawClipPicture(canvas_, x, y, picture);
   if (!held) ReleaseScreen();
 }
 

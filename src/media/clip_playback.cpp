@@ -72,17 +72,26 @@ std::optional<std::chrono::nanoseconds> ClipPlayback::NextDue() const {
   return passStart_ + lastTime_ + decoder_->FrameDuration();
 }
 
+void DrawClipPicture(gfx::Canvas& canvas, int x, int y, const ClipPicture& picture) {
+  gfx::Surface& screen = canvas.Target();
+  const int w = picture.Width(), h = picture.Height();
+  if (x >= 0 && y >= 0 && w <= screen.Width() - x && h <= screen.Height() - y) {
+    // Even a conversion that fails part way may have written rows.
+    picture.WriteTo(screen.Row(y) + x, screen.Stride());
+    canvas.MarkDirty({x, y, x + w, y + h});
+    return;
+  }
+  size_t stride = 0;
+  if (const gfx::Pixel* rows = picture.Rows(&stride)) canvas.CopyPixels(x, y, w, h, rows, stride);
+}
+
 void ClipPlayback::Advance(std::chrono::nanoseconds now, ClipScreen& screen, int x, int y) {
-  ClipPicture fresh;
   while (playing_) {
     const auto due = NextDue();
     if (!due || *due > now) break;
     if (havePending_) {
-      // Converted as it falls due; the rows stay the decoder's while the next is decoded.
-      size_t stride = 0;
-      if (const gfx::Pixel* rows = decoder_->ConvertHeld(&stride)) {
-        fresh = {rows, stride, decoder_->Width(), decoder_->Height()};
-      }
+      // Converted as it falls due, before the next is decoded over it.
+      screen.DrawClip(x, y, ClipPicture(*decoder_));
       lastTime_ = pendingTime_;
       DecodeNext();
       continue;
@@ -102,7 +111,6 @@ void ClipPlayback::Advance(std::chrono::nanoseconds now, ClipScreen& screen, int
       Stop();
     }
   }
-  if (fresh.pixels) screen.DrawClip(x, y, fresh);
 }
 
 }  // namespace media

@@ -21,18 +21,34 @@ namespace media {
 
 class ClipSoundFeed;
 
-// A clip's picture as its decoder holds it: width x height pixels, `stride` pixels a row.
-struct ClipPicture {
-  const gfx::Pixel* pixels = nullptr;
-  size_t stride = 0;
-  int width = 0, height = 0;
+// A clip's picture as its decoder holds it, converted to the screen's pixels where it is
+// drawn.
+class ClipPicture {
+ public:
+  explicit ClipPicture(video::ClipDecoder& decoder) : decoder_(decoder) {}
+  int Width() const { return decoder_.Width(); }
+  int Height() const { return decoder_.Height(); }
+  // Into Width() x Height() pixels of the caller's, `stride` a row; false when the picture
+  // cannot be converted.
+  bool WriteTo(gfx::Pixel* pixels, size_t stride) const {
+    return decoder_.ConvertHeldInto(pixels, stride);
+  }
+  // Into rows of the decoder's own (*stride pixels a row); null as above.
+  const gfx::Pixel* Rows(size_t* stride) const { return decoder_.ConvertHeld(stride); }
+
+ private:
+  video::ClipDecoder& decoder_;
 };
+
+// Draws the picture at (x, y) of the canvas, clipped to it: converted straight into the
+// canvas's bitmap when it lies wholly on it.
+void DrawClipPicture(gfx::Canvas& canvas, int x, int y, const ClipPicture& picture);
 
 // Where clips are drawn: the saver window's screen and its cursor.
 class ClipScreen {
  public:
   virtual ~ClipScreen() = default;
-  // Copies the picture to (x, y) of the screen (clipped to it). The thread that drives the
+  // Draws the picture at (x, y) of the screen (clipped to it). The thread that drives the
   // clip, holding no screen lock.
   virtual void DrawClip(int x, int y, const ClipPicture& picture) = 0;
   // A clip window left the screen: what it covered shows the saver window's background
@@ -75,9 +91,9 @@ class ClipPlayback {
   bool HasSound() const { return feed_ != nullptr; }
   // When something happens next (a picture, the end of a pass); none when not playing.
   std::optional<std::chrono::nanoseconds> NextDue() const;
-  // Catches up to show time `now`: the newest picture that is due is drawn (converted
-  // straight from the decoder's picture, when it falls due). Ends a pass (repeating or stopping)
-  // when its time has come.
+  // Catches up to show time `now`: each picture that is due is drawn in turn, converted
+  // from the decoder's picture as it is drawn, so the newest shows. Ends a pass (repeating
+  // or stopping) when its time has come.
   void Advance(std::chrono::nanoseconds now, ClipScreen& screen, int x, int y);
 
  private:

@@ -29,7 +29,7 @@ struct FakeScreen : media::ClipScreen {
   std::vector<gfx::Rect> erased;
   sys::Clock* clock = nullptr;
   void DrawClip(int x, int y, const media::ClipPicture& p) override {
-    canvas.CopyPixels(x, y, p.width, p.height, p.pixels, p.stride);
+    media::DrawClipPicture(canvas, x, y, p);
     ++draws;
     if (clock) drawTimes.push_back(clock->Elapsed());
   }

@@ -10,9 +10,13 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <mutex>
+#include <new>
+
+#include "platform/sys/large_alloc.h"
 
 namespace video {
 
@@ -113,9 +117,6 @@ namespace {
 
 constexpr auto kDefaultFrameDuration = std::chrono::milliseconds(40);
 
-struct AvFreer {
-  void operator()(uint8_t* p) const { av_free(p); }
-};
 struct ScaleFreer {
   void operator()(SwsContext* s) const { sws_freeContext(s); }
 };
@@ -149,13 +150,7 @@ class FfmpegClipDecoder final : public ClipDecoder {
   bool NextFrame(uint32_t* pixels, size_t stride, std::chrono::nanoseconds* time) override {
     std::chrono::nanoseconds t{};
     while (DecodeNext(&t)) {
-      size_t from = 0;
-      const uint32_t* rows = ConvertHeld(&from);
-      if (!rows) continue;  // a picture that cannot be converted is dropped
-      for (int y = 0; y < height_; ++y) {
-        std::memcpy(pixels + static_cast<size_t>(y) * stride, rows + static_cast<size_t>(y) * from,
-                    static_cast<size_t>(width_) * 4);
-      }
+      if (!ConvertHeldInto(pixels, stride)) continue;  // a picture that cannot be converted is dropped
       *time = t;
       return true;
     }
@@ -172,9 +167,31 @@ class FfmpegClipDecoder final : public ClipDecoder {
   }
 
   const uint32_t* ConvertHeld(size_t* stride) override {
-    if (!held_ || !Convert()) return nullptr;
+    if (!held_ || !Prepare() || !Buffer()) return nullptr;
+    if (!Scale(converted_, paddedBytes_)) return nullptr;
     *stride = paddedBytes_ / 4;
-    return reinterpret_cast<const uint32_t*>(converted_.get());
+    return reinterpret_cast<const uint32_t*>(converted_);
+  }
+
+  bool ConvertHeldInto(uint32_t* pixels, size_t stride) override {
+    if (!held_ || !Prepare()) return false;
+    const size_t bytes = stride * 4;
+    // Straight into the caller's rows when the converter writes nothing past them: its
+    // vector code writes whole groups of 16 pixels (a clip 40 wide gets 48), so a width of
+    // whole groups, aligned rows, and no fitting of a picture of another size.
+    if (width_ % 16 == 0 && frame_->width == width_ && frame_->height == height_ &&
+        reinterpret_cast<uintptr_t>(pixels) % 16 == 0 && bytes % 16 == 0 &&
+        bytes <= static_cast<size_t>(INT_MAX)) {
+      return Scale(reinterpret_cast<uint8_t*>(pixels), bytes);
+    }
+    size_t from = 0;
+    const uint32_t* rows = ConvertHeld(&from);
+    if (!rows) return false;
+    for (int y = 0; y < height_; ++y) {
+      std::memcpy(pixels + static_cast<size_t>(y) * stride, rows + static_cast<size_t>(y) * from,
+                  static_cast<size_t>(width_) * 4);
+    }
+    return true;
   }
 
   bool Rewind() override {
@@ -191,7 +208,8 @@ class FfmpegClipDecoder final : public ClipDecoder {
   }
 
  private:
-  bool Convert() {
+  // The converter for the held picture.
+  bool Prepare() {
     const int w = frame_->width, h = frame_->height;
     if (w <= 0 || h <= 0 || w > limits_.maxWidth || h > limits_.maxHeight) return false;
     if (frame_->format < 0) return false;
@@ -199,18 +217,32 @@ class FfmpegClipDecoder final : public ClipDecoder {
     scale_.reset(sws_getCachedContext(scale_.release(), w, h,
                                       static_cast<AVPixelFormat>(frame_->format), width_, height_,
                                       AV_PIX_FMT_BGR0, SWS_BILINEAR, nullptr, nullptr, nullptr));
-    if (!scale_) return false;
-    // libswscale's vector code may write past the end of a row: it converts into an
-    // aligned, padded picture of its own, which callers read row by row.
+    return scale_ != nullptr;
+  }
+
+  // libswscale's vector code may write past the end of a row: pictures it cannot write
+  // straight into a caller's rows go to an aligned, padded picture of the decoder's own.
+  bool Buffer() {
+    if (converted_) return true;
     const size_t rowBytes = static_cast<size_t>(width_) * 4;
     paddedBytes_ = (rowBytes + 64 + 63) / 64 * 64;
-    if (!converted_) {
-      converted_.reset(static_cast<uint8_t*>(av_malloc(paddedBytes_ * (height_ + 1))));
-      if (!converted_) return false;
+    // In large blocks: a big picture's fresh pages would cost a fault each. Aligned as
+    // av_malloc would align it.
+    try {
+      convertedBlock_.resize(paddedBytes_ * (height_ + 1) + kAlign);
+    } catch (const std::bad_alloc&) {
+      return false;
     }
-    uint8_t* dst[4] = {converted_.get(), nullptr, nullptr, nullptr};
-    const int dstStride[4] = {static_cast<int>(paddedBytes_), 0, 0, 0};
-    return sws_scale(scale_.get(), frame_->data, frame_->linesize, 0, h, dst, dstStride) == height_;
+    const auto at = reinterpret_cast<uintptr_t>(convertedBlock_.data());
+    converted_ = convertedBlock_.data() + (kAlign - at % kAlign) % kAlign;
+    return true;
+  }
+
+  bool Scale(uint8_t* to, size_t bytesPerRow) {
+    uint8_t* dst[4] = {to, nullptr, nullptr, nullptr};
+    const int dstStride[4] = {static_cast<int>(bytesPerRow), 0, 0, 0};
+    return sws_scale(scale_.get(), frame_->data, frame_->linesize, 0, frame_->height, dst,
+                     dstStride) == height_;
   }
 
   std::chrono::nanoseconds TimeOf(int64_t pts) {
@@ -242,7 +274,9 @@ class FfmpegClipDecoder final : public ClipDecoder {
   std::unique_ptr<AVFrame, FrameFreer> frame_{av_frame_alloc()};
   std::unique_ptr<AVPacket, PacketFreer> packet_{av_packet_alloc()};
   std::unique_ptr<SwsContext, ScaleFreer> scale_;
-  std::unique_ptr<uint8_t, AvFreer> converted_;
+  static constexpr size_t kAlign = 64;
+  sys::LargeVector<uint8_t> convertedBlock_;
+  uint8_t* converted_ = nullptr;
   size_t paddedBytes_ = 0;
   bool held_ = false;
   bool haveTime_ = false;

@@ -57,6 +57,10 @@ class ClipDecoder {
   // the held picture cannot be converted, or none is held.
   virtual bool DecodeNext(std::chrono::nanoseconds* time) = 0;
   virtual const uint32_t* ConvertHeld(size_t* stride) = 0;
+  // Converts the held picture into `pixels` (Width() x Height(), `stride` pixels a row),
+  // writing nothing outside them: straight there where the converter can, else through
+  // ConvertHeld's rows. False as ConvertHeld would give null.
+  virtual bool ConvertHeldInto(uint32_t* pixels, size_t stride) = 0;
   // How long the last picture stays (from the clip's frame rate), for the end of a pass.
   virtual std::chrono::nanoseconds FrameDuration() const = 0;
   // Back to the first picture; false when the clip cannot be read again.

@@ -62,6 +62,55 @@ TEST(ClipDecoder, ReadsBackWhatWasWritten) {
   }
 }
 
+// Pictures converted into a caller's bitmap, straight there or through the decoder's own
+// rows (widths off the converter's vector groups, unaligned places), match the decoder's
+// rows and leave every pixel around them alone.
+TEST(ClipDecoder, PicturesWrittenIntoABitmapStayInTheirRectangle) {
+  constexpr int kHeight = 18, kTop = 2;
+  constexpr uint32_t kAround = 0xA5A5A5A5;
+  ScratchDir dir;
+  for (const int width : {64, 160, 40, 34}) {
+    SCOPED_TRACE(width);
+    const std::string path = dir.File("g.avi");
+    std::string error;
+    ASSERT_TRUE(video::WriteClip(
+        path, {width, kHeight, 25, 3},
+        [&](int i, uint32_t* p, size_t stride) {
+          for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < width; ++x)
+              p[static_cast<size_t>(y) * stride + x] =
+                  static_cast<uint32_t>((x * 4 + i * 40) & 0xFF) << 16 |
+                  static_cast<uint32_t>(y * 9) << 8 | static_cast<uint32_t>((x ^ y) * 7 & 0xFF);
+        },
+        &error))
+        << error;
+    auto d = video::ClipDecoder::Open(path, nullptr);
+    ASSERT_TRUE(d);
+    const size_t stride = static_cast<size_t>(width) + 48;
+    std::chrono::nanoseconds t{};
+    int pictures = 0;
+    while (d->DecodeNext(&t)) {
+      ++pictures;
+      for (const int left : {16, 3}) {
+        std::vector<uint32_t> bitmap(stride * (kHeight + 2 * kTop), kAround);
+        ASSERT_TRUE(d->ConvertHeldInto(bitmap.data() + kTop * stride + left, stride));
+        size_t from = 0;
+        const uint32_t* rows = d->ConvertHeld(&from);
+        ASSERT_TRUE(rows);
+        for (size_t y = 0; y < kHeight + 2 * kTop; ++y) {
+          for (size_t x = 0; x < stride; ++x) {
+            const bool inside = y >= kTop && y < kTop + kHeight && x >= static_cast<size_t>(left) &&
+                                x < static_cast<size_t>(left + width);
+            const uint32_t want = inside ? rows[(y - kTop) * from + x - left] : kAround;
+            ASSERT_EQ(bitmap[y * stride + x], want) << left << ": " << x << "," << y;
+          }
+        }
+      }
+    }
+    EXPECT_EQ(pictures, 3);
+  }
+}
+
 TEST(ClipDecoder, RefusesWhatIsNotAPlayableClip) {
   ScratchDir dir;
   const std::string good = dir.File("good.avi");
