@@ -66,8 +66,10 @@ std::unique_ptr<PngFrameFolder> PngFrameFolder::Open(const std::string& dir, boo
   return std::unique_ptr<PngFrameFolder>(new PngFrameFolder(dir, level, threads));
 }
 
+// Each frame waiting holds a copy of the screen, fresh pages the first time: two waiting
+// keep the encoders busy.
 PngFrameFolder::PngFrameFolder(std::string dir, int level, int threads)
-    : dir_(std::move(dir)), level_(level), pool_(threads, static_cast<size_t>(threads) * 2 + 2) {}
+    : dir_(std::move(dir)), level_(level), pool_(threads, static_cast<size_t>(threads) + 2) {}
 
 PngFrameFolder::~PngFrameFolder() { pool_.Wait(); }
 
