@@ -270,10 +270,7 @@ std::string RegistryKeyName() { return res::LoadString(res::IDS_REGISTRY_KEY); }
 SaverApp::SaverApp(std::string executablePath, SignalWatcher* signals)
     : executablePath_(std::move(executablePath)), signals_(signals) {}
 
-SaverApp::~SaverApp() {
-  AwaitDesktopPictures();
-  ExitActions();
-}
+SaverApp::~SaverApp() { ExitActions(); }
 
 int SaverApp::Run(const Options& given) {
   // A render plays unseen, whatever else is asked: a window would take the drawn areas that
@@ -382,6 +379,7 @@ void SaverApp::MakeDesktopPictures(const Options& options, RunMode mode, bool ho
 }
 
 void SaverApp::AwaitDesktopPictures() {
+  std::lock_guard lock(desktopPicturesMutex_);
   if (desktopPictures_.joinable()) desktopPictures_.join();
 }
 
@@ -520,8 +518,7 @@ int SaverApp::RunShow(const Options& options, std::optional<uint64_t> hostWindow
   };
   SceneThread thread(sceneList_, window, screen, *clock, profileInt);
   host.SetSceneThread(&thread);
-  AwaitDesktopPictures();
-  thread.SetPicturePaths(desktopPath, wallpaperPath);
+  thread.SetPicturePaths(desktopPath, wallpaperPath, [this] { AwaitDesktopPictures(); });
   thread.SetAudio(audioDevice.get(), quality);
   thread.SetOnFinished([&] { display->PostMessage({WM_APP_SCENE_FINISHED, 0, 0, 0}); });
 
@@ -773,6 +770,7 @@ int SaverApp::RunChangePassword(const Options& options, uint64_t owner) {
 void SaverApp::ExitActions() {
   if (exitActionsDone_) return;
   exitActionsDone_ = true;
+  AwaitDesktopPictures();
   sceneList_.Clear();
   // Both live in the process's own folder: whatever is there, the process made.
   if (!desktopPath.empty()) sys::RemoveFile(desktopPath);

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -58,8 +59,8 @@ class SaverApp {
   // Takes the desktop snapshot and starts writing it and the wallpaper picture (startup,
   // every mode). A host's window is not ours: no snapshot of the screen is taken for it.
   void MakeDesktopPictures(const Options& options, RunMode mode, bool hosted);
-  // Waits until both pictures are written: before the show starts and before the exit
-  // actions remove them.
+  // Waits until both pictures are written: before a picture of the show reads them and
+  // before the exit actions remove them. Any thread.
   void AwaitDesktopPictures();
   // hostWindow: play on a window a screen-saver host gave us (0: the root window).
   int RunShow(const Options& options, std::optional<uint64_t> hostWindow);
@@ -87,8 +88,9 @@ class SaverApp {
   std::unique_ptr<PngFrameFolder> dialogFrames_;
   int64_t dialogFrameCount_ = 0;
   std::optional<std::chrono::steady_clock::time_point> deadline_;
-  // Writes the desktop pictures while the show loads.
+  // Writes the desktop pictures while the show loads and starts.
   std::thread desktopPictures_;
+  std::mutex desktopPicturesMutex_;
 };
 
 // The registry key of every profile path: "Quillmoor\Screen Saver".

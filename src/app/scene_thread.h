@@ -108,12 +108,22 @@ class SceneThread final : public scene::PlayHost, public media::ClipScreen {
   // asked for the transparent cursor.
   int ClipCursorCount() const { return clipCursorCount_.load(); }
   bool BlankCursorOverClip() const { return blankCursor_.load(); }
-  std::string DesktopPath() const override { return desktopPath_; }
-  std::string WallpaperPath() const override { return wallpaperPath_; }
-  // Where the startup wrote the desktop snapshot and the wallpaper picture.
-  void SetPicturePaths(std::string desktop, std::string wallpaper) {
+  // Once the pictures are written (a picture of the show asks for them).
+  std::string DesktopPath() const override {
+    if (awaitPictures_) awaitPictures_();
+    return desktopPath_;
+  }
+  std::string WallpaperPath() const override {
+    if (awaitPictures_) awaitPictures_();
+    return wallpaperPath_;
+  }
+  // Where the startup writes the desktop snapshot and the wallpaper picture; `await` (may
+  // be empty) returns once both are written.
+  void SetPicturePaths(std::string desktop, std::string wallpaper,
+                       std::function<void()> await = {}) {
     desktopPath_ = std::move(desktop);
     wallpaperPath_ = std::move(wallpaper);
+    awaitPictures_ = std::move(await);
   }
 
   // The walk itself, on the calling thread (the thread body; tests call it directly).
@@ -166,6 +176,7 @@ class SceneThread final : public scene::PlayHost, public media::ClipScreen {
   std::function<void()> onFinished_;
   ProfileIntFn profileInt_;
   std::string desktopPath_, wallpaperPath_;
+  std::function<void()> awaitPictures_;
   std::unique_ptr<media::MP3Player> mp3Player_;
   std::unique_ptr<audio::WaveSound> waveSound_;
   audio::AudioDevice* audioDevice_ = nullptr;
