@@ -110,9 +110,7 @@ void LoadPhotoShow(benchmark::State& state, bool screenKnown) {
       auto item = list.Create(scene::kPictureItem);
       auto& picture = static_cast<scene::PictureItem&>(*item);
       const auto& bytes = jpegs[i % kDistinct];
-      picture.data.bytes = std::make_unique<uint8_t[]>(bytes.size());
-      std::copy(bytes.begin(), bytes.end(), picture.data.bytes.get());
-      picture.data.size = bytes.size();
+      picture.data = scene::DataBlock::Of(bytes.data(), bytes.size());
       picture.dataSize = static_cast<int32_t>(bytes.size());
       picture.fitScreen = 1;
       list.Append(std::move(item));

@@ -83,9 +83,7 @@ int RunChild(const std::string& dir, bool fit) {
     list.Append(list.Create(scene::kPictureItem));
     auto& p = static_cast<scene::PictureItem&>(list.at(list.size() - 1));
     const auto& bytes = files[static_cast<size_t>(i % kDistinct)];
-    p.data.bytes = std::make_unique<uint8_t[]>(bytes.size());
-    std::copy(bytes.begin(), bytes.end(), p.data.bytes.get());
-    p.data.size = bytes.size();
+    p.data = scene::DataBlock::Of(bytes.data(), bytes.size());
     p.dataSize = static_cast<int32_t>(bytes.size());
     p.fitScreen = fit ? 1 : 0;
     p.keepAspect = 1;

@@ -116,9 +116,8 @@ void ShowBigJpeg(benchmark::State& state) {
   {
     std::ifstream in(JpegFile(), std::ios::binary);
     std::vector<char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    picture.data.bytes = std::make_unique<uint8_t[]>(bytes.size());
-    std::copy(bytes.begin(), bytes.end(), picture.data.bytes.get());
-    picture.data.size = bytes.size();
+    picture.data =
+        scene::DataBlock::Of(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
     picture.dataSize = static_cast<int32_t>(bytes.size());
   }
   if (!picture.prepare(list)) {
