@@ -392,7 +392,9 @@ TEST(EffectTable, TraitsAnswerTheCallersQuestions) {
     placements += row.Placed();
     fillers += row.FillsScreen();
     randoms += row.Random();
-    if (row.fadesBitmap) EXPECT_EQ(row.kind, EffectKind::kTransition) << row.name;
+    if (row.fadesBitmap) {
+      EXPECT_EQ(row.kind, EffectKind::kTransition) << row.name;
+    }
   }
   EXPECT_EQ(placements, 3);
   EXPECT_EQ(fillers, 2);
