@@ -191,8 +191,8 @@ bool EncodeFast(const Surface& surface, std::vector<uint8_t>* out, std::string* 
     *error = "out of memory";
     return false;
   }
-  const size_t packedSize = libdeflate_zlib_compress(compressor.get(), raw.data(), raw.size() - kRowSpare,
-                                                     packed.data(), packed.size());
+  const size_t packedSize = libdeflate_zlib_compress(
+      compressor.get(), raw.data(), raw.size() - kRowSpare, packed.data(), packed.size());
   if (packedSize == 0) {
     *error = "cannot compress the picture";
     return false;

@@ -150,7 +150,8 @@ class FfmpegClipDecoder final : public ClipDecoder {
   bool NextFrame(uint32_t* pixels, size_t stride, std::chrono::nanoseconds* time) override {
     std::chrono::nanoseconds t{};
     while (DecodeNext(&t)) {
-      if (!ConvertHeldInto(pixels, stride)) continue;  // a picture that cannot be converted is dropped
+      // A picture that cannot be converted is dropped.
+      if (!ConvertHeldInto(pixels, stride)) continue;
       *time = t;
       return true;
     }
