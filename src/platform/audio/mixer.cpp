@@ -236,6 +236,7 @@ bool Mixer::QueueInPlace(const VoiceRef& voice, const WAVEFORMATEX& format,
 
 void Mixer::Enqueue(const VoiceRef& voice, Buffer b) {
   std::vector<Returned> done;
+  bool newFront = false;
   {
     std::lock_guard lock(mutex_);
     if (voice->closed) return;
@@ -244,12 +245,15 @@ void Mixer::Enqueue(const VoiceRef& voice, Buffer b) {
       done.push_back({voice, b.tag});
       ++voice->callbacks;
     } else {
+      newFront = voice->queue.empty();
       voice->queue.push_back(std::move(b));
     }
   }
   cv_.notify_all();
   Deliver(done);
-  Changed();
+  // A buffer behind others moves no boundary: a stream that keeps its next buffer queued
+  // does not wake the device each time it queues one.
+  if (newFront) Changed();
 }
 
 template <class Sample>

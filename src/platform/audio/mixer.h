@@ -68,7 +68,8 @@ class Mixer {
   bool Dry();
   // Waits (real time, at most `limit`) until no voice is dry.
   void WaitNotDry(std::chrono::milliseconds limit);
-  // Called (without the mixer's lock) when a voice got frames or was reset or closed.
+  // Called (without the mixer's lock) when a voice got frames to play next, having none, or
+  // was reset or closed: whenever the next boundary may have moved.
   void SetOnChange(std::function<void()> onChange);
 
  private:

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <thread>
 
@@ -332,6 +333,48 @@ TEST(TrackConversion, PlayedStorageIsReusedForTheNextBuffer) {
   mixer.Close(voice);
 }
 
+// The device is told when the next boundary may have moved, and only then: a stream that
+// queues behind its playing buffer does not wake it.
+TEST(Mixer, ToldOfChangesOnlyWhenTheNextBoundaryMayMove) {
+  Mixer mixer;
+  int told = 0;
+  mixer.SetOnChange([&] { ++told; });
+  auto voice = mixer.Open(nullptr, true);
+  auto other = mixer.Open(nullptr, false);
+  struct Step {
+    const char* what;
+    std::function<void()> run;
+    int told;
+    int64_t boundary;
+  };
+  const Step steps[] = {
+      {"first buffer", [&] { mixer.Queue(voice, std::vector<int16_t>(200, 1), nullptr, false); }, 1,
+       100},
+      {"queued behind", [&] { mixer.Queue(voice, std::vector<int16_t>(60, 1), nullptr, false); }, 0,
+       100},
+      {"pulled into the second", [&] { mixer.Pull(120, nullptr); }, 0, 10},
+      {"queued behind again",
+       [&] { mixer.Queue(voice, std::vector<int16_t>(400, 1), nullptr, false); }, 0, 10},
+      {"another voice's first",
+       [&] { mixer.Queue(other, std::vector<int16_t>(10, 1), nullptr, false); }, 1, 5},
+      {"empty buffer", [&] { mixer.Queue(voice, {}, nullptr, false); }, 0, 5},
+      {"all played", [&] { mixer.Pull(1000, nullptr); }, 0, -1},
+      {"first after running dry",
+       [&] { mixer.Queue(voice, std::vector<int16_t>(8, 1), nullptr, false); }, 1, 4},
+      {"reset", [&] { mixer.Reset(voice); }, 1, -1},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.what);
+    told = 0;
+    step.run();
+    EXPECT_EQ(told, step.told);
+    EXPECT_EQ(mixer.FramesToNextBoundary(), step.boundary);
+  }
+  mixer.SetOnChange(nullptr);
+  mixer.Close(voice);
+  mixer.Close(other);
+}
+
 // A buffer played where it lies sounds exactly as the same buffer converted first, pulled in
 // pieces that end anywhere (inside a widened frame, across buffers), and comes back in turn;
 // both at once make the clamped sum.
@@ -536,7 +579,10 @@ TEST(SoundOutput, IsFoundOnlyWhereOneCanBe) {
     bool driverChosen, pulseServer, present;
   } cases[] = {
       {"nothing", {}, false, false, false},
-      {"capture and control only", {"snd/pcmC0D0c", "snd/controlC0", "snd/timer"}, false, false,
+      {"capture and control only",
+       {"snd/pcmC0D0c", "snd/controlC0", "snd/timer"},
+       false,
+       false,
        false},
       {"a playback device", {"snd/controlC0", "snd/pcmC1D3p"}, false, false, true},
       {"a session's sound server", {"user/pulse/native"}, false, false, true},
