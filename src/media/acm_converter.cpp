@@ -23,19 +23,19 @@ bool AcmConverter::Open(const audio::MPEGLAYER3WAVEFORMAT& source,
   return lastResult == audio::MMSYSERR_NOERROR;
 }
 
-bool AcmConverter::Prepare() {
+bool AcmConverter::Prepare(int outputBuffers) {
   if (!stream_) return false;
   uint32_t size = 0;
   lastResult =
       stream_->Size(static_cast<uint32_t>(sourceSize), &size, audio::ACM_STREAMSIZEF_SOURCE);
   if (lastResult != audio::MMSYSERR_NOERROR) return false;
   destinationSize = static_cast<int>(size);
-  source_.assign(static_cast<size_t>(sourceSize), 0);
-  destination_.assign(size, 0);
+  block_.assign(static_cast<size_t>(sourceSize) + size * (1 + static_cast<size_t>(outputBuffers)),
+                0);
   header = audio::ACMSTREAMHEADER{};
-  header.pbSrc = source_.data();
+  header.pbSrc = block_.data();
   header.cbSrcLength = static_cast<uint32_t>(sourceSize);
-  header.pbDst = destination_.data();
+  header.pbDst = block_.data() + sourceSize;
   header.cbDstLength = size;
   lastResult = stream_->PrepareHeader(header, 0);
   return lastResult == audio::MMSYSERR_NOERROR;
@@ -50,14 +50,13 @@ bool AcmConverter::Convert(uint32_t mode) {
 void AcmConverter::Close() {
   if (!stream_) return;
   // Unpreparing needs the lengths that were prepared.
-  header.cbSrcLength = static_cast<uint32_t>(source_.size());
-  header.cbDstLength = static_cast<uint32_t>(destination_.size());
+  header.cbSrcLength = static_cast<uint32_t>(sourceSize);
+  header.cbDstLength = static_cast<uint32_t>(destinationSize);
   if (header.fdwStatus & audio::ACMSTREAMHEADER_STATUSF_PREPARED) {
     lastResult = stream_->UnprepareHeader(header, 0);
   }
   stream_.reset();
-  source_ = {};
-  destination_ = {};
+  block_ = {};
   header.pbSrc = nullptr;
   header.pbDst = nullptr;
 }

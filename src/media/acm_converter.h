@@ -23,7 +23,14 @@ class AcmConverter {
   AcmConverter& operator=(const AcmConverter&) = delete;
 
   bool Open(const audio::MPEGLAYER3WAVEFORMAT& source, const audio::WAVEFORMATEX& destination);
-  bool Prepare();
+  // Allocates the source and destination buffers, and in the same block `outputBuffers`
+  // buffers of the destination's size for the caller (OutputBuffer, valid until Close). A
+  // pass's buffers together come to a megabyte or two: as one block they map as one huge
+  // page, where each small page of separate buffers would cost a fault.
+  bool Prepare(int outputBuffers = 0);
+  uint8_t* OutputBuffer(int i) {
+    return block_.data() + sourceSize + static_cast<size_t>(i + 1) * destinationSize;
+  }
   bool Convert(uint32_t mode);
   void Close();
 
@@ -37,7 +44,7 @@ class AcmConverter {
 
  private:
   std::unique_ptr<audio::AcmStream> stream_;
-  sys::LargeVector<uint8_t> source_, destination_;
+  sys::LargeVector<uint8_t> block_;  // source, destination, the owner's bytes
 };
 
 }  // namespace media

@@ -40,7 +40,7 @@ bool MP3WaveOut::Play(bool) {
     target_ = audio::PcmFormat(source_.wfx.nChannels, source_.wfx.nSamplesPerSec, 16);
   }
   conversion_.sourceSize = AcmConverter::kSourceSize;
-  if (!conversion_.Open(source_, target_) || !conversion_.Prepare()) {
+  if (!conversion_.Open(source_, target_) || !conversion_.Prepare(/*outputBuffers=*/2)) {
     conversion_.Close();
     return false;
   }
@@ -52,22 +52,19 @@ bool MP3WaveOut::Play(bool) {
     return false;
   }
   for (int i = 0; i < 2; ++i) {
-    buffers_[i].assign(static_cast<size_t>(outputBufferSize_), 0);
+    buffers_[i] = conversion_.OutputBuffer(i);
     headers_[i] = audio::WAVEHDR{};
   }
   queued_ = 0;
   bufferDone_.Reset();
-  if (!FillAndWrite()) {
-    conversion_.Close();
-    CloseOutput();
-    return false;
-  }
-  started_.Set();
+  // The device lets go of the output buffers before the converter frees them.
   auto fail = [this] {
-    conversion_.Close();
     CloseOutput();
+    conversion_.Close();
     return false;
   };
+  if (!FillAndWrite()) return fail();
+  started_.Set();
   while (!stop_.IsSet()) {
     // (A) Both buffers may be out: then only a returned one is filled.
     if (!endOfData_ && queued_.load() < 2 && !FillAndWrite()) return fail();
@@ -90,8 +87,9 @@ bool MP3WaveOut::Play(bool) {
     }
     if (!refill) break;
   }
+  const bool closed = CloseOutput();
   conversion_.Close();
-  if (!CloseOutput()) return false;
+  if (!closed) return false;
   finished_.Set();
   return true;
 }
@@ -118,9 +116,9 @@ bool MP3WaveOut::FillAndWrite() {
   readPosition_ += acm.cbSrcLengthUsed;
   const uint32_t n =
       std::min<uint32_t>(acm.cbDstLengthUsed, static_cast<uint32_t>(outputBufferSize_));
-  std::memcpy(buffers_[bufferIndex_].data(), acm.pbDst, n);
+  std::memcpy(buffers_[bufferIndex_], acm.pbDst, n);
   if (readPosition_ >= total) endOfData_ = true;
-  header.lpData = buffers_[bufferIndex_].data();
+  header.lpData = buffers_[bufferIndex_];
   header.dwBufferLength = n;
   if (device_out_->PrepareHeader(header) != audio::MMSYSERR_NOERROR) return false;
   // Counted before the write, so a buffer that comes back at once is not counted twice.
@@ -141,7 +139,7 @@ bool MP3WaveOut::CloseOutput() {
         device_out_->UnprepareHeader(headers_[i]) != audio::MMSYSERR_NOERROR) {
       ok = false;
     }
-    buffers_[i] = {};
+    buffers_[i] = nullptr;
   }
   ok = device_out_->Close() == audio::MMSYSERR_NOERROR && ok;
   device_out_.reset();

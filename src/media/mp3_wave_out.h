@@ -74,7 +74,7 @@ class MP3WaveOut {
   audio::MPEGLAYER3WAVEFORMAT source_;
   std::unique_ptr<audio::WaveOut> device_out_;
   audio::WAVEHDR headers_[2];
-  sys::LargeVector<uint8_t> buffers_[2];
+  uint8_t* buffers_[2] = {};  // in the converter's block
   std::vector<uint32_t> modes_;
 };
 
