@@ -200,6 +200,9 @@ void ConvertToTrack(const WAVEFORMATEX& format, std::span<const uint8_t> pcm,
                 pcm.first(whole), out);
 }
 
+// Room for the buffers of a few voices that end in one pull, made here on the owner's thread.
+Mixer::Mixer() { pullDone_.reserve(8); }
+
 Mixer::VoiceRef Mixer::Open(DoneFn done, bool streaming) {
   auto v = std::make_shared<Voice>();
   v->done = std::move(done);
@@ -361,7 +364,10 @@ int64_t Mixer::FramesToNextBoundary() {
 
 void Mixer::Pull(int64_t frames, int16_t* out) {
   const size_t wanted = static_cast<size_t>(frames);
-  std::vector<Returned> done;
+  // Kept between pulls: the device's thread then does not allocate, which for a fresh thread
+  // first means a heap arena of its own.
+  std::vector<Returned>& done = pullDone_;
+  done.clear();
   {
     std::lock_guard lock(mutex_);
     const auto playing = std::count_if(voices_.begin(), voices_.end(),
@@ -410,6 +416,7 @@ void Mixer::Pull(int64_t frames, int16_t* out) {
     }
   }
   Deliver(done);
+  done.clear();  // the voices are not held
 }
 
 void Mixer::Deliver(std::vector<Returned>& done) {

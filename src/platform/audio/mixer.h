@@ -32,6 +32,7 @@ void ConvertSdlPcm(uint16_t sdlFormat, int channels, int rate, std::span<const u
 
 class Mixer {
  public:
+  Mixer();
   // Called with the buffer's tag when the buffer has played or was returned by a reset.
   using DoneFn = std::function<void(void* tag)>;
   struct Voice;
@@ -106,6 +107,7 @@ class Mixer {
   std::vector<VoiceRef> voices_;
   std::function<void()> onChange_;
   std::vector<int32_t> pullBuffer_;  // the device's mix, only touched by Pull
+  std::vector<Returned> pullDone_;   // the buffers a pull finished, only touched by Pull
   std::vector<std::vector<int16_t>> spares_;
 
  public:
