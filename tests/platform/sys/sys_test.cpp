@@ -158,9 +158,9 @@ TEST(EscapeControls, TerminalsSeeControlCharactersOnlyAsText) {
 // Blocks of every kind of size are whole (every byte can be written and read back), large
 // ones start on a 2 MiB boundary, and a size no machine has is refused, not wrapped.
 TEST(LargeAlloc, BlocksOfEverySizeAreWholeAndLargeOnesAligned) {
-  for (size_t bytes : {size_t{0}, size_t{1}, sys::kMappedBlock - 1, sys::kMappedBlock,
-                       sys::kMappedBlock + 1, sys::kLargeBlock - 1, sys::kLargeBlock,
-                       (size_t{3} << 20) + 1}) {
+  for (size_t bytes :
+       {size_t{0}, size_t{1}, sys::kMappedBlock - 1, sys::kMappedBlock, sys::kMappedBlock + 1,
+        sys::kLargeBlock - 1, sys::kLargeBlock, (size_t{3} << 20) + 1, (size_t{5} << 20) + 1}) {
     SCOPED_TRACE(bytes);
     auto* p = static_cast<unsigned char*>(sys::AllocateLarge(bytes));
     ASSERT_NE(p, nullptr);
