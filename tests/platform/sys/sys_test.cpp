@@ -164,7 +164,9 @@ TEST(LargeAlloc, BlocksOfEverySizeAreWholeAndLargeOnesAligned) {
     SCOPED_TRACE(bytes);
     auto* p = static_cast<unsigned char*>(sys::AllocateLarge(bytes));
     ASSERT_NE(p, nullptr);
-    if (bytes >= sys::kLargeBlock) EXPECT_EQ(reinterpret_cast<uintptr_t>(p) % (2 << 20), 0u);
+    if (bytes >= sys::kLargeBlock) {
+      EXPECT_EQ(reinterpret_cast<uintptr_t>(p) % (2 << 20), 0u);
+    }
     for (size_t i = 0; i < bytes; ++i) p[i] = static_cast<unsigned char>(i * 7);
     size_t wrong = 0;
     for (size_t i = 0; i < bytes; ++i) wrong += p[i] != static_cast<unsigned char>(i * 7);
