@@ -15,12 +15,11 @@ namespace {
 constexpr size_t kPage = 4096, kHugePage = size_t{2} << 20;
 
 size_t Rounded(size_t bytes, size_t page) { return (bytes + page - 1) / page * page; }
-// What a block of `bytes` maps: a block of 1 MiB or more takes huge pages for its whole
-// 2 MiB stretches, and one more for a rest of 1 MiB or more (at most half of it unused, and
-// a few hundred faults fewer); a smaller rest takes small pages.
+// What a block of `bytes` maps: a block of 1 to 2 MiB takes one whole huge page; a larger
+// one takes huge pages for its whole 2 MiB stretches and small ones for the rest, so that it
+// costs no more memory than it holds.
 size_t Mapped(size_t bytes) {
-  if (bytes >= kLargeBlock && bytes % kHugePage >= kLargeBlock) return Rounded(bytes, kHugePage);
-  return Rounded(bytes, kPage);
+  return bytes >= kLargeBlock && bytes < kHugePage ? kHugePage : Rounded(bytes, kPage);
 }
 
 }  // namespace

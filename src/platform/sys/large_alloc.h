@@ -3,10 +3,10 @@
 // when first written, and under virtualisation each fault costs microseconds: a buffer of a
 // few megabytes pays milliseconds before it holds anything. Blocks from 64 KiB get all their
 // pages in one call rather than one fault each, and from 1 MiB they take 2 MiB huge pages
-// where the kernel grants them: one for each whole 2 MiB and one for a rest of 1 MiB or more
-// (up to half of that page unused: meant for a few buffers such as sound chunks, not for
-// many), with small pages for a smaller rest. They are meant to be written at once (a
-// vector's fill); small blocks come from the heap as usual.
+// where the kernel grants them: one whole page for a block of up to 2 MiB (up to half of it
+// unused: meant for a few buffers such as sound chunks, not for many), and for a larger
+// block its whole 2 MiB stretches, with small pages for the rest. They are meant to be
+// written at once (a vector's fill); small blocks come from the heap as usual.
 
 #include <cstddef>
 #include <new>
