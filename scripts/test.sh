@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 
 jobs=$(nproc)
-fuzz_seconds=${SP_FUZZ_SECONDS:-30}
+fuzz_seconds=${SP_FUZZ_SECONDS:-20}
 
 # Fuzz targets: clang, libFuzzer, each for a bounded time over a copy of its seed corpus.
 cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSP_FUZZ=ON \
