@@ -39,7 +39,10 @@ bool MP3WaveOut::Play(bool) {
   if (quality_.full) {
     target_ = audio::PcmFormat(source_.wfx.nChannels, source_.wfx.nSamplesPerSec, 16);
   }
-  conversion_.sourceSize = AcmConverter::kSourceSize;
+  // A piece shorter than a chunk is read in one chunk either way; sized to the piece, its
+  // buffers stay as small as it is, even when its header declares the lowest bitrate.
+  conversion_.sourceSize =
+      static_cast<int>(std::clamp<int64_t>(reader_.Length(), 1, AcmConverter::kSourceSize));
   if (!conversion_.Open(source_, target_) || !conversion_.Prepare(/*outputBuffers=*/2)) {
     conversion_.Close();
     return false;

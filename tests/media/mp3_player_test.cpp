@@ -60,6 +60,10 @@ TEST(MP3Player, ConvertsInChunksAndPlaysThePieceAtItsPitch) {
     EXPECT_EQ(player.Thread()->pass.ConvertModes(), c.modes);
     EXPECT_EQ(player.Thread()->pass.TargetFormat().nSamplesPerSec, c.rate);
     EXPECT_EQ(player.Thread()->pass.TargetFormat().wBitsPerSample, c.bits);
+    // A buffer holds a chunk's sound with some room, but never much more than the piece.
+    const auto& target = player.Thread()->pass.TargetFormat();
+    EXPECT_LT(player.Thread()->pass.OutputBufferSize(),
+              2 * c.seconds * target.nAvgBytesPerSec + 4 * 1152 * target.nBlockAlign);
     player.Stop();
     EXPECT_FALSE(player.Playing());
     rig.Advance(0.5);
